@@ -1,0 +1,32 @@
+// Text-to-number conversions with the system's error texts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace myrl {
+
+// Decimal integer with optional leading blanks and sign; a leading "$" (after the
+// sign) makes it hexadecimal, digits 0-9, A-F, a-f. Nothing may follow the digits.
+// Throws EConvertError "'<text>' は整数ではありません" otherwise, or when the value
+// does not fit in 32 bits (hexadecimal takes the full 32-bit pattern, "$FFFFFFFF" is -1).
+int32_t StrToInt(std::string_view text);
+
+// As StrToInt, but gives nothing instead of throwing.
+std::optional<int32_t> TryStrToInt(std::string_view text);
+
+// As StrToInt, but returns `fallback` instead of throwing.
+int32_t StrToIntDef(std::string_view text, int32_t fallback);
+
+// Floating-point number: optional blanks around it, sign, digits with at most one
+// `decimalSep`, optional exponent (E or e, sign, digits). Throws EConvertError
+// "'<text>' は浮動小数点数ではありません" when the text is anything else or overflows.
+double StrToFloat(std::string_view text, char decimalSep = '.');
+
+// The message texts, with the offending text in place.
+std::string NotAnIntegerText(std::string_view text);
+std::string NotAFloatText(std::string_view text);
+
+} // namespace myrl

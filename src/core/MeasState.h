@@ -1,0 +1,79 @@
+// The measurement state: one plain struct holding every program-wide variable of the
+// measurement, under the names the whole program uses. The program keeps one instance,
+// touched only on the user-interface thread; tests make their own. Everything starts
+// zero-filled; start-up gives the working values.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace myrl {
+
+constexpr int kPointCount = 256;      // N, measured points per sweep
+constexpr int kArrayLen = kPointCount + 1; // entries 0..N of every per-point array
+constexpr int kRingDepth = 64;        // averaging depth
+constexpr int kSweepStepCount = 250;  // tuning steps across the span
+constexpr double kWordsPerClock = 67108864.0; // 2^26
+
+using PointArray = std::array<double, kArrayLen>;
+
+struct MeasState {
+    // Frequency plan (Hz).
+    double StartFreq = 0;
+    double StopFreq = 0;
+    bool ZeroSpan = false;
+    double GenClock = 0;   // generator clock
+    double FreqRes = 0;    // Hz per tuning-word unit, GenClock / 2^26
+    double FrexRef = 0;    // reference of the FREX extension
+    double FrexOffset = 0; // FrexRef * 256 / 11
+    int32_t StartWord = 0;
+    int32_t StepWord = 0;
+    int32_t SweepSteps = 0;
+    int32_t PointNum = 0;
+    PointArray FreqAxis{}; // Hz, or percent of the sweep in zero span
+
+    // Sweep settings.
+    double SweepTimeIdx = 0; // selected item of the sweep-time list, 0..16
+    int32_t LevelScale = 0;  // reading counts per 100 dB
+    double LevelOffset = 0;  // dB
+    double RefLevel = 0;     // dB
+    double RefPosBias = 0;   // grid divisions
+    int32_t AvrNum = 0;      // sweeps in the running average, 1..64
+    uint32_t TraceClr = 0;   // 0x00BBGGRR
+
+    // Receive state of the sweep in progress.
+    bool SweepStart = false;
+    int32_t RxCount = 0;
+    std::string ReplyText;
+
+    // Averaging.
+    std::array<std::array<int32_t, kRingDepth>, kArrayLen> SampleRing{};
+    std::array<int32_t, kArrayLen> SampleSum{};
+    int32_t AvrCount = 0;
+    int32_t AvrNextCount = 0;
+    int32_t AvrSlot = 0;
+    int32_t AvrNextSlot = 0;
+
+    // Per-point results.
+    PointArray RawLevel{};  // dB, averaged, before THRU/CAL/NORM
+    PointArray NormLevel{}; // dB, after THRU/CAL/NORM
+    PointArray SwrTrace{};
+    PointArray DispTrace{}; // what Graph1 plots
+    PointArray CalLevel{};  // RawLevel of the last CAL sweep
+    PointArray CalFreq{};   // FreqAxis of the last CAL sweep
+
+    // Scratch values of the sweep cycle.
+    double CalInterp = 0;
+    int32_t FftSize = 0;
+
+    // Markers.
+    int32_t Marker1X = 0;
+    int32_t Marker2X = 0;
+    int32_t DragMarker = 0; // 0 none, 1 Marker1X, 2 Marker2X
+    bool MouseHeld = false;
+    double MarkerFL = 0;
+    double MarkerFU = 0;
+};
+
+} // namespace myrl

@@ -1,0 +1,47 @@
+#include "Rnd.h"
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+
+namespace myrl {
+
+namespace {
+
+int32_t wrap32(double integral) {
+    if (std::isnan(integral) || std::isinf(integral)) {
+        return 0;
+    }
+    // fmod keeps the value exact; beyond 2^63 the low 32 bits of a double are all zero anyway.
+    double m = std::fmod(integral, 4294967296.0);
+    if (m < 0) {
+        m += 4294967296.0;
+    }
+    auto u = static_cast<uint32_t>(m);
+    return static_cast<int32_t>(u);
+}
+
+} // namespace
+
+int32_t rnd(double x) {
+    if (std::isnan(x)) {
+        return 0;
+    }
+    // The default floating-point environment rounds to nearest, ties to even.
+    double r = std::nearbyint(x);
+    if (r >= 2147483647.0) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    if (r <= -2147483648.0) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    return static_cast<int32_t>(r);
+}
+
+int32_t floorInt(double x) { return wrap32(std::floor(x)); }
+
+int32_t ceilInt(double x) { return wrap32(std::ceil(x)); }
+
+double roundHalfAway(double x) { return std::round(x); }
+
+} // namespace myrl

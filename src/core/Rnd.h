@@ -1,0 +1,21 @@
+// Real-to-integer conversions used throughout the program.
+#pragma once
+
+#include <cstdint>
+
+namespace myrl {
+
+// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+// Values beyond the 32-bit range saturate at its ends; NaN gives 0.
+int32_t rnd(double x);
+
+// Greatest integer not above x, and smallest integer not below x, as 32-bit values.
+// The integral value is reduced modulo 2^32 into the signed range, as a 32-bit
+// register holding the 64-bit result would; NaN gives 0.
+int32_t floorInt(double x);
+int32_t ceilInt(double x);
+
+// Nearest integer with halves away from zero (2.5 -> 3, -2.5 -> -3), as a double.
+double roundHalfAway(double x);
+
+} // namespace myrl

@@ -1,0 +1,81 @@
+#include "Format.h"
+
+#include <gtest/gtest.h>
+
+using namespace myrl;
+
+TEST(Format, Hex) {
+    EXPECT_EQ(FormatHex(0, 8), "00000000");
+    EXPECT_EQ(FormatHex(80000, 8), "00013880");
+    EXPECT_EQ(FormatHex(10650000, 8), "00A28190");
+    EXPECT_EQ(FormatHex(-1, 8), "FFFFFFFF");
+    EXPECT_EQ(FormatHex(3, 2), "03");
+    EXPECT_EQ(FormatHex(188, 2), "BC");
+}
+
+TEST(Format, FixedRoundsHalvesAwayFromZero) {
+    struct Case {
+        double v;
+        int width, decimals;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0.25, 6, 1, "   0.3"},   {-0.25, 6, 1, "  -0.3"},  {0.3, 6, 1, "   0.3"},
+        {99.9, 6, 1, "  99.9"},   {-99.9, 6, 1, " -99.9"},  {0.0, 6, 1, "   0.0"},
+        {-0.04, 6, 1, "   0.0"},  {1.2345, 1, 3, "1.235"},  {1.2225, 1, 3, "1.223"},
+        {9.9995, 1, 3, "10.000"}, {1.23449, 1, 3, "1.234"}, {-2.5, 2, 1, "-2.5"},     {2.05, 2, 1, "2.1"},
+        {0.15, 2, 1, "0.2"},      {1234.5, 2, 0, "1235"},   {1e-20, 6, 1, "   0.0"},
+        {0.05, 2, 1, "0.1"},      {0.95, 2, 1, "1.0"},      {199.0, 1, 3, "199.000"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatFixed(c.v, c.width, c.decimals), c.expected) << c.v;
+    }
+    EXPECT_EQ(FormatFixed(-2.5, 2, 1, ','), "-2,5");
+}
+
+TEST(Format, GroupedByThrees) {
+    struct Case {
+        double v;
+        int width;
+        char sep;
+        const char* expected;
+    };
+    const Case cases[] = {{10670089.0, 9, ',', "10,670,089"}, {999999.0, 9, ',', "  999,999"},
+                          {0.0, 9, ',', "        0"},         {10700000.0, 9, '.', "10.700.000"},
+                          {2.5, 3, ',', "  3"},               {-1234.5, 9, ',', "   -1,235"},
+                          {100.0, 3, ',', "100"},             {1234.0, 9, '\0', "     1234"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatGrouped(c.v, c.width, c.sep), c.expected) << c.v;
+    }
+}
+
+TEST(Format, GeneralFifteenDigits) {
+    struct Case {
+        double v;
+        const char* expected;
+    };
+    const Case cases[] = {{67108864.0, "67108864"},
+                          {-23.48123456789012, "-23.4812345678901"},
+                          {1.5e-6, "1.5E-6"},
+                          {0.0, "0"},
+                          {12800000.0, "12800000"},
+                          {0.1, "0.1"},
+                          {0.0001, "0.0001"},
+                          {0.00001, "1E-5"},
+                          {123456789012345.0, "123456789012345"},
+                          {1e15, "1E15"},
+                          {1e20, "1E20"},
+                          {-1.25, "-1.25"},
+                          {199.0, "199"},
+                          {1.0 / 3.0, "0.333333333333333"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatGeneral(c.v), c.expected) << c.v;
+    }
+    EXPECT_EQ(FormatGeneral(-1.25, ','), "-1,25");
+}
+
+TEST(Format, Exponent) {
+    EXPECT_EQ(FormatExponent(1.2345e-6, 4, 1), "1.235E-6");
+    EXPECT_EQ(FormatExponent(6.25e-2, 4, 1), "6.250E-2");
+    EXPECT_EQ(FormatExponent(9.9996e-5, 4, 1), "1.000E-4");
+    EXPECT_EQ(FormatExponent(0.0, 4, 1), "0.000E+0");
+}

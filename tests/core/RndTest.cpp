@@ -1,0 +1,45 @@
+#include "Rnd.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace myrl;
+
+TEST(Rnd, HalvesGoToTheEvenNeighbour) {
+    struct Case {
+        double x;
+        int32_t expected;
+    };
+    const Case cases[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},  {3.5, 4},  {-0.5, 0}, {-1.5, -2},
+                          {-2.5, -2}, {2.75, 3},  {12.25, 12}, {7.5, 8}, {26.5, 26}, {140.5, 140},
+                          {-2.4, -2}, {-2.6, -3}, {0.0, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(rnd(c.x), c.expected) << c.x;
+    }
+}
+
+TEST(Rnd, SaturatesOutsideTheRangeAndMapsNanToZero) {
+    EXPECT_EQ(rnd(1e300), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(rnd(-1e300), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(rnd(std::nan("")), 0);
+}
+
+TEST(Rnd, FloorAndCeil) {
+    EXPECT_EQ(floorInt(2.9), 2);
+    EXPECT_EQ(floorInt(-2.1), -3);
+    EXPECT_EQ(floorInt(5.0), 5);
+    EXPECT_EQ(ceilInt(2.1), 3);
+    EXPECT_EQ(ceilInt(-2.9), -2);
+    EXPECT_EQ(ceilInt(400.0), 400);
+    // A word beyond 32 bits keeps its low 32 bits, as the unit's register would.
+    EXPECT_EQ(floorInt(4294967296.0 + 5), 5);
+    EXPECT_EQ(floorInt(2147483648.0), std::numeric_limits<int32_t>::min());
+}
+
+TEST(Rnd, HalfAwayFromZero) {
+    EXPECT_EQ(roundHalfAway(2.5), 3);
+    EXPECT_EQ(roundHalfAway(-2.5), -3);
+    EXPECT_EQ(roundHalfAway(2.4), 2);
+}

@@ -1,0 +1,129 @@
+#include "FFT.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+using namespace myrl;
+
+TEST(FFT, RejectedSizesLeaveTheArraysUntouched) {
+    struct Case {
+        int32_t m, n;
+        size_t len;
+    };
+    const Case cases[] = {{1000, 1000, 1000}, {65, 64, 128}, {8, 8, 4}, {-1, 8, 8}, {0, 0, 8}};
+    for (const auto& c : cases) {
+        std::vector<double> re(c.len), im(c.len);
+        for (size_t i = 0; i < c.len; ++i) {
+            re[i] = static_cast<double>(i) + 0.5;
+            im[i] = -static_cast<double>(i);
+        }
+        auto re0 = re;
+        auto im0 = im;
+        EXPECT_FALSE(FFT(re, im, c.m, c.n, "Hamming")) << c.m << "/" << c.n;
+        EXPECT_EQ(re, re0);
+        EXPECT_EQ(im, im0);
+    }
+}
+
+TEST(FFT, SinglePointInverseIsUnchanged) {
+    std::vector<double> re{3.25}, im{-1.5};
+    ASSERT_TRUE(FFT(re, im, 1, 1, "Inv"));
+    EXPECT_DOUBLE_EQ(re[0], 3.25);
+    EXPECT_DOUBLE_EQ(im[0], -1.5);
+}
+
+TEST(FFT, ModesThatNameNoWindowNeitherWindowNorScale) {
+    for (const char* mode : {"", "hamming", "GABOR4", "inv", "whatever"}) {
+        std::vector<double> re(16, 0.0), im(16, 0.0);
+        for (int i = 0; i < 10; ++i) {
+            re[static_cast<size_t>(i)] = 1;
+        }
+        ASSERT_TRUE(FFT(re, im, 10, 16, mode));
+        EXPECT_NEAR(re[0], 10, 1e-12) << mode;
+        EXPECT_NEAR(im[0], 0, 1e-12) << mode;
+    }
+}
+
+TEST(FFT, BitReversalOrderForEight) {
+    // An impulse at input k lands, before the butterflies, at the position whose
+    // bit-reversed index is k; a transform of one impulse shows it as phase e^(-j2pi k b/8).
+    for (int k = 0; k < 8; ++k) {
+        std::vector<double> re(8, 0.0), im(8, 0.0);
+        re[static_cast<size_t>(k)] = 1;
+        ASSERT_TRUE(FFT(re, im, 8, 8, ""));
+        for (int b = 0; b < 8; ++b) {
+            EXPECT_NEAR(re[static_cast<size_t>(b)], std::cos(-2 * kPi * k * b / 8), 1e-12);
+            EXPECT_NEAR(im[static_cast<size_t>(b)], std::sin(-2 * kPi * k * b / 8), 1e-12);
+        }
+    }
+}
+
+TEST(FFT, MatchesTheDefiningSumWithAWindow) {
+    const int m = 24, n = 32;
+    std::vector<double> re(n, 99.0), im(n, 99.0); // values beyond m must count as zeros
+    std::vector<double> x(m), y(m);
+    for (int i = 0; i < m; ++i) {
+        x[static_cast<size_t>(i)] = std::sin(0.3 * i) + 0.1 * i;
+        y[static_cast<size_t>(i)] = std::cos(0.7 * i);
+        re[static_cast<size_t>(i)] = x[static_cast<size_t>(i)];
+        im[static_cast<size_t>(i)] = y[static_cast<size_t>(i)];
+    }
+    ASSERT_TRUE(FFT(re, im, m, n, "Blackman"));
+    for (int k = 0; k < n; ++k) {
+        double sr = 0, si = 0;
+        for (int t = 0; t < m; ++t) {
+            double w = WindowWeight("Blackman", t, m);
+            double a = -2 * kPi * k * t / n;
+            sr += w * (x[static_cast<size_t>(t)] * std::cos(a) - y[static_cast<size_t>(t)] * std::sin(a));
+            si += w * (x[static_cast<size_t>(t)] * std::sin(a) + y[static_cast<size_t>(t)] * std::cos(a));
+        }
+        EXPECT_NEAR(re[static_cast<size_t>(k)], sr, 1e-9) << k;
+        EXPECT_NEAR(im[static_cast<size_t>(k)], si, 1e-9) << k;
+    }
+}
+
+TEST(FFT, ForwardThenInverseReproducesTheRecord) {
+    const int m = 200, n = 256;
+    std::vector<double> re(n), im(n);
+    for (int i = 0; i < n; ++i) {
+        re[static_cast<size_t>(i)] = std::sin(0.05 * i * i);
+        im[static_cast<size_t>(i)] = 0.25 * i;
+    }
+    auto re0 = re;
+    auto im0 = im;
+    ASSERT_TRUE(FFT(re, im, m, n, "none"));
+    ASSERT_TRUE(FFT(re, im, n, n, "Inv"));
+    for (int i = 0; i < n; ++i) {
+        double er = i < m ? re0[static_cast<size_t>(i)] : 0.0;
+        double ei = i < m ? im0[static_cast<size_t>(i)] : 0.0;
+        EXPECT_NEAR(re[static_cast<size_t>(i)], er, 1e-9) << i;
+        EXPECT_NEAR(im[static_cast<size_t>(i)], ei, 1e-9) << i;
+    }
+}
+
+TEST(FFT, WindowWeights) {
+    EXPECT_NEAR(WindowWeight("Gabor4", 0, 256), 0.2076, 5e-5);
+    EXPECT_NEAR(WindowWeight("Gabor4", 128, 256), 0.5642, 5e-5);
+    EXPECT_NEAR(WindowWeight("Gabor4", 255, 256), 0.2108, 5e-5);
+    EXPECT_DOUBLE_EQ(WindowWeight("Hanning", 0, 256), 0);
+    EXPECT_NEAR(WindowWeight("Hanning", 128, 256), 1, 1e-15);
+    EXPECT_DOUBLE_EQ(WindowWeight("Hamming", 0, 256), 0.08);
+    EXPECT_DOUBLE_EQ(WindowWeight("Hcos", 128, 256), 1);
+    EXPECT_NEAR(WindowWeight("Blackman", 0, 256), 0.423 - 0.498 + 0.0792, 1e-15);
+}
+
+TEST(FFT, Gabor4WeightsTheRecordAndIgnoresWhatLiesBeyondIt) {
+    const int m = 256, n = 4096;
+    std::vector<double> re(n, 5.0), im(n, 0.0);
+    for (int i = 0; i < m; ++i) {
+        re[static_cast<size_t>(i)] = 1;
+    }
+    ASSERT_TRUE(FFT(re, im, m, n, "Gabor4"));
+    double sum = 0;
+    for (int i = 0; i < m; ++i) {
+        sum += WindowWeight("Gabor4", i, m);
+    }
+    EXPECT_NEAR(re[0], sum, 1e-9); // bin 0 is the sum of the weights of the record alone
+}
