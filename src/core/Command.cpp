@@ -3,7 +3,6 @@
 #include "Convert.h"
 #include "Format.h"
 
-
 namespace myrl {
 
 std::string BuildCommand(int32_t startWord, int32_t stepWord, int32_t sweepCode) {
@@ -35,6 +34,8 @@ int32_t DecodeReading(std::string_view reply, int i) {
     return StrToIntDef(std::string{'$', reply[pos], reply[pos + 1]}, 0);
 }
 
-std::string EncodeReading(int reading) { return FormatHex(reading & 0xFF, 2); }
+std::string EncodeReading(int reading) {
+    return FormatHex(reading & 0xFF, 2);
+}
 
 } // namespace myrl

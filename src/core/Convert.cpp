@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
-#include <stdlib.h>
 #include <optional>
+#include <stdlib.h>
 
 namespace myrl {
 
@@ -151,7 +151,9 @@ int32_t StrToInt(std::string_view text) {
     throw EConvertError(NotAnIntegerText(text));
 }
 
-std::optional<int32_t> TryStrToInt(std::string_view text) { return parseInt(text); }
+std::optional<int32_t> TryStrToInt(std::string_view text) {
+    return parseInt(text);
+}
 
 int32_t StrToIntDef(std::string_view text, int32_t fallback) {
     return parseInt(text).value_or(fallback);

@@ -108,7 +108,8 @@ std::string PadLeft(const std::string& text, int width) {
 
 std::string FormatHex(int32_t value, int digits) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, static_cast<unsigned>(static_cast<uint32_t>(value)));
+    std::snprintf(buf, sizeof buf, "%0*X", digits,
+                  static_cast<unsigned>(static_cast<uint32_t>(value)));
     return buf;
 }
 

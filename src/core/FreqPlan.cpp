@@ -30,8 +30,9 @@ void CalcFreqAxis(MeasState& s, bool frex) {
             continue;
         }
         // The unit adds the step word in a 32-bit register: wrap as it does.
-        auto word = static_cast<int32_t>(static_cast<uint32_t>(s.StartWord) +
-                                         static_cast<uint32_t>(i) * static_cast<uint32_t>(s.StepWord));
+        auto word =
+            static_cast<int32_t>(static_cast<uint32_t>(s.StartWord) +
+                                 static_cast<uint32_t>(i) * static_cast<uint32_t>(s.StepWord));
         double f = static_cast<double>(word) * s.FreqRes;
         if (frex) {
             f = f * 32 - s.FrexOffset;

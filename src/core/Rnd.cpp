@@ -38,10 +38,16 @@ int32_t rnd(double x) {
     return static_cast<int32_t>(r);
 }
 
-int32_t floorInt(double x) { return wrap32(std::floor(x)); }
+int32_t floorInt(double x) {
+    return wrap32(std::floor(x));
+}
 
-int32_t ceilInt(double x) { return wrap32(std::ceil(x)); }
+int32_t ceilInt(double x) {
+    return wrap32(std::ceil(x));
+}
 
-double roundHalfAway(double x) { return std::round(x); }
+double roundHalfAway(double x) {
+    return std::round(x);
+}
 
 } // namespace myrl

@@ -32,8 +32,13 @@ TEST(Command, ParsesWhatItBuilds) {
 }
 
 TEST(Command, RejectsLinesThatAreNotCommands) {
-    const char* bad[] = {"", "00000000000138800", "0000000000013880033", "00000000000138800G",
-                         "-0000000000138800", "0000000 000138800", "hello"};
+    const char* bad[] = {"",
+                         "00000000000138800",
+                         "0000000000013880033",
+                         "00000000000138800G",
+                         "-0000000000138800",
+                         "0000000 000138800",
+                         "hello"};
     for (const char* line : bad) {
         EXPECT_FALSE(ParseCommand(line).has_value()) << line;
     }

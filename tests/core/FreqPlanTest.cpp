@@ -1,5 +1,5 @@
-#include "Command.h"
 #include "FreqPlan.h"
+#include "Command.h"
 #include "Rnd.h"
 
 #include <gtest/gtest.h>

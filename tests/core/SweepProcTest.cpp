@@ -1,6 +1,6 @@
+#include "SweepProc.h"
 #include "Command.h"
 #include "FreqPlan.h"
-#include "SweepProc.h"
 
 #include <gtest/gtest.h>
 
@@ -151,11 +151,11 @@ TEST_F(SweepProcTest, CalLookupOutsideAndBetween) {
         s.CalFreq[i] = 1000.0 + 10.0 * static_cast<double>(i);
         s.CalLevel[i] = -static_cast<double>(i);
     }
-    EXPECT_DOUBLE_EQ(CalLookup(s, 0), 0);           // below CalFreq[0]
-    EXPECT_DOUBLE_EQ(CalLookup(s, 1005), 0);        // first interval flat
-    EXPECT_DOUBLE_EQ(CalLookup(s, 1025), -2.5);     // interpolated
-    EXPECT_DOUBLE_EQ(CalLookup(s, 1020), -2);       // on entry 2: interval 1..2 at its end
-    EXPECT_DOUBLE_EQ(CalLookup(s, 1e9), -255);      // above CalFreq[255]
+    EXPECT_DOUBLE_EQ(CalLookup(s, 0), 0);       // below CalFreq[0]
+    EXPECT_DOUBLE_EQ(CalLookup(s, 1005), 0);    // first interval flat
+    EXPECT_DOUBLE_EQ(CalLookup(s, 1025), -2.5); // interpolated
+    EXPECT_DOUBLE_EQ(CalLookup(s, 1020), -2);   // on entry 2: interval 1..2 at its end
+    EXPECT_DOUBLE_EQ(CalLookup(s, 1e9), -255);  // above CalFreq[255]
 }
 
 TEST_F(SweepProcTest, CalLookupWithEqualNeighboursTakesTheLowerLevel) {

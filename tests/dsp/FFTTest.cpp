@@ -76,8 +76,10 @@ TEST(FFT, MatchesTheDefiningSumWithAWindow) {
         for (int t = 0; t < m; ++t) {
             double w = WindowWeight("Blackman", t, m);
             double a = -2 * kPi * k * t / n;
-            sr += w * (x[static_cast<size_t>(t)] * std::cos(a) - y[static_cast<size_t>(t)] * std::sin(a));
-            si += w * (x[static_cast<size_t>(t)] * std::sin(a) + y[static_cast<size_t>(t)] * std::cos(a));
+            sr += w * (x[static_cast<size_t>(t)] * std::cos(a) -
+                       y[static_cast<size_t>(t)] * std::sin(a));
+            si += w * (x[static_cast<size_t>(t)] * std::sin(a) +
+                       y[static_cast<size_t>(t)] * std::cos(a));
         }
         EXPECT_NEAR(re[static_cast<size_t>(k)], sr, 1e-9) << k;
         EXPECT_NEAR(im[static_cast<size_t>(k)], si, 1e-9) << k;
