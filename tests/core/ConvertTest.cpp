@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-
 using namespace myrl;
 
 TEST(Convert, IntegersThatConvert) {
@@ -73,15 +71,4 @@ TEST(Convert, FloatsThatDoNotConvertCarryTheText) {
                       "'" + std::string(text) + "' は浮動小数点数ではありません");
         }
     }
-}
-
-TEST(Convert, FloatConversionIgnoresTheProcessLocale) {
-    // A process locale with a decimal comma must not change how "1.5" reads.
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    std::string saved = old ? old : "C";
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
-        GTEST_SKIP() << "no de_DE locale on this machine";
-    }
-    EXPECT_DOUBLE_EQ(StrToFloat("1.5", '.'), 1.5);
-    std::setlocale(LC_NUMERIC, saved.c_str());
 }

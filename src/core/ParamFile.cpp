@@ -1,0 +1,69 @@
+#include "ParamFile.h"
+
+#include "Convert.h"
+#include "Format.h"
+
+namespace myrl {
+
+void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink) {
+    auto line = [&](size_t n) -> std::string { return n <= lines.size() ? lines[n - 1] : ""; };
+    auto real = [&](size_t n) { return StrToFloat(line(n), decimalSep); };
+
+    sink.SetPortNo(StrToInt(line(1)));
+    sink.SetGenClock(real(2));
+    sink.SetFrexRef(real(3));
+    sink.SetLevelOffset(real(4));
+    sink.SetFDefIndex(StrToInt(line(5)));
+    sink.SetEdit1(line(6));
+    sink.SetEdit2(line(7));
+    sink.SetFrex(line(8) == "ON");
+    sink.SetMarker1X(StrToInt(line(9)));
+    sink.SetMarker2X(StrToInt(line(10)));
+    sink.SetForm1Top(StrToInt(line(11)));
+    sink.SetForm1Left(StrToInt(line(12)));
+
+    auto width = TryStrToInt(line(13));
+    if (!width) {
+        sink.PlaceForm2BesideForm1();
+        return;
+    }
+    sink.SetForm1Width(*width);
+    auto top = TryStrToInt(line(14));
+    if (!top) {
+        sink.PlaceForm2BesideForm1();
+        return;
+    }
+    sink.SetForm2Top(*top);
+    auto left = TryStrToInt(line(15));
+    if (!left) {
+        sink.PlaceForm2BesideForm1();
+        return;
+    }
+    sink.SetForm2Left(*left);
+}
+
+std::string FormatParamFile(const StoredParams& p, char decimalSep) {
+    const std::string lines[] = {std::to_string(p.PortNo),
+                                 FormatGeneral(p.GenClock, decimalSep),
+                                 FormatGeneral(p.FrexRef, decimalSep),
+                                 FormatGeneral(p.LevelOffset, decimalSep),
+                                 std::to_string(p.FDefIndex),
+                                 p.Edit1,
+                                 p.Edit2,
+                                 p.Frex ? "ON" : "OFF",
+                                 std::to_string(p.Marker1X),
+                                 std::to_string(p.Marker2X),
+                                 std::to_string(p.Form1Top),
+                                 std::to_string(p.Form1Left),
+                                 std::to_string(p.Form1Width),
+                                 std::to_string(p.Form2Top),
+                                 std::to_string(p.Form2Left)};
+    std::string out;
+    for (const auto& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace myrl

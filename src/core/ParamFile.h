@@ -1,0 +1,65 @@
+// The parameter file "myrl_prm.txt": fifteen lines, one value each, CR LF line ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace myrl {
+
+constexpr const char* kParamFileName = "myrl_prm.txt";
+
+// Everything the file keeps.
+struct StoredParams {
+    int32_t PortNo = 1;
+    double GenClock = 67108864;
+    double FrexRef = 12800000;
+    double LevelOffset = 0;
+    int32_t FDefIndex = 0; // 0 "START/STOP", 1 "CENTER/SPAN", 2 "ZERO SPAN"
+    std::string Edit1 = "0";
+    std::string Edit2 = "20000000";
+    bool Frex = false;
+    int32_t Marker1X = 0;
+    int32_t Marker2X = 0;
+    int32_t Form1Top = 0;
+    int32_t Form1Left = 0;
+    int32_t Form1Width = 0;
+    int32_t Form2Top = 0;
+    int32_t Form2Left = 0;
+};
+
+// Where the loaded values go, in file order. Each value is applied as soon as its line
+// has converted, so a failure leaves the earlier ones in force.
+class ParamSink {
+public:
+    virtual ~ParamSink() = default;
+    virtual void SetPortNo(int32_t) = 0;
+    virtual void SetGenClock(double) = 0;
+    virtual void SetFrexRef(double) = 0;
+    virtual void SetLevelOffset(double) = 0;
+    virtual void SetFDefIndex(int32_t) = 0;
+    virtual void SetEdit1(const std::string&) = 0;
+    virtual void SetEdit2(const std::string&) = 0;
+    virtual void SetFrex(bool) = 0;
+    virtual void SetMarker1X(int32_t) = 0;
+    virtual void SetMarker2X(int32_t) = 0;
+    virtual void SetForm1Top(int32_t) = 0;
+    virtual void SetForm1Left(int32_t) = 0;
+    virtual void SetForm1Width(int32_t) = 0;
+    virtual void SetForm2Top(int32_t) = 0;
+    virtual void SetForm2Left(int32_t) = 0;
+    // Lines 13 to 15 missing or not integers: the display window goes to the right of
+    // the control panel.
+    virtual void PlaceForm2BesideForm1() = 0;
+};
+
+// Applies the lines of a parameter file. Lines 1 to 12 must convert (a missing line
+// reads as empty text): the first that does not throws EConvertError with its text.
+// Lines 13 to 15 are applied as far as they convert; when one does not, the rest is
+// skipped and PlaceForm2BesideForm1 runs.
+void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink);
+
+// The file's bytes: fifteen lines, each ended by CR LF.
+std::string FormatParamFile(const StoredParams& p, char decimalSep);
+
+} // namespace myrl
