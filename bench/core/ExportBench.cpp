@@ -1,0 +1,52 @@
+// Cost of one data export: the 251 lines, and the whole-file replacement on disk
+// (temporary file, fsync, rename) in a temporary folder.
+#include "Export.h"
+#include "FreqPlan.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+using namespace myrl;
+namespace fs = std::filesystem;
+
+namespace {
+
+MeasState exportState() {
+    MeasState s;
+    s.FreqRes = 1;
+    s.SweepSteps = kSweepStepCount;
+    s.PointNum = kPointCount;
+    s.StartFreq = 10650000;
+    s.StopFreq = 10750000;
+    CalcSweepWords(s, false);
+    CalcFreqAxis(s, false);
+    for (size_t k = 0; k < kArrayLen; ++k) {
+        s.DispTrace[k] = -23.4812345678901 + 0.0173 * static_cast<double>(k);
+    }
+    return s;
+}
+
+} // namespace
+
+static void BM_ExportBytes(benchmark::State& state) {
+    const MeasState s = exportState();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ExportBytes(s));
+    }
+}
+BENCHMARK(BM_ExportBytes);
+
+static void BM_ExportData(benchmark::State& state) {
+    const MeasState s = exportState();
+    const fs::path dir =
+        fs::temp_directory_path() / ("myrl-export-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / kExportFileName).string();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ExportData(s, file));
+    }
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_ExportData)->UseRealTime();

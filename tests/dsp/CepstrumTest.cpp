@@ -1,0 +1,169 @@
+#include "Cepstrum.h"
+#include "FFT.h"
+#include "FreqPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+
+using namespace myrl;
+
+namespace {
+
+// A 100 kHz span from 10.65 MHz: 250 steps of 400 Hz, as the unit sweeps it.
+MeasState sweptState(bool zeroSpan = false) {
+    MeasState s;
+    s.FreqRes = 1;
+    s.SweepSteps = kSweepStepCount;
+    s.PointNum = kPointCount;
+    s.StartFreq = 10650000;
+    s.StopFreq = 10750000;
+    s.ZeroSpan = zeroSpan;
+    CalcSweepWords(s, false);
+    CalcFreqAxis(s, false);
+    return s;
+}
+
+// A level curve around -20 dB with one cosine ripple of `period` Hz.
+void setRipple(MeasState& s, double period, double amplitude = 3) {
+    for (int i = 0; i < kPointCount; ++i) {
+        auto k = static_cast<size_t>(i);
+        s.NormLevel[k] = -20 + amplitude * std::cos(2 * kPi * s.FreqAxis[k] / period);
+    }
+}
+
+size_t argmax(const std::vector<double>& v) {
+    return static_cast<size_t>(std::max_element(v.begin(), v.end()) - v.begin());
+}
+
+} // namespace
+
+TEST(Cepstrum, FlatCurveGivesZeroMagnitudesAndScale) {
+    // Levels as readings give them (r * 100 / 256 - 87 dB).
+    for (double level : {-87.0, -37.0, 12.609375, 0.0}) {
+        MeasState s = sweptState();
+        s.NormLevel.fill(level);
+        auto v = CepstrumStep(s, 10);
+        ASSERT_TRUE(v) << level;
+        EXPECT_EQ(v->Peak, 0) << level;
+        EXPECT_EQ(v->Ymax, 0) << level;
+        EXPECT_EQ(v->Xmin, 0);
+        ASSERT_EQ(v->Y.size(), static_cast<size_t>(kCepstrumPlotPoints));
+        ASSERT_EQ(v->X.size(), static_cast<size_t>(kCepstrumPlotPoints));
+        EXPECT_TRUE(std::all_of(v->Y.begin(), v->Y.end(), [](double y) { return y == 0; }));
+        EXPECT_EQ(s.FftSize, kCepstrumFftSize);
+    }
+}
+
+TEST(Cepstrum, DelayAxisAndCaption) {
+    struct Case {
+        bool zeroSpan;
+        char sep;
+        double xmax;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {false, '.', 1.0 / (4 * 400), "6.250E-5 sec/div"}, // 400 Hz spacing
+        {false, ',', 1.0 / (4 * 400), "6,250E-5 sec/div"},
+        {true, '.', 0.625, "6.250E-2 sec/div"}, // zero span: 0.4 percent spacing
+    };
+    for (const auto& c : cases) {
+        MeasState s = sweptState(c.zeroSpan);
+        setRipple(s, 10000);
+        auto v = CepstrumStep(s, 10, c.sep);
+        ASSERT_TRUE(v);
+        EXPECT_NEAR(v->Xmax, c.xmax, c.xmax * 1e-12);
+        EXPECT_EQ(v->DelayDiv, c.caption);
+        const double dt = v->Xmax / kCepstrumPlotPoints;
+        for (size_t k : {0u, 1u, 511u, 1023u}) {
+            EXPECT_NEAR(v->X[k], static_cast<double>(k) * dt, c.xmax * 1e-12) << k;
+        }
+    }
+}
+
+// The magnitudes are those of the mean-free record weighted by the Gaussian window over
+// its 256 points and padded to 4096, checked against a direct transform.
+TEST(Cepstrum, MagnitudesMatchADirectTransform) {
+    MeasState s = sweptState();
+    for (int i = 0; i < kPointCount; ++i) {
+        s.NormLevel[static_cast<size_t>(i)] = -30 + 0.01 * i * i / 7.0 + (i % 5 == 0 ? 2 : 0);
+    }
+    double mean = 0;
+    for (int i = 0; i < kPointCount; ++i) {
+        mean += s.NormLevel[static_cast<size_t>(i)];
+    }
+    mean /= kPointCount;
+    auto v = CepstrumStep(s, 10);
+    ASSERT_TRUE(v);
+    double peak = 0;
+    for (int k = 0; k < kCepstrumFftSize; ++k) {
+        std::complex<double> sum = 0;
+        for (int i = 0; i < kPointCount; ++i) {
+            const double x = WindowWeight("Gabor4", i, kPointCount) *
+                             (s.NormLevel[static_cast<size_t>(i)] - mean);
+            sum += x * std::polar(1.0, -2 * kPi * i * k / kCepstrumFftSize);
+        }
+        peak = std::max(peak, std::abs(sum));
+        if (k < kCepstrumPlotPoints) {
+            EXPECT_NEAR(v->Y[static_cast<size_t>(k)], std::abs(sum), 1e-9) << k;
+        }
+    }
+    EXPECT_NEAR(v->Peak, peak, 1e-9);
+    EXPECT_DOUBLE_EQ(v->Ymax, v->Peak / 0.9);
+}
+
+// A ripple of period p Hz is an echo delayed by 1/p: the highest drawn bin lies within
+// one bin of it, and the scale puts the highest peak at nine tenths of the height.
+TEST(Cepstrum, RipplePeaksAtItsDelay) {
+    for (double period : {2000.0, 3300.0, 10000.0, 25000.0}) {
+        MeasState s = sweptState();
+        setRipple(s, period);
+        auto v = CepstrumStep(s, 10);
+        ASSERT_TRUE(v);
+        const double dt = v->Xmax / kCepstrumPlotPoints;
+        const size_t top = argmax(v->Y);
+        EXPECT_NEAR(v->X[top], 1 / period, dt) << period;
+        EXPECT_DOUBLE_EQ(v->Y[top], v->Peak) << period;
+        EXPECT_DOUBLE_EQ(v->Ymax, v->Peak / 0.9) << period;
+    }
+}
+
+// A ripple faster than four points peaks beyond the drawn quarter; the scale still
+// follows that peak, so the drawn trace stays low.
+TEST(Cepstrum, PeakBeyondTheDrawnBinsStillSetsTheScale) {
+    MeasState s = sweptState();
+    setRipple(s, 1000); // 1 ms delay: bin 1638 of 4096
+    auto v = CepstrumStep(s, 10);
+    ASSERT_TRUE(v);
+    EXPECT_GT(v->Peak, 0);
+    EXPECT_DOUBLE_EQ(v->Ymax, v->Peak / 0.9);
+    EXPECT_LT(*std::max_element(v->Y.begin(), v->Y.end()), 0.2 * v->Peak);
+}
+
+TEST(Cepstrum, ZeroPointSpacingChangesNothing) {
+    MeasState s = sweptState();
+    s.StepWord = 0; // a plan with a zero step outside zero span
+    CalcFreqAxis(s, false);
+    ASSERT_EQ(s.FreqAxis[1], s.FreqAxis[0]);
+    setRipple(s, 10000);
+    s.FftSize = 123;
+    EXPECT_FALSE(CepstrumStep(s, 10));
+    EXPECT_EQ(s.FftSize, 123);
+}
+
+TEST(Cepstrum, UsesTheLevelsWhateverTheSwrTraceHolds) {
+    MeasState a = sweptState();
+    setRipple(a, 10000);
+    MeasState b = a;
+    for (size_t k = 0; k < kArrayLen; ++k) {
+        a.SwrTrace[k] = a.DispTrace[k] = 1.0 + static_cast<double>(k);
+        b.SwrTrace[k] = b.DispTrace[k] = 50.0;
+    }
+    auto va = CepstrumStep(a, 10);
+    auto vb = CepstrumStep(b, 10);
+    ASSERT_TRUE(va && vb);
+    EXPECT_EQ(va->Y, vb->Y);
+    EXPECT_EQ(va->Ymax, vb->Ymax);
+}
