@@ -30,7 +30,8 @@ TGraph::TGraph(QWidget* parent) : QWidget(parent) {
             update();
         }
     });
-    syncSize();
+    // The chart takes the widget's size at the first resize or access, so a widget placed
+    // before it is used never allocates a canvas for its default size.
 }
 
 TGraph::~TGraph() {
