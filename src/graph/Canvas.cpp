@@ -153,8 +153,13 @@ void Canvas::FillRect(int x1, int y1, int x2, int y2) {
         return;
     }
     const int64_t pw = penWidth_;
-    fillSpan(l, t, r, b, penColor_);
-    if (r - l + 1 > 2 * pw && b - t + 1 > 2 * pw) {
+    if (r - l + 1 <= 2 * pw || b - t + 1 <= 2 * pw) {
+        fillSpan(l, t, r, b, penColor_);
+    } else {
+        fillSpan(l, t, r, t + pw - 1, penColor_);           // top
+        fillSpan(l, b - pw + 1, r, b, penColor_);           // bottom
+        fillSpan(l, t + pw, l + pw - 1, b - pw, penColor_); // left
+        fillSpan(r - pw + 1, t + pw, r, b - pw, penColor_); // right
         fillSpan(l + pw, t + pw, r - pw, b - pw, brushColor_);
     }
     notify();

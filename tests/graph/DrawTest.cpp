@@ -155,11 +155,16 @@ TEST_F(MarkerReadoutsTest, LevelBeyondTheLastPointIsExtrapolated) {
 }
 
 TEST_F(MarkerReadoutsTest, EqualAxisValuesShowTheLowerPointWithoutInterpolation) {
+    graph.SetSize(101, 283);
+    graph.Xmin = 0;
+    graph.Xmax = 250000;
     for (int i = 0; i <= kPointCount; ++i) {
-        state->FreqAxis[i] = 10700000;
+        state->FreqAxis[i] = 5000;
         state->DispTrace[i] = -i;
     }
-    // Lower marker below the common x: the search runs down to 0. Upper above: stops at 255.
+    // A marker on the common x value searches down to interval 0; one above it stops at 255.
+    state->Marker1X = 2; // 5000
+    state->Marker2X = 3; // 7500
     const MarkerReadouts r = readouts();
     EXPECT_EQ(r.M_disp1, "( 0.0 dB )");
     EXPECT_EQ(r.M_disp2, "( -255.0 dB )");
