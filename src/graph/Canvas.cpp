@@ -1,0 +1,168 @@
+#include "Canvas.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <utility>
+
+namespace myrl {
+
+namespace {
+
+__extension__ typedef __int128 Wide;
+
+// Floor division for a positive divisor.
+Wide floorDiv(Wide a, Wide b) {
+    Wide q = a / b;
+    if ((a % b) != 0 && a < 0) {
+        --q;
+    }
+    return q;
+}
+
+} // namespace
+
+Canvas::Canvas(int w, int h, uint32_t fill)
+    : width_(std::max(w, 0)), height_(std::max(h, 0)),
+      pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), fill) {}
+
+uint32_t Canvas::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
+        return 0;
+    }
+    return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+}
+
+void Canvas::Resize(int w, int h, uint32_t fill) {
+    w = std::max(w, 0);
+    h = std::max(h, 0);
+    if (w == width_ && h == height_) {
+        return;
+    }
+    std::vector<uint32_t> next(static_cast<size_t>(w) * static_cast<size_t>(h), fill);
+    const int cw = std::min(w, width_);
+    const int ch = std::min(h, height_);
+    for (int y = 0; y < ch; ++y) {
+        std::copy_n(pixels_.begin() + static_cast<std::ptrdiff_t>(y) * width_, cw,
+                    next.begin() + static_cast<std::ptrdiff_t>(y) * w);
+    }
+    pixels_ = std::move(next);
+    width_ = w;
+    height_ = h;
+}
+
+void Canvas::MoveTo(int x, int y) {
+    penX_ = x;
+    penY_ = y;
+}
+
+// Fills the pixels x1..x2, y1..y2 (inclusive) that lie in the picture.
+void Canvas::fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t color) {
+    x1 = std::max<int64_t>(x1, 0);
+    y1 = std::max<int64_t>(y1, 0);
+    x2 = std::min<int64_t>(x2, width_ - 1);
+    y2 = std::min<int64_t>(y2, height_ - 1);
+    if (x1 > x2 || y1 > y2) {
+        return;
+    }
+    for (int64_t y = y1; y <= y2; ++y) {
+        auto row = pixels_.begin() + static_cast<std::ptrdiff_t>(y * width_);
+        std::fill(row + x1, row + x2 + 1, color);
+    }
+}
+
+void Canvas::stamp(int64_t x, int64_t y) {
+    if (penWidth_ == 1) {
+        if (x >= 0 && y >= 0 && x < width_ && y < height_) {
+            pixels_[static_cast<size_t>(y * width_ + x)] = penColor_;
+        }
+        return;
+    }
+    const int64_t lo = (penWidth_ - 1) / 2;
+    const int64_t hi = penWidth_ / 2;
+    fillSpan(x - lo, y - lo, x + hi, y + hi, penColor_);
+}
+
+void Canvas::LineTo(int x, int y) {
+    const int64_t x0 = penX_;
+    const int64_t y0 = penY_;
+    penX_ = x;
+    penY_ = y;
+
+    // Walk along the major axis u (steps k = 0..n-1, the end pixel excluded); the minor
+    // axis v moves by the rounded value of k * dv / n, halves away from the start.
+    const int64_t dx = int64_t{x} - x0;
+    const int64_t dy = int64_t{y} - y0;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const int64_t u0 = xMajor ? x0 : y0;
+    const int64_t v0 = xMajor ? y0 : x0;
+    const int64_t du = xMajor ? dx : dy;
+    const int64_t dv = xMajor ? dy : dx;
+    const int64_t n = std::llabs(du);
+    if (n == 0) {
+        return;
+    }
+    const int64_t su = du > 0 ? 1 : -1;
+    const int64_t sv = dv >= 0 ? 1 : -1;
+    const int64_t adv = std::llabs(dv);
+    const int64_t uSize = xMajor ? width_ : height_;
+    const int64_t vSize = xMajor ? height_ : width_;
+
+    // Steps whose major coordinate can touch the picture (widened by the pen's reach).
+    const int64_t reach = penWidth_ / 2 + 1;
+    int64_t kFirst = su > 0 ? -reach - u0 : u0 - (uSize - 1) - reach;
+    int64_t kLast = su > 0 ? uSize - 1 + reach - u0 : u0 + reach;
+    kFirst = std::max<int64_t>(kFirst, 0);
+    kLast = std::min<int64_t>(kLast, n - 1);
+    if (kFirst > kLast) {
+        return;
+    }
+
+    // Minor offset q(k) = floor((2*k*adv + n) / (2*n)), kept with its remainder so that
+    // every step is exact in 64 bits; only the first step needs the wide product.
+    const int64_t twoN = 2 * n;
+    const int64_t twoAdv = 2 * adv;
+    const Wide num = Wide{2} * kFirst * adv + n;
+    int64_t q = static_cast<int64_t>(floorDiv(num, twoN));
+    int64_t r = static_cast<int64_t>(num - Wide{q} * twoN);
+    for (int64_t k = kFirst; k <= kLast; ++k) {
+        const int64_t u = u0 + su * k;
+        const int64_t v = v0 + sv * q;
+        if (v >= -reach && v < vSize + reach) {
+            if (xMajor) {
+                stamp(u, v);
+            } else {
+                stamp(v, u);
+            }
+        }
+        r += twoAdv;
+        if (r >= twoN) {
+            r -= twoN;
+            ++q;
+        }
+    }
+    notify();
+}
+
+void Canvas::FillRect(int x1, int y1, int x2, int y2) {
+    int64_t l = std::min(x1, x2);
+    int64_t r = int64_t{std::max(x1, x2)} - 1;
+    int64_t t = std::min(y1, y2);
+    int64_t b = int64_t{std::max(y1, y2)} - 1;
+    if (l > r || t > b) {
+        return;
+    }
+    const int64_t pw = penWidth_;
+    if (r - l + 1 <= 2 * pw || b - t + 1 <= 2 * pw) {
+        fillSpan(l, t, r, b, penColor_);
+    } else {
+        fillSpan(l, t, r, t + pw - 1, penColor_);           // top
+        fillSpan(l, b - pw + 1, r, b, penColor_);           // bottom
+        fillSpan(l, t + pw, l + pw - 1, b - pw, penColor_); // left
+        fillSpan(r - pw + 1, t + pw, r, b - pw, penColor_); // right
+        fillSpan(l + pw, t + pw, r - pw, b - pw, brushColor_);
+    }
+    notify();
+}
+
+} // namespace myrl

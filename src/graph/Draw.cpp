@@ -1,0 +1,91 @@
+#include "Draw.h"
+
+#include "Format.h"
+#include "Rnd.h"
+
+#include <utility>
+
+namespace myrl {
+
+namespace {
+
+using Ext = long double;
+
+void drawMarkerLine(Canvas& canvas, int x, int height) {
+    for (int64_t row = 1; row <= height; row += 8) {
+        canvas.MoveTo(x, static_cast<int>(row));
+        canvas.LineTo(x, static_cast<int>(row + 5));
+    }
+}
+
+// Trace value at x: linear interpolation in the interval whose lower point is the highest
+// of 0..255 with an x value below x (or interval 0), the lower point's value on a
+// zero-width interval.
+double traceValueAt(const MeasState& s, double x) {
+    int idx = kPointCount - 1;
+    while (s.FreqAxis[idx] >= x && idx > 0) {
+        --idx;
+    }
+    const double f0 = s.FreqAxis[idx];
+    const double f1 = s.FreqAxis[idx + 1];
+    const double d0 = s.DispTrace[idx];
+    const double d1 = s.DispTrace[idx + 1];
+    if (f1 == f0) {
+        return d0;
+    }
+    return static_cast<double>(d0 + (static_cast<Ext>(x) - f0) * (static_cast<Ext>(d1) - d0) /
+                                        (static_cast<Ext>(f1) - f0));
+}
+
+std::string levelCaption(double v, bool swrChecked, char decimalSep) {
+    if (swrChecked) {
+        if (v > 10.0) {
+            return "( SWR > 10.0 )";
+        }
+        return "( SWR = " + FormatFixed(v, 1, 3, decimalSep) + " )";
+    }
+    return "( " + FormatFixed(v, 2, 1, decimalSep) + " dB )";
+}
+
+} // namespace
+
+void DrawMarkers(GraphPlot& graph1, const MeasState& state) {
+    Canvas& canvas = graph1.canvas();
+    canvas.SetPenColor(MarkerColour);
+    drawMarkerLine(canvas, state.Marker1X, graph1.Height());
+    drawMarkerLine(canvas, state.Marker2X, graph1.Height());
+}
+
+MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, bool swrChecked,
+                                  char thousandsSep, char decimalSep) {
+    const Ext span = static_cast<Ext>(graph1.Xmax) - graph1.Xmin;
+    const Ext last = graph1.Width() - 1;
+    const double fA = static_cast<double>(state.Marker1X / last * span + graph1.Xmin);
+    const double fB = static_cast<double>(state.Marker2X / last * span + graph1.Xmin);
+    state.MarkerFU = fA;
+    state.MarkerFL = fB;
+    if (state.MarkerFU < state.MarkerFL) {
+        std::swap(state.MarkerFU, state.MarkerFL);
+    }
+
+    const char* unit = state.ZeroSpan ? " %" : "  Hz";
+    auto grouped = [&](double v) { return FormatGrouped(rnd(v), 3, thousandsSep) + unit; };
+
+    MarkerReadouts r;
+    r.F_disp1 = "FL= " + grouped(state.MarkerFL);
+    r.F_disp2 = "FU= " + grouped(state.MarkerFU);
+    r.DF_disp = "df = " + grouped(state.MarkerFU - state.MarkerFL);
+    r.M_disp1 = levelCaption(traceValueAt(state, state.MarkerFL), swrChecked, decimalSep);
+    r.M_disp2 = levelCaption(traceValueAt(state, state.MarkerFU), swrChecked, decimalSep);
+    return r;
+}
+
+MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrChecked,
+                              char thousandsSep, char decimalSep) {
+    graph1.Clear();
+    graph1.Plot(state.FreqAxis, state.DispTrace, state.PointNum, state.TraceClr);
+    DrawMarkers(graph1, state);
+    return ShowMarkerReadouts(graph1, state, swrChecked, thousandsSep, decimalSep);
+}
+
+} // namespace myrl

@@ -1,0 +1,40 @@
+// The response chart Graph1: marker lines, marker readouts and the one redraw sequence.
+// Everything here runs on the user-interface thread with the program's measurement state.
+#pragma once
+
+#include "GraphPlot.h"
+#include "MeasState.h"
+
+#include <string>
+
+namespace myrl {
+
+// Colour of both marker lines, RGB (255, 70, 70).
+constexpr uint32_t MarkerColour = Rgb(255, 70, 70);
+
+// The captions of the readout labels under Graph1.
+struct MarkerReadouts {
+    std::string F_disp1; // lower marker x value, e.g. "FL= 10,670,089  Hz" or "FL=  20 %"
+    std::string F_disp2; // upper marker x value
+    std::string DF_disp; // distance of the two
+    std::string M_disp1; // trace value at the lower marker, e.g. "( -2.5 dB )"
+    std::string M_disp2; // trace value at the upper marker
+};
+
+// Draws the two dashed marker lines at columns Marker1X and Marker2X over what graph1
+// holds: dashes of 5 pixels every 8, from row 1. Sets the pen colour to MarkerColour.
+void DrawMarkers(GraphPlot& graph1, const MeasState& state);
+
+// Computes MarkerFL / MarkerFU (stored into state) from the marker columns and graph1's
+// width and x range, and returns the readout captions. swrChecked is the state of the
+// control panel's SWR box; the separators are the locale's ('\0' thousands = no grouping).
+MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, bool swrChecked,
+                                  char thousandsSep, char decimalSep);
+
+// The redraw of Graph1: Clear; Plot(FreqAxis, DispTrace, PointNum, TraceClr); DrawMarkers;
+// ShowMarkerReadouts. The caller shows the returned captions. On a logarithmic y axis Plot
+// writes 1e-99 over DispTrace values not above 0.
+MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrChecked,
+                              char thousandsSep, char decimalSep);
+
+} // namespace myrl

@@ -1,0 +1,72 @@
+// The chart of a TGraph without the window: sixteen stored properties, the current size
+// W x H and a canvas at least that large, with the two drawing operations Clear and Plot.
+// Used on the user-interface thread only; no locks.
+#pragma once
+
+#include "Canvas.h"
+
+#include <cstdint>
+#include <span>
+
+namespace myrl {
+
+class GraphPlot {
+public:
+    // A chart of w x h pixels with the constructor defaults below; the picture starts black.
+    explicit GraphPlot(int w = 0, int h = 0);
+
+    // Stored properties: plain values, no validation, no side effect; they take effect at
+    // the next Clear or Plot. Colours 0x00BBGGRR.
+    uint32_t BgColor = Rgb(0, 0, 0);
+    uint32_t FrmColor = Rgb(192, 192, 192);
+    uint32_t GridColor = Rgb(128, 128, 128);
+    int32_t XGridNum = 4;
+    int32_t YGridNum = 4;
+    double Xmin = -1.0;
+    double Xmax = 1.0;
+    double Ymin = -1.0;
+    double Ymax = 1.0;
+    bool logY = false;
+    bool logX = false;
+    double RefX = 0.0;
+    double RefY = 0.0;
+    bool RefXEn = true;
+    bool RefYEn = true;
+    uint32_t RefClr = Rgb(255, 255, 255);
+
+    // Current size W x H in pixels, read by every drawing call. Growing it grows the canvas
+    // (new pixels take BgColor until the next Clear); shrinking it keeps the larger canvas,
+    // so the canvas is always at least W x H and its top-left W x H part is what shows.
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    void SetSize(int w, int h);
+
+    Canvas& canvas() { return canvas_; }
+    const Canvas& canvas() const { return canvas_; }
+
+    // Fills the plot with BgColor, then draws the grid, the frame and the enabled reference
+    // lines. Leaves the pen colour at RefClr, the pen width at 1 and the brush at BgColor.
+    void Clear();
+
+    // Draws points 0..N-1 of (X, Y) as one polyline in Color. On a logarithmic axis every
+    // value not above 0 among the first N is replaced by 1e-99 in the caller's array.
+    // N is limited to the shorter array; N < 2 draws nothing. An axis whose range cannot be
+    // mapped (equal bounds; on a logarithmic axis a bound not above 0 or equal logarithms)
+    // draws nothing.
+    void Plot(std::span<double> X, std::span<double> Y, int32_t N, uint32_t Color);
+
+    // The linear mappings to real pixel coordinates (extended precision, stored as double).
+    double MapX(double x) const;
+    double MapY(double y) const;
+
+private:
+    double mapLogX(double x) const;
+    double mapLogY(double y) const;
+    void gridVertical();
+
+    int width_ = 0;
+    int height_ = 0;
+    Canvas canvas_;
+};
+
+} // namespace myrl

@@ -1,0 +1,58 @@
+// The plot control: a widget that owns a GraphPlot, shows its canvas 1:1 anchored at the
+// top-left corner and passes mouse events on as signals in pixel coordinates relative to
+// that corner. Lives and is used on the user-interface thread only.
+#pragma once
+
+#include "GraphPlot.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <span>
+
+namespace myrl {
+
+class TGraph : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TGraph(QWidget* parent = nullptr);
+    ~TGraph() override;
+
+    // The chart: properties, Clear, Plot and the canvas for overlays. Its size follows the
+    // widget's (also while the widget is hidden); drawing on it schedules a repaint.
+    GraphPlot& plot();
+    const GraphPlot& plot() const { return plot_; }
+
+    // Shorthands for plot().Clear() and plot().Plot(...).
+    void Clear() { plot().Clear(); }
+    void Plot(std::span<double> X, std::span<double> Y, int32_t N, uint32_t Color) {
+        plot().Plot(X, Y, N, Color);
+    }
+
+    QSize sizeHint() const override;
+
+signals:
+    // Button pressed on the control; X, Y in pixels from its top-left corner.
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int X, int Y);
+    // Pointer moved over the control, or anywhere while a button pressed on it is held
+    // (then X, Y may lie outside 0..W-1 / 0..H-1).
+    void MouseMove(Qt::KeyboardModifiers modifiers, int X, int Y);
+    // Button released after a press on the control.
+    void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int X, int Y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void syncSize();
+
+    GraphPlot plot_;
+    bool repaintPending_ = false;
+};
+
+} // namespace myrl

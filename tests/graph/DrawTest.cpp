@@ -1,0 +1,211 @@
+#include "Draw.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace myrl {
+namespace {
+
+constexpr uint32_t kTrace = Rgb(0, 255, 0);
+
+// Graph1 as the display window sets it up: 449 x 283, ten divisions, x over the sweep.
+struct Graph1Fixture : ::testing::Test {
+    GraphPlot graph{449, 283};
+    std::unique_ptr<MeasState> state = std::make_unique<MeasState>();
+
+    void SetUp() override {
+        graph.XGridNum = 10;
+        graph.YGridNum = 10;
+        graph.RefXEn = false;
+        graph.RefClr = Rgb(255, 255, 0);
+        setSweep(10650000, 10750000);
+        graph.Ymin = -90;
+        graph.Ymax = 10;
+        state->PointNum = kPointCount;
+        state->TraceClr = kTrace;
+        state->Marker1X = 90;
+        state->Marker2X = 358;
+    }
+
+    void setSweep(double start, double stop) {
+        graph.Xmin = start;
+        graph.Xmax = stop;
+        for (int i = 0; i <= kPointCount; ++i) {
+            state->FreqAxis[i] = start + (stop - start) * i / kPointCount;
+        }
+    }
+
+    MarkerReadouts readouts(bool swr = false, char thousands = ',', char decimal = '.') {
+        return ShowMarkerReadouts(graph, *state, swr, thousands, decimal);
+    }
+};
+
+using DrawMarkersTest = Graph1Fixture;
+
+TEST_F(DrawMarkersTest, DashesOfFiveEveryEightFromRowOne) {
+    graph.Clear();
+    DrawMarkers(graph, *state);
+    EXPECT_EQ(graph.canvas().PenColor(), MarkerColour);
+    for (int x : {90, 358}) {
+        int dashes = 0;
+        for (int y = 0; y < 283; ++y) {
+            const bool marked = graph.canvas().Pixel(x, y) == MarkerColour;
+            EXPECT_EQ(marked, y >= 1 && (y - 1) % 8 < 5) << x << "," << y;
+            dashes += marked && (y - 1) % 8 == 0;
+        }
+        EXPECT_EQ(dashes, 36);
+        EXPECT_EQ(graph.canvas().Pixel(x, 282), MarkerColour); // last dash 281..285
+    }
+    EXPECT_NE(graph.canvas().Pixel(91, 1), MarkerColour);
+}
+
+TEST_F(DrawMarkersTest, ColumnsOutsideThePlotDrawNothing) {
+    graph.Clear();
+    const std::vector<uint32_t> before(graph.canvas().Bits(), graph.canvas().Bits() + 449 * 283);
+    state->Marker1X = -1;
+    state->Marker2X = 100000;
+    DrawMarkers(graph, *state);
+    EXPECT_EQ(std::vector<uint32_t>(graph.canvas().Bits(), graph.canvas().Bits() + 449 * 283),
+              before);
+}
+
+using MarkerReadoutsTest = Graph1Fixture;
+
+TEST_F(MarkerReadoutsTest, FrequencyTexts) {
+    struct Case {
+        int m1, m2;
+        bool zeroSpan;
+        char thousands;
+        std::string fl, fu, df;
+    };
+    const std::vector<Case> cases{
+        {90, 358, false, ',', "FL= 10,670,089  Hz", "FU= 10,729,911  Hz", "df = 59,821  Hz"},
+        {358, 90, false, ',', "FL= 10,670,089  Hz", "FU= 10,729,911  Hz", "df = 59,821  Hz"},
+        {90, 358, false, '.', "FL= 10.670.089  Hz", "FU= 10.729.911  Hz", "df = 59.821  Hz"},
+        {90, 358, true, ',', "FL=  20 %", "FU=  80 %", "df =  60 %"},
+        {200, 200, true, ',', "FL=  45 %", "FU=  45 %", "df =   0 %"},
+    };
+    for (const Case& k : cases) {
+        state->Marker1X = k.m1;
+        state->Marker2X = k.m2;
+        state->ZeroSpan = k.zeroSpan;
+        setSweep(k.zeroSpan ? 0 : 10650000, k.zeroSpan ? 100 : 10750000);
+        const MarkerReadouts r = readouts(false, k.thousands);
+        EXPECT_EQ(r.F_disp1, k.fl) << k.m1 << "/" << k.m2;
+        EXPECT_EQ(r.F_disp2, k.fu);
+        EXPECT_EQ(r.DF_disp, k.df);
+        EXPECT_LE(state->MarkerFL, state->MarkerFU);
+    }
+    state->ZeroSpan = false;
+    setSweep(10650000, 10750000);
+    state->Marker1X = 358;
+    state->Marker2X = 90;
+    readouts();
+    EXPECT_NEAR(state->MarkerFL, 10670089.2857, 1e-3);
+    EXPECT_NEAR(state->MarkerFU, 10729910.7143, 1e-3);
+}
+
+// Trace x = 1000 * k, value -k; with W = 101 and x from 0 to 250000 each column is 2500.
+TEST_F(MarkerReadoutsTest, LevelTexts) {
+    struct Case {
+        int column;
+        bool swr;
+        double flatValue; // if not 0, every DispTrace entry is this value
+        std::string text;
+    };
+    const std::vector<Case> cases{
+        {1, false, 0, "( -2.5 dB )"}, // interval 2..3, halfway
+        {2, false, 0, "( -5.0 dB )"}, // on point 5: interval 4..5 gives its value
+        {0, false, 0, "( 0.0 dB )"},         {100, false, 0, "( -250.0 dB )"},
+        {1, true, 10.0, "( SWR = 10.000 )"}, {1, true, 10.001, "( SWR > 10.0 )"},
+        {1, true, 1.5, "( SWR = 1.500 )"},
+    };
+    graph.SetSize(101, 283);
+    graph.Xmin = 0;
+    graph.Xmax = 250000;
+    for (const Case& k : cases) {
+        for (int i = 0; i <= kPointCount; ++i) {
+            state->FreqAxis[i] = 1000.0 * i;
+            state->DispTrace[i] = k.flatValue != 0 ? k.flatValue : -i;
+        }
+        state->Marker1X = k.column;
+        state->Marker2X = k.column;
+        const MarkerReadouts r = readouts(k.swr);
+        EXPECT_EQ(r.M_disp1, k.text) << k.column;
+        EXPECT_EQ(r.M_disp2, k.text) << k.column;
+    }
+}
+
+TEST_F(MarkerReadoutsTest, LevelBeyondTheLastPointIsExtrapolated) {
+    graph.SetSize(101, 283);
+    graph.Xmin = 0;
+    graph.Xmax = 300000;
+    for (int i = 0; i <= kPointCount; ++i) {
+        state->FreqAxis[i] = 1000.0 * i;
+        state->DispTrace[i] = -i;
+    }
+    state->Marker1X = 0;   // x = 0: interval 0..1
+    state->Marker2X = 100; // x = 300000: interval 255..256, extrapolated
+    const MarkerReadouts r = readouts(false, ',', ',');
+    EXPECT_EQ(r.M_disp1, "( 0,0 dB )");
+    EXPECT_EQ(r.M_disp2, "( -300,0 dB )");
+}
+
+TEST_F(MarkerReadoutsTest, EqualAxisValuesShowTheLowerPointWithoutInterpolation) {
+    graph.SetSize(101, 283);
+    graph.Xmin = 0;
+    graph.Xmax = 250000;
+    for (int i = 0; i <= kPointCount; ++i) {
+        state->FreqAxis[i] = 5000;
+        state->DispTrace[i] = -i;
+    }
+    // A marker on the common x value searches down to interval 0; one above it stops at 255.
+    state->Marker1X = 2; // 5000
+    state->Marker2X = 3; // 7500
+    const MarkerReadouts r = readouts();
+    EXPECT_EQ(r.M_disp1, "( 0.0 dB )");
+    EXPECT_EQ(r.M_disp2, "( -255.0 dB )");
+}
+
+using RedrawResponseTest = Graph1Fixture;
+
+TEST_F(RedrawResponseTest, ClearsPlotsDrawsMarkersAndReturnsReadouts) {
+    graph.canvas().SetPenColor(Rgb(1, 1, 1));
+    graph.canvas().MoveTo(0, 0);
+    graph.canvas().LineTo(449, 283); // stale picture
+    for (int i = 0; i <= kPointCount; ++i) {
+        state->DispTrace[i] = -45;
+    }
+    const MarkerReadouts r = RedrawResponse(graph, *state, false, ',', '.');
+
+    EXPECT_EQ(graph.canvas().Pixel(100, 100), graph.BgColor);
+    EXPECT_EQ(graph.canvas().Pixel(200, 155), kTrace); // row 282 - 45 * 2.82 = 155.1
+    EXPECT_EQ(graph.canvas().Pixel(200, 28), graph.RefClr);
+    EXPECT_EQ(graph.canvas().Pixel(90, 155), MarkerColour); // markers over the trace
+    EXPECT_EQ(graph.canvas().Pixel(358, 1), MarkerColour);
+    EXPECT_EQ(r.F_disp1, "FL= 10,670,089  Hz");
+    EXPECT_EQ(r.M_disp1, "( -45.0 dB )");
+    EXPECT_EQ(r.M_disp2, "( -45.0 dB )");
+}
+
+TEST_F(RedrawResponseTest, SwrPresentationWritesBackNonPositiveValues) {
+    graph.logY = true;
+    graph.Ymin = 1;
+    graph.Ymax = 10;
+    graph.RefYEn = false;
+    for (int i = 0; i <= kPointCount; ++i) {
+        state->DispTrace[i] = i == 10 ? 0 : 2;
+    }
+    state->DispTrace[kPointCount] = -1; // entry 256 is not plotted
+    const MarkerReadouts r = RedrawResponse(graph, *state, true, ',', '.');
+    EXPECT_EQ(state->DispTrace[10], 1e-99);
+    EXPECT_EQ(state->DispTrace[kPointCount], -1);
+    EXPECT_EQ(graph.canvas().Pixel(300, 197), kTrace);
+    EXPECT_EQ(r.M_disp1, "( SWR = 2.000 )");
+}
+
+} // namespace
+} // namespace myrl
