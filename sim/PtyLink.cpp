@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -80,6 +81,11 @@ PtyLink::PtyLink(std::string linkPath) : link_(std::move(linkPath)) {
         close(master_);
         throw;
     }
+}
+
+int PtyLink::SlaveQueued() const {
+    int n = 0;
+    return ioctl(slaveKeep_, TIOCINQ, &n) == 0 ? n : 0;
 }
 
 PtyLink::~PtyLink() {

@@ -23,6 +23,8 @@ public:
     int MasterFd() const { return master_; }
     const std::string& SlavePath() const { return slave_; }
     const std::string& LinkPath() const { return link_; }
+    // Characters sent and not yet read by the program (the slave's input queue).
+    int SlaveQueued() const;
 
     // Throws std::runtime_error when `linkPath` exists and is not a symbolic link.
     static void CheckLinkPath(const std::string& linkPath);

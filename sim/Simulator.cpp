@@ -183,6 +183,9 @@ void Simulator::Run() {
         if (!pty_ && returnAt_) {
             deadline = *returnAt_;
         }
+        if (hangupFrom_) {
+            deadline = Clock::now() + std::chrono::milliseconds(5);
+        }
         short events = static_cast<short>(POLLIN | (blocked_ ? POLLOUT : 0));
         pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {pty_ ? pty_->MasterFd() : -1, events, 0}};
         timespec wait{};
@@ -211,6 +214,15 @@ void Simulator::Run() {
         if (fds[1].revents & POLLOUT) {
             blocked_ = false;
         }
+        if (hangupFrom_ && pty_) {
+            // Let the program read what was sent before the line goes: a hang-up discards
+            // whatever still waits in the slave's input queue.
+            auto waited = Clock::now() - *hangupFrom_;
+            if ((waited >= std::chrono::milliseconds(20) && pty_->SlaveQueued() == 0) ||
+                waited >= std::chrono::milliseconds(500)) {
+                HangUp();
+            }
+        }
         if (!pty_ && returnAt_ && Clock::now() >= *returnAt_) {
             try {
                 Publish();
@@ -235,9 +247,6 @@ void Simulator::HandleBytes(const char* data, size_t n) {
             std::string line;
             line.swap(lineBuf_);
             HandleLine(line);
-            if (!pty_) {
-                return; // hung up while handling the line
-            }
         } else if (lineBuf_.size() < kMaxLine) {
             lineBuf_ += c;
         }
@@ -279,7 +288,7 @@ void Simulator::HandleLine(const std::string& line) {
         bool hangup = reply_->Plan.HangupAfter;
         reply_.reset();
         if (hangup) {
-            HangUp();
+            hangupFrom_ = Clock::now();
         }
         return;
     }
@@ -319,12 +328,13 @@ void Simulator::FinishReply() {
     reply_.reset();
     Update([&](SimStats& s) { ++(cut ? s.RepliesAbandoned : s.RepliesCompleted); });
     if (hangup) {
-        HangUp();
+        hangupFrom_ = Clock::now();
     }
 }
 
 void Simulator::HangUp() {
     double back = Unit().Faults.ReturnAfterSeconds;
+    hangupFrom_.reset();
     reply_.reset();
     pty_.reset();
     {

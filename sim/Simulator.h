@@ -117,6 +117,7 @@ private:
     std::unique_ptr<PtyLink> pty_;
     std::optional<Reply> reply_;
     std::optional<Clock::time_point> returnAt_;
+    std::optional<Clock::time_point> hangupFrom_; // hang-up due once the program has read
     std::string lineBuf_;
     bool xoff_ = false;
     bool blocked_ = false; // the master took only part of the due characters
