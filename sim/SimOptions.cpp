@@ -42,6 +42,9 @@ bool ToInt(const std::string& text, long min, long max, long& out) {
 bool Unescape(const std::string& text, std::string& out) {
     out.clear();
     for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == 0x11 || text[i] == 0x13) {
+            return false; // flow-control characters would stop the program's line
+        }
         if (text[i] != '\\') {
             out += text[i];
             continue;

@@ -59,7 +59,10 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Block the stop signals before any thread exists, so only the signalfd sees them.
+    // Block the stop signals before any thread exists, so only the signalfd sees them. A
+    // shell's background start leaves SIGINT ignored, which would discard it: undo that.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
