@@ -1,0 +1,94 @@
+// The serial component's two worker threads and the record of one notification on its way
+// to the UI thread. Internal to the serial library.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace myrl {
+
+class TCustomCommX;
+
+// One notification handed to the UI thread. Shared by the waiting worker and the posted
+// task, so either may outlive the other.
+struct TCommDelivery {
+    enum class State { Pending, Running, Done, Cancelled };
+    std::mutex Lock;
+    std::condition_variable Changed;
+    State Now = State::Pending;
+    bool Released = false; // the component let the waiting worker go while the task ran
+};
+
+// An eventfd used to wake a thread out of poll/epoll; owned, closed on destruction.
+class TCommWakeFd {
+public:
+    TCommWakeFd(); // throws std::system_error
+    ~TCommWakeFd();
+    TCommWakeFd(const TCommWakeFd&) = delete;
+    TCommWakeFd& operator=(const TCommWakeFd&) = delete;
+    int Fd() const { return FFd; }
+    void Signal() const;
+    void Drain() const;
+
+private:
+    int FFd = -1;
+};
+
+// Sends the blocks that Write queues, in FIFO order, and keeps the owner's counts. Created and
+// started by Open, stopped and joined by Close; its fields are set from the UI thread.
+class TCommTransThread {
+public:
+    TCommTransThread(TCustomCommX& owner, int fd); // throws std::system_error
+    ~TCommTransThread();                           // stops and joins
+    void Start();                                  // throws std::system_error
+    void Post(std::vector<uint8_t> block);         // UI thread
+    void Terminate();                              // UI thread: stop request and wake-up
+    void Wake() const { FWake.Signal(); }          // ends a wait for the line
+
+    std::atomic<bool> Abort{false};   // PurgeTrans: drop blocks, stop the current one
+    std::atomic<int32_t> CharTime{0}; // ms, one character at the current bit rate
+    std::atomic<bool> Terminated{false};
+
+private:
+    void Run();
+    void Send(const uint8_t* data, size_t len);
+    void HalfDuplexStep(bool beforeBurst);
+    bool Stopping() const { return Abort.load() || Terminated.load(); }
+
+    TCustomCommX& FOwner;
+    int FFd;
+    TCommWakeFd FWake;
+    std::mutex FQueueLock;
+    std::condition_variable FQueued;
+    std::deque<std::vector<uint8_t>> FQueue;
+    std::thread FThread;
+};
+
+// Waits for received characters, breaks and line errors without spinning (edge-triggered
+// epoll on the device plus a wake-up eventfd) and delivers them through the owner, in the
+// order errors, break, characters received.
+class TCommReceiveThread {
+public:
+    TCommReceiveThread(TCustomCommX& owner, int fd); // throws std::system_error
+    ~TCommReceiveThread();                           // stops and joins
+    void Start();                                    // throws std::system_error
+    void Terminate();                                // UI thread
+
+    std::atomic<bool> Terminated{false};
+
+private:
+    void Run();
+
+    TCustomCommX& FOwner;
+    int FFd;
+    int FEpoll = -1;
+    TCommWakeFd FWake;
+    std::thread FThread;
+};
+
+} // namespace myrl

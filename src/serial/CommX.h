@@ -1,0 +1,270 @@
+// Serial-port component over POSIX termios, with a transmit and a receive worker thread.
+// Qt-free: it reaches the user-interface (UI) thread only through the two hooks below.
+//
+// Threading contract:
+// - Every member function, every property setter and the destructor run on the UI thread.
+// - The worker threads deliver OnReceive / OnBreak / OnError by handing a task to the UI
+//   thread through the dispatcher hook and waiting for it to run (a synchronous send). The
+//   wait is abandoned when the component stops the worker (Close, destructor) or, for the
+//   transmit thread, while PurgeTrans runs; the notification is then dropped and the task does
+//   nothing if it runs later. So Close and PurgeTrans never wait on a UI thread that is busy
+//   in them, and no task ever touches a closed or destroyed component.
+// - Read (while nothing has arrived) and Write (while 32 blocks wait) call the
+//   pending-events hook, so UI handlers may run inside them, including Close or even the
+//   destruction of this component: Read then returns -1 and Write false, without touching
+//   the component again.
+// - Do not destroy the component from inside one of its own events.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <termios.h>
+
+namespace myrl {
+
+// Failure to open or configure the port; the message is the system's fixed text (UTF-8).
+class ECommError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum TCommParityBits : uint8_t { cpbNone = 0, cpbOdd = 1, cpbEven = 2 };
+enum TCommStopBits : uint8_t { csb1 = 0, csb1p5 = 1, csb2 = 2 };
+enum TCommFlowCtrls : uint8_t {
+    cfcRtsCts = 0,
+    cfcDtrDsr = 1,
+    cfcXonXoff = 2,
+    cfcHalfHigh = 3,
+    cfcHalfLow = 4,
+    cfcNone = 5
+};
+
+class TCustomCommX;
+
+// Events; called on the UI thread. "Assigned" means the std::function is non-empty.
+using TCommReceiveEvent = std::function<void(TCustomCommX& Sender, int32_t ReceiveSize)>;
+using TCommBreakEvent = std::function<void(TCustomCommX& Sender)>;
+using TCommErrEvent = std::function<void(TCustomCommX& Sender, int32_t ErrorState)>;
+
+// Dispatcher hook: hand `task` to the UI thread's event loop and return at once. Called on
+// the worker threads. The program queues it on its event loop (a queued invocation); a test
+// queues it for the loop of its own "UI" thread. The component itself waits until the task
+// has run. Running the task inline on the calling worker is only sound when the UI thread does
+// not use the component meanwhile and no event handler calls Close. Without a dispatcher the
+// three notifications are dropped.
+using TCommDispatcher = std::function<void(std::function<void()> task)>;
+
+// Pending-events hook: handle the UI thread's pending events and return (the program's
+// QCoreApplication::processEvents()). Without one, Read and Write simply wait.
+using TCommProcessEvents = std::function<void()>;
+
+// The five time-out fields, in milliseconds. Read: what has arrived returns at once,
+// otherwise up to ReadTotalTimeoutConstant for the first byte. Write: a block that cannot go
+// out within WriteTotalTimeoutConstant (0: no limit) is given up.
+struct TCommTimeouts {
+    uint32_t ReadIntervalTimeout = 0;
+    uint32_t ReadTotalTimeoutMultiplier = 0;
+    uint32_t ReadTotalTimeoutConstant = 0;
+    uint32_t WriteTotalTimeoutMultiplier = 0;
+    uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// Line settings kept for the component's whole life. Open fills Tio from the driver, makes it
+// raw (no echo, no translation, VMIN 1, VTIME 0, CLOCAL|CREAD); each setter changes its own
+// fields and applies the whole record with tcsetattr. Flags is the flow-control flag word
+// (bit 0 binary, 1 parity, 2 CTS out, 3 DSR out, 4-5 DTR control, 8 XON out, 9 XON in,
+// 12-13 RTS control), mapped to termios as: XON out -> IXON, XON in -> IXOFF (with VSTART /
+// VSTOP), CTS out or RTS handshake -> CRTSCTS. DSR out / DTR handshake have no termios
+// equivalent: the port then runs without hardware flow control and holds DTR raised.
+// XonLim and XoffLim are kept here only; the driver's thresholds are fixed.
+struct TCommLineSettings {
+    termios Tio{};
+    uint32_t Flags = 0;
+    uint16_t XonLim = 0;
+    uint16_t XoffLim = 0;
+};
+
+// Handle value while closed.
+inline constexpr uint32_t kCommInvalidHandle = 0xFFFFFFFFu;
+
+class TCommTransThread;
+class TCommReceiveThread;
+struct TCommDelivery;
+
+class TCustomCommX {
+public:
+    TCustomCommX();
+    virtual ~TCustomCommX();
+    TCustomCommX(const TCustomCommX&) = delete;
+    TCustomCommX& operator=(const TCustomCommX&) = delete;
+
+    // Opens COM<PortNo> in the current working directory if it exists, else
+    // /dev/ttyS<PortNo-1>; only a terminal character device, exclusively (flock, then
+    // TIOCEXCL). Applies every setting, starts both worker threads, pauses 100 ms.
+    // Throws ECommError; a failure after the device opened closes the component first.
+    void Open();
+    // Lowers DTR and RTS, discards unsent and unread bytes, stops and joins both workers and
+    // closes the device; pauses 100 ms before and 200 ms after stopping them. Nothing if closed.
+    void Close();
+
+    // Queues Count bytes in blocks of at most BufLenTrans for the transmit thread and returns
+    // without waiting for the line; waits (running pending events, 1 ms steps) only while 32
+    // blocks are queued. True when every block was handed on (at once for Count <= 0); false
+    // when closed (also when closed meanwhile), without a transmit thread or without Buffer.
+    virtual bool Write(const void* Buffer, int32_t Count);
+    // Write of the string's bytes (no terminating zero); true at once when empty.
+    bool WriteString(const std::string& S);
+    // Reads at most Count received bytes. Bytes that have arrived return at once; otherwise
+    // waits up to TimeOutReceive ms for the first byte, running pending events in 1 ms steps.
+    // Returns the count read; 0 when nothing arrived in time (or Count <= 0); -1 when closed,
+    // without a receive thread, without Buffer, on a read error (line errors go to OnError),
+    // when the line has hung up, or when the component was closed or destroyed by a handler
+    // that ran inside the wait.
+    virtual int32_t Read(void* Buffer, int32_t Count);
+
+    // Discards everything queued for sending and the driver's output queue; returns once the
+    // transmit thread has finished or dropped every block (both counts 0). Nothing if closed.
+    void PurgeTrans();
+    // Discards the driver's input queue. Nothing if closed.
+    void PurgeReceive();
+    // Bytes waiting in the driver's input queue; 0 when closed. Clears the line-error state
+    // without reporting it.
+    int32_t ReceiveCount();
+    // Raise (true) or lower (false) RTS / DTR. Nothing if closed; a port without modem lines
+    // (a pseudo-terminal) ignores it.
+    void SetRts(bool Value);
+    void SetDtr(bool Value);
+
+    // Properties. Getters return the stored value. Setters store; while open they apply at
+    // once and throw ECommError on failure (the new value stays stored, the port stays open).
+    int32_t PortNo() const { return FPortNo; }
+    void SetPortNo(int32_t Value); // open: Close, then Open on the new port
+    int32_t BitRate() const { return FBitRate; }
+    void SetBitRate(int32_t Value);
+    int32_t CharSize() const { return FCharSize; }
+    void SetCharSize(int32_t Value);
+    TCommParityBits ParityBit() const { return FParityBit; }
+    void SetParityBit(TCommParityBits Value);
+    TCommStopBits StopBit() const { return FStopBit; }
+    void SetStopBit(TCommStopBits Value); // csb1p5 programs CSTOPB (1.5 stop bits at 5 data bits)
+    TCommFlowCtrls FlowCtrl() const { return FFlowCtrl.load(std::memory_order_relaxed); }
+    void SetFlowCtrl(TCommFlowCtrls Value);
+    int32_t TimeOutTrans() const { return FTimeOutTrans; }
+    void SetTimeOutTrans(int32_t Value);
+    int32_t TimeOutReceive() const { return FTimeOutReceive; }
+    void SetTimeOutReceive(int32_t Value);
+    uint8_t XonChar() const { return FXonChar; }
+    void SetXonChar(uint8_t Value);
+    uint8_t XoffChar() const { return FXoffChar; }
+    void SetXoffChar(uint8_t Value);
+    int32_t BufLenTrans() const { return FBufLenTrans; }
+    void SetBufLenTrans(int32_t Value);
+    int32_t BufLenReceive() const { return FBufLenReceive; }
+    void SetBufLenReceive(int32_t Value);
+    // The device's file descriptor, kCommInvalidHandle while closed.
+    uint32_t Handle() const;
+
+    TCommReceiveEvent OnReceive;
+    TCommBreakEvent OnBreak;
+    TCommErrEvent OnError;
+
+    // UI-thread hooks; set them before Open (they may be replaced at any time on the UI thread).
+    void SetDispatcher(TCommDispatcher Dispatcher);
+    void SetProcessEvents(TCommProcessEvents ProcessEvents);
+
+    // Inspection, UI thread.
+    bool Active() const { return FFd >= 0; }
+    const TCommLineSettings& LineSettings() const { return FDcb; }
+    const TCommTimeouts& Timeouts() const { return FTimeouts; }
+    int32_t PendingBytes() const;    // accepted by Write, not yet sent or dropped
+    int32_t QueuedBlocks() const;    // posted to the transmit thread, not yet finished
+    int32_t TransCharTimeMs() const; // character time of the running transmit thread, else 0
+
+private:
+    friend class TCommTransThread;
+    friend class TCommReceiveThread;
+
+    enum class Slot { Trans = 0, Receive = 1 };
+    static constexpr int WM_COMMDATA = 0x0500;
+    static constexpr int WM_COMMBREAK = 0x0501;
+    static constexpr int WM_COMMERROR = 0x0502;
+
+    std::string DevicePath() const;
+    void ApplyDcb(const char* errorText);
+    void ApplyBitRate(bool opening);
+    void ApplyCharSize();
+    void ApplyParity();
+    void ApplyStopBit();
+    void ApplyFlowCtrl();
+    void ApplyTimeouts();
+    void ApplyXonChar();
+    void ApplyXoffChar();
+    void SetupBuffers() const;
+    void StartThreads();
+    void StopThreads();
+    void ModemLine(int bits, bool raise) const;
+
+    // Worker side of a notification: hand it to the UI thread and wait until it has run or
+    // the component lets the worker go. `abandoned` says the wait is no longer wanted.
+    void Deliver(Slot slot, int Msg, int32_t LParam, const std::function<bool()>& abandoned);
+    // UI side: drop or let go the delivery the worker of `slot` waits on.
+    void CancelDelivery(Slot slot);
+    // The notification handler, UI thread.
+    void HandleNotify(int Msg, int32_t LParam);
+    // Line errors since the last call (bits 0x02 overrun, 0x04 parity, 0x08 frame), and the
+    // number of breaks since the last call with countBreaks; any thread.
+    int32_t ClearLineErrors(uint32_t* breaks = nullptr);
+
+    struct LifeFlag {
+        bool Alive = true;
+    };
+    std::shared_ptr<LifeFlag> FLife = std::make_shared<LifeFlag>();
+
+    std::unique_ptr<TCommTransThread> FTrans;
+    std::unique_ptr<TCommReceiveThread> FReceive;
+    std::mutex FTransLock;           // around each write() and each output flush
+    mutable std::mutex FCounterLock; // guards the two counts
+    int32_t FPendingBytes = 0;
+    int32_t FQueuedBlocks = 0;
+
+    int FFd = -1;
+    uint64_t FSession = 0; // bumped by every Close, so a waiting Read sees a reopen
+
+    int32_t FPortNo = 1;
+    int32_t FBitRate = 9600;
+    int32_t FCharSize = 8;
+    TCommParityBits FParityBit = cpbNone;
+    TCommStopBits FStopBit = csb1;
+    std::atomic<TCommFlowCtrls> FFlowCtrl{cfcRtsCts}; // read by the transmit thread
+    int32_t FTimeOutTrans = 3000;
+    int32_t FTimeOutReceive = 3000;
+    uint8_t FXonChar = 0x11;
+    uint8_t FXoffChar = 0x13;
+    int32_t FBufLenTrans = 2048;
+    int32_t FBufLenReceive = 2048;
+
+    TCommLineSettings FDcb;
+    TCommTimeouts FTimeouts;
+    std::atomic<uint32_t> FWriteTimeoutMs{0}; // the transmit thread's copy of the write time-out
+
+    std::mutex FErrLock; // guards the line-error counters below
+    uint32_t FErrOverrun = 0, FErrParity = 0, FErrFrame = 0, FErrBreak = 0;
+
+    std::mutex FDeliverLock; // guards the dispatcher and the two delivery slots
+    TCommDispatcher FDispatcher;
+    std::shared_ptr<TCommDelivery> FDelivery[2];
+    TCommProcessEvents FProcessEvents;
+};
+
+// The component as the program uses it: every property published, no behaviour added.
+class TCommX : public TCustomCommX {
+public:
+    using TCustomCommX::TCustomCommX;
+};
+
+} // namespace myrl

@@ -1,0 +1,630 @@
+// The serial component against real pseudo-terminals: the test plays the unit on the master
+// side and is the component's UI thread (it runs the dispatched notifications when it pumps).
+#include "CommX.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace myrl {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kOpenFailed = "ポートをオープンできませんでした";
+
+// A pseudo-terminal; the master end is the unit.
+class Pty {
+public:
+    Pty() {
+        FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128] = {};
+        if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0 ||
+            ::ptsname_r(FMaster, name, sizeof name) != 0) {
+            ADD_FAILURE() << "no pseudo-terminal";
+            return;
+        }
+        FSlave = name;
+        ::fcntl(FMaster, F_SETFL, ::fcntl(FMaster, F_GETFL) | O_NONBLOCK);
+    }
+    ~Pty() { Hangup(); }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    const std::string& SlavePath() const { return FSlave; }
+    void Send(const std::string& bytes) const {
+        ASSERT_EQ(::write(FMaster, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // Collects what the component sent until `count` bytes came or `limit` passed.
+    std::string Receive(size_t count, std::chrono::milliseconds limit = 5000ms) const {
+        std::string got;
+        const auto end = Clock::now() + limit;
+        while (got.size() < count && Clock::now() < end) {
+            pollfd p{FMaster, POLLIN, 0};
+            if (::poll(&p, 1, 10) > 0) {
+                char buf[4096];
+                const ssize_t n = ::read(FMaster, buf, sizeof buf);
+                if (n > 0) {
+                    got.append(buf, static_cast<size_t>(n));
+                }
+            }
+        }
+        return got;
+    }
+    termios Settings() const {
+        termios t{};
+        EXPECT_EQ(::tcgetattr(FMaster, &t), 0);
+        return t;
+    }
+    void Hangup() {
+        if (FMaster >= 0) {
+            ::close(FMaster);
+            FMaster = -1;
+        }
+    }
+
+private:
+    int FMaster = -1;
+    std::string FSlave;
+};
+
+// The test thread's event queue: the component's dispatcher posts here from its workers.
+class UiLoop {
+public:
+    void Post(std::function<void()> task) {
+        {
+            std::lock_guard lock(FLock);
+            FTasks.push_back(std::move(task));
+        }
+        FChanged.notify_all();
+    }
+    // Runs the tasks queued so far (the component's pending-events hook).
+    void ProcessEvents() {
+        std::deque<std::function<void()>> tasks;
+        {
+            std::lock_guard lock(FLock);
+            tasks.swap(FTasks);
+        }
+        for (auto& task : tasks) {
+            task();
+        }
+    }
+    // Waits, without running them, until tasks are queued.
+    bool WaitQueued(std::chrono::milliseconds limit = 5000ms) {
+        std::unique_lock lock(FLock);
+        return FChanged.wait_for(lock, limit, [this] { return !FTasks.empty(); });
+    }
+    // Runs tasks as they come until `done` holds.
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
+        const auto end = Clock::now() + limit;
+        while (!done()) {
+            if (Clock::now() >= end) {
+                return false;
+            }
+            {
+                std::unique_lock lock(FLock);
+                FChanged.wait_for(lock, 1ms, [this] { return !FTasks.empty(); });
+            }
+            ProcessEvents();
+        }
+        return true;
+    }
+
+private:
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::deque<std::function<void()>> FTasks;
+};
+
+// Each test runs in its own temporary working directory, where ports are published as COMn.
+class CommXTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FOldDir = std::filesystem::current_path();
+        char tmpl[] = "/tmp/myrl-serial-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        FDir = tmpl;
+        std::filesystem::current_path(FDir);
+    }
+    void TearDown() override {
+        comm.reset();
+        std::filesystem::current_path(FOldDir);
+        std::filesystem::remove_all(FDir);
+    }
+    static void Publish(const Pty& pty, int portNo) {
+        std::filesystem::create_symlink(pty.SlavePath(), "COM" + std::to_string(portNo));
+    }
+    // A component set up the way the program sets up its port, wired to this test's loop.
+    std::unique_ptr<TCommX> MakeComm(int portNo) {
+        auto c = std::make_unique<TCommX>();
+        c->SetPortNo(portNo);
+        c->SetBitRate(19200);
+        c->SetFlowCtrl(cfcXonXoff);
+        c->SetTimeOutReceive(300);
+        c->SetDispatcher([this](std::function<void()> task) { ui.Post(std::move(task)); });
+        c->SetProcessEvents([this] { ui.ProcessEvents(); });
+        return c;
+    }
+    void OpenOn(const Pty& p, int portNo = 1) {
+        Publish(p, portNo);
+        comm = MakeComm(portNo);
+        comm->Open();
+    }
+    // Stops the component's output with XOFF and returns once the port has taken it in.
+    void HoldLine() { HoldLine(pty); }
+    void HoldLine(const Pty& unit) {
+        comm->SetTimeOutTrans(0); // wait for the line without limit
+        unit.Send("\x13m");       // XOFF, then a marker that shows it was processed
+        ASSERT_TRUE(ui.PumpUntil([this] { return comm->ReceiveCount() == 1; }));
+        comm->PurgeReceive();
+    }
+    static std::string Pattern(size_t n) {
+        std::string s(n, '\0');
+        for (size_t i = 0; i < n; ++i) {
+            s[i] = static_cast<char>('A' + i % 26);
+        }
+        return s;
+    }
+
+    UiLoop ui;
+    Pty pty;
+    std::unique_ptr<TCommX> comm;
+
+private:
+    std::filesystem::path FOldDir;
+    std::filesystem::path FDir;
+};
+
+TEST_F(CommXTest, OpensClosesAndReopens) {
+    OpenOn(pty);
+    EXPECT_TRUE(comm->Active());
+    EXPECT_NE(comm->Handle(), kCommInvalidHandle);
+    EXPECT_TRUE(comm->WriteString("one"));
+    EXPECT_EQ(pty.Receive(3), "one");
+
+    comm->Close();
+    EXPECT_FALSE(comm->Active());
+    EXPECT_EQ(comm->Handle(), kCommInvalidHandle);
+    comm->Close(); // nothing when closed
+
+    comm->Open();
+    EXPECT_TRUE(comm->WriteString("two"));
+    EXPECT_EQ(pty.Receive(3), "two");
+}
+
+TEST_F(CommXTest, OpenAppliesTheLineSettings) {
+    OpenOn(pty);
+    const termios t = pty.Settings();
+    EXPECT_EQ(cfgetospeed(&t), B19200);
+    EXPECT_EQ(cfgetispeed(&t), B19200);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+    EXPECT_EQ(t.c_cc[VSTART], 0x11);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(comm->LineSettings().Flags, 0x1313u);
+    EXPECT_EQ(comm->LineSettings().XonLim, 512);
+    EXPECT_EQ(comm->Timeouts().ReadTotalTimeoutConstant, 300u);
+    EXPECT_EQ(comm->Timeouts().ReadIntervalTimeout, 0xFFFFFFFFu);
+    EXPECT_EQ(comm->TransCharTimeMs(), 1);
+}
+
+TEST_F(CommXTest, SettersApplyToAnOpenPortAtOnce) {
+    // A pseudo-terminal always runs 8 data bits without parity (the driver refuses other
+    // sizes and parity), so those setters are seen through their failures below.
+    OpenOn(pty);
+    struct Case {
+        const char* name;
+        std::function<void(TCommX&)> set;
+        std::function<void(const termios&, TCommX&)> check;
+    };
+    const Case cases[] = {
+        {"bit rate", [](TCommX& c) { c.SetBitRate(9600); },
+         [](const termios& t, TCommX& c) {
+             EXPECT_EQ(cfgetospeed(&t), B9600);
+             EXPECT_EQ(c.TransCharTimeMs(), 2);
+         }},
+        {"two stop bits", [](TCommX& c) { c.SetStopBit(csb2); },
+         [](const termios& t, TCommX&) { EXPECT_NE(t.c_cflag & CSTOPB, 0u); }},
+        {"RTS/CTS", [](TCommX& c) { c.SetFlowCtrl(cfcRtsCts); },
+         [](const termios& t, TCommX& c) {
+             EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
+             EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+             EXPECT_EQ(c.LineSettings().Flags, 0x2017u);
+         }},
+        {"half duplex low", [](TCommX& c) { c.SetFlowCtrl(cfcHalfLow); },
+         [](const termios& t, TCommX& c) {
+             EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
+             EXPECT_EQ(c.LineSettings().Flags, 0x1013u);
+         }},
+        {"receive queue", [](TCommX& c) { c.SetBufLenReceive(1000); },
+         [](const termios&, TCommX& c) {
+             EXPECT_EQ(c.LineSettings().XonLim, 250);
+             EXPECT_EQ(c.LineSettings().XoffLim, 250);
+         }},
+        {"XON character", [](TCommX& c) { c.SetXonChar(0x01); },
+         [](const termios& t, TCommX&) { EXPECT_EQ(t.c_cc[VSTART], 0x01); }},
+        {"XOFF character", [](TCommX& c) { c.SetXoffChar(0x02); },
+         [](const termios& t, TCommX&) { EXPECT_EQ(t.c_cc[VSTOP], 0x02); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.set(*comm);
+        c.check(pty.Settings(), *comm);
+    }
+}
+
+TEST_F(CommXTest, SetterFailuresRaiseTheirTextAndLeaveThePortOpen) {
+    OpenOn(pty);
+    struct Case {
+        std::function<void(TCommX&)> set;
+        std::function<void(TCommX&)> restore;
+        const char* text;
+    };
+    const Case cases[] = {
+        {[](TCommX& c) { c.SetBitRate(12345); }, [](TCommX& c) { c.SetBitRate(19200); },
+         "通信速度の設定でエラーが発生しました"},
+        {[](TCommX& c) { c.SetBitRate(5); }, [](TCommX& c) { c.SetBitRate(19200); },
+         "通信速度の設定でエラーが発生しました"},
+        {[](TCommX& c) { c.SetCharSize(9); }, [](TCommX& c) { c.SetCharSize(8); },
+         "通信ビット数の設定でエラーが発生しました"},
+        {[](TCommX& c) { c.SetParityBit(static_cast<TCommParityBits>(7)); },
+         [](TCommX& c) { c.SetParityBit(cpbNone); },
+         "通信パリティチェックの設定でエラーが発生しました"},
+        {[](TCommX& c) { c.SetStopBit(static_cast<TCommStopBits>(7)); },
+         [](TCommX& c) { c.SetStopBit(csb1); }, "通信ストップビット数の設定でエラーが発生しました"},
+        {[](TCommX& c) { c.SetFlowCtrl(static_cast<TCommFlowCtrls>(9)); },
+         [](TCommX& c) { c.SetFlowCtrl(cfcXonXoff); }, "通信フロー制御の設定で失敗しました"},
+        {[](TCommX& c) { c.SetTimeOutReceive(-1); }, [](TCommX& c) { c.SetTimeOutReceive(300); },
+         "通信タイムアウト時間の設定で失敗しました"},
+        {[](TCommX& c) { c.SetXonChar(0x13); }, [](TCommX& c) { c.SetXonChar(0x11); },
+         "Ｘｏｎ文字の設定でエラーが発生しました"},
+        {[](TCommX& c) { c.SetXoffChar(0x11); }, [](TCommX& c) { c.SetXoffChar(0x13); },
+         "Ｘｏｆｆ文字の設定でエラーが発生しました"},
+        {[](TCommX& c) { c.SetBufLenTrans(0); }, [](TCommX& c) { c.SetBufLenTrans(2048); },
+         "通信用ポートのバッファを準備できませんでした"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        try {
+            c.set(*comm);
+            ADD_FAILURE() << "no error";
+        } catch (const ECommError& e) {
+            EXPECT_STREQ(e.what(), c.text);
+        }
+        EXPECT_TRUE(comm->Active());
+        c.restore(*comm);
+    }
+    EXPECT_EQ(comm->BufLenTrans(), 2048);
+    EXPECT_TRUE(comm->WriteString("ok"));
+    EXPECT_EQ(pty.Receive(2), "ok");
+}
+
+TEST_F(CommXTest, OpenFailuresAfterTheDeviceOpenedLeaveTheComponentClosed) {
+    Publish(pty, 1);
+    struct Case {
+        std::function<void(TCommX&)> set;
+        const char* text;
+    };
+    const Case cases[] = {
+        {[](TCommX& c) { c.SetBufLenTrans(0); }, "通信用ポートのバッファを準備できませんでした"},
+        {[](TCommX& c) { c.SetBitRate(5); }, "送信用スレッドを生成できませんでした"},
+        {[](TCommX& c) { c.SetXoffChar(0x11); }, "Ｘｏｎ文字の設定でエラーが発生しました"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        comm = MakeComm(1);
+        c.set(*comm);
+        try {
+            comm->Open();
+            ADD_FAILURE() << "no error";
+        } catch (const ECommError& e) {
+            EXPECT_STREQ(e.what(), c.text);
+        }
+        EXPECT_FALSE(comm->Active());
+        EXPECT_EQ(comm->Handle(), kCommInvalidHandle);
+        comm.reset();
+    }
+    // The device was released each time.
+    comm = MakeComm(1);
+    EXPECT_NO_THROW(comm->Open());
+}
+
+TEST_F(CommXTest, OpenFailsForAnythingButAFreeTerminalDevice) {
+    Publish(pty, 1);
+    TCommX holder; // holds COM1
+    holder.SetPortNo(1);
+    holder.Open();
+
+    ASSERT_EQ(::close(::open("COM7", O_CREAT | O_WRONLY, 0644)), 0);
+    ASSERT_EQ(::mkfifo("COM8", 0644), 0);
+    std::filesystem::create_symlink("/nonexistent/tty", "COM9");
+    std::filesystem::create_symlink("/dev/null", "COM10");
+    struct Case {
+        int portNo;
+        const char* what;
+    };
+    const Case cases[] = {
+        {4000, "no COM4000 here and no /dev/ttyS3999"},
+        {7, "regular file"},
+        {8, "FIFO"},
+        {9, "dangling link"},
+        {10, "character device that is no terminal"},
+        {1, "port held by another component"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TCommX port;
+        port.SetPortNo(c.portNo);
+        try {
+            port.Open();
+            ADD_FAILURE() << "opened";
+        } catch (const ECommError& e) {
+            EXPECT_STREQ(e.what(), kOpenFailed);
+        }
+        EXPECT_FALSE(port.Active());
+        EXPECT_EQ(port.Handle(), kCommInvalidHandle);
+    }
+}
+
+TEST_F(CommXTest, OpenWhileOpenRaisesAndKeepsThePort) {
+    OpenOn(pty);
+    const uint32_t handle = comm->Handle();
+    try {
+        comm->Open();
+        ADD_FAILURE() << "no error";
+    } catch (const ECommError& e) {
+        EXPECT_STREQ(e.what(), "ポートは、すでにオープンされています");
+    }
+    EXPECT_EQ(comm->Handle(), handle);
+    EXPECT_TRUE(comm->WriteString("still"));
+    EXPECT_EQ(pty.Receive(5), "still");
+}
+
+TEST_F(CommXTest, ClosedPortDoesNothing) {
+    TCommX c;
+    char buf[4];
+    EXPECT_FALSE(c.Write("x", 1));
+    EXPECT_FALSE(c.WriteString("x"));
+    EXPECT_TRUE(c.Write("x", 0));
+    EXPECT_EQ(c.Read(buf, 4), -1);
+    EXPECT_EQ(c.ReceiveCount(), 0);
+    c.PurgeTrans();
+    c.PurgeReceive();
+    c.SetRts(true);
+    c.SetDtr(true);
+    c.SetBitRate(300); // stored only
+    EXPECT_EQ(c.BitRate(), 300);
+    EXPECT_EQ(c.Handle(), kCommInvalidHandle);
+}
+
+TEST_F(CommXTest, WriteQueuesBlocksOfBufLenTransInOrder) {
+    OpenOn(pty);
+    HoldLine();
+    EXPECT_TRUE(comm->Write("x", 0));
+    EXPECT_TRUE(comm->WriteString(""));
+    EXPECT_EQ(comm->PendingBytes(), 0);
+    EXPECT_EQ(comm->QueuedBlocks(), 0);
+
+    const std::string data = Pattern(5000);
+    EXPECT_TRUE(comm->WriteString(data));
+    EXPECT_EQ(comm->PendingBytes(), 5000);
+    EXPECT_EQ(comm->QueuedBlocks(), 3); // 2048 + 2048 + 904
+
+    pty.Send("\x11"); // XON
+    EXPECT_EQ(pty.Receive(5000), data);
+    EXPECT_TRUE(ui.PumpUntil([this] { return comm->QueuedBlocks() == 0; }));
+    EXPECT_EQ(comm->PendingBytes(), 0);
+}
+
+TEST_F(CommXTest, PurgeTransDropsQueuedBlocks) {
+    OpenOn(pty);
+    HoldLine();
+    comm->SetBufLenTrans(100);
+    EXPECT_TRUE(comm->WriteString(Pattern(1000)));
+    comm->PurgeTrans();
+    EXPECT_EQ(comm->PendingBytes(), 0);
+    EXPECT_EQ(comm->QueuedBlocks(), 0);
+
+    pty.Send("\x11");
+    EXPECT_TRUE(comm->WriteString("after"));
+    EXPECT_EQ(pty.Receive(5), "after");
+    EXPECT_EQ(pty.Receive(1, 50ms), ""); // nothing of the purged data follows
+}
+
+TEST_F(CommXTest, ReadReturnsWhatHasArrived) {
+    OpenOn(pty);
+    pty.Send("abcde");
+    ASSERT_TRUE(ui.PumpUntil([this] { return comm->ReceiveCount() == 5; }));
+    char buf[16] = {};
+    EXPECT_EQ(comm->Read(buf, 3), 3);
+    EXPECT_EQ(std::string(buf, 3), "abc");
+    EXPECT_EQ(comm->Read(buf, 16), 2);
+    EXPECT_EQ(std::string(buf, 2), "de");
+    EXPECT_EQ(comm->Read(nullptr, 16), -1);
+}
+
+TEST_F(CommXTest, ReadWaitsForTheFirstByteWhileEventsRun) {
+    OpenOn(pty);
+    int passes = 0;
+    comm->SetProcessEvents([&] {
+        if (++passes == 5) {
+            pty.Send("z");
+        }
+    });
+    char buf[4] = {};
+    EXPECT_EQ(comm->Read(buf, 4), 1);
+    EXPECT_EQ(buf[0], 'z');
+    EXPECT_GE(passes, 5);
+}
+
+TEST_F(CommXTest, ReadGivesZeroWhenNothingComesInTime) {
+    OpenOn(pty);
+    char buf[4];
+    const auto start = Clock::now();
+    EXPECT_EQ(comm->Read(buf, 4), 0);
+    EXPECT_GE(Clock::now() - start, 299ms);
+}
+
+TEST_F(CommXTest, PurgeReceiveDiscardsTheInput) {
+    OpenOn(pty);
+    pty.Send("junk");
+    ASSERT_TRUE(ui.PumpUntil([this] { return comm->ReceiveCount() == 4; }));
+    comm->PurgeReceive();
+    EXPECT_EQ(comm->ReceiveCount(), 0);
+    comm->SetTimeOutReceive(0);
+    char buf[8];
+    EXPECT_EQ(comm->Read(buf, 8), 0);
+}
+
+TEST_F(CommXTest, HangUpReadsAsLostLine) {
+    OpenOn(pty);
+    pty.Hangup();
+    char buf[8];
+    EXPECT_EQ(comm->Read(buf, 8), -1);
+    EXPECT_EQ(comm->Read(buf, 8), -1);
+    EXPECT_TRUE(comm->WriteString("gone")); // queued; the thread gives it up
+    comm->Close();
+    EXPECT_FALSE(comm->Active());
+}
+
+TEST_F(CommXTest, OnReceiveRunsOnTheUiThreadWithTheWaitingCount) {
+    OpenOn(pty);
+    std::vector<int32_t> sizes;
+    std::thread::id where;
+    comm->OnReceive = [&](TCustomCommX& sender, int32_t size) {
+        EXPECT_EQ(&sender, comm.get());
+        where = std::this_thread::get_id();
+        sizes.push_back(size);
+    };
+    pty.Send("12345");
+    ASSERT_TRUE(ui.PumpUntil([&] { return !sizes.empty(); }));
+    EXPECT_EQ(sizes.front(), 5);
+    EXPECT_EQ(where, std::this_thread::get_id());
+}
+
+TEST_F(CommXTest, OnReceiveIsSkippedWhenTheBytesWereReadAway) {
+    OpenOn(pty);
+    int calls = 0;
+    comm->OnReceive = [&](TCustomCommX&, int32_t) { ++calls; };
+    pty.Send("xy");
+    ASSERT_TRUE(ui.WaitQueued());
+    char buf[4];
+    EXPECT_EQ(comm->Read(buf, 4), 2); // bytes there: returns at once, runs no events
+    ui.ProcessEvents();
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(CommXTest, NothingIsDeliveredAfterClose) {
+    OpenOn(pty);
+    int calls = 0;
+    comm->OnReceive = [&](TCustomCommX&, int32_t) { ++calls; };
+    pty.Send("xy");
+    ASSERT_TRUE(ui.WaitQueued()); // the receive thread now waits for the UI thread
+    comm->Close();                // and must be let go
+    ui.ProcessEvents();
+    EXPECT_EQ(calls, 0);
+    comm.reset();
+    ui.ProcessEvents(); // a stale task after destruction does nothing either
+}
+
+TEST_F(CommXTest, CloseFromInsideOnReceive) {
+    OpenOn(pty);
+    comm->OnReceive = [&](TCustomCommX& sender, int32_t) { sender.Close(); };
+    pty.Send("q");
+    ASSERT_TRUE(ui.PumpUntil([this] { return !comm->Active(); }));
+}
+
+TEST_F(CommXTest, PortNoChangedWhileOpenMovesToTheNewPort) {
+    Pty second;
+    Publish(second, 2);
+    OpenOn(pty, 1);
+    comm->SetPortNo(2);
+    EXPECT_TRUE(comm->Active());
+    EXPECT_TRUE(comm->WriteString("moved"));
+    EXPECT_EQ(second.Receive(5), "moved");
+
+    try {
+        comm->SetPortNo(3); // nothing there
+        ADD_FAILURE() << "no error";
+    } catch (const ECommError& e) {
+        EXPECT_STREQ(e.what(), kOpenFailed);
+    }
+    EXPECT_FALSE(comm->Active());
+}
+
+TEST_F(CommXTest, BitRateAfterASecondOpenReachesTheNewTransmitThread) {
+    OpenOn(pty);
+    comm->Close();
+    comm->SetBitRate(9600); // closed: stored only
+    EXPECT_EQ(comm->TransCharTimeMs(), 0);
+    comm->Open();
+    EXPECT_EQ(comm->TransCharTimeMs(), 2);
+    comm->SetBitRate(300);
+    EXPECT_EQ(comm->TransCharTimeMs(), 34);
+    EXPECT_EQ(cfgetospeed(&static_cast<const termios&>(pty.Settings())), B300);
+}
+
+// Handlers that run inside Read's or Write's wait may close or destroy the component.
+TEST_F(CommXTest, ReadAndWriteSurviveHandlersThatEndTheComponent) {
+    struct Case {
+        const char* what;
+        bool write;
+        bool destroy;
+    };
+    const Case cases[] = {
+        {"Read, closed", false, false},
+        {"Read, destroyed", false, true},
+        {"Write, closed", true, false},
+        {"Write, destroyed", true, true},
+    };
+    int portNo = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Pty p;
+        OpenOn(p, portNo++);
+        if (c.write) {
+            HoldLine(p);
+            comm->SetBufLenTrans(1);
+        }
+        TCommX* raw = comm.get();
+        int passes = 0;
+        comm->SetProcessEvents([&] {
+            if (++passes == 3) {
+                if (c.destroy) {
+                    comm.reset();
+                } else {
+                    comm->Close();
+                }
+            }
+        });
+        if (c.write) {
+            EXPECT_FALSE(raw->WriteString(Pattern(40))); // 32 blocks fill the queue
+        } else {
+            char buf[4];
+            EXPECT_EQ(raw->Read(buf, 4), -1);
+        }
+        EXPECT_EQ(passes, 3);
+        comm.reset();
+    }
+}
+
+} // namespace
+} // namespace myrl
