@@ -1,0 +1,61 @@
+#include "SweepCycle.h"
+
+#include "CommX.h"
+#include "Command.h"
+#include "FreqPlan.h"
+#include "SweepProc.h"
+
+#include <chrono>
+#include <thread>
+
+namespace myrl {
+
+namespace {
+
+void abandonSweep(MeasState& s) {
+    s.RxCount = 0;
+    s.ReplyText.clear();
+    s.SweepStart = true;
+}
+
+} // namespace
+
+void SweepStep(MeasState& s, TCommX& port, CycleView& view) {
+    if (s.SweepStart) {
+        view.SetProgress(0);
+        CalcSweepWords(s, view.FrexTicked());
+        const int32_t code = SweepCode(s.SweepTimeIdx);
+        port.PurgeTrans();
+        port.PurgeReceive();
+        port.WriteString(BuildCommand(s.StartWord, s.StepWord, code));
+        s.SweepStart = false;
+    }
+
+    const int32_t full = 2 * s.PointNum;
+    if (s.RxCount < full && !s.SweepStart) {
+        char buf[kReadChunk];
+        const int n = port.Read(buf, kReadChunk);
+        if (n <= 0) {
+            abandonSweep(s);
+        } else {
+            s.ReplyText.append(buf, static_cast<size_t>(n));
+            s.RxCount += n;
+            view.SetProgress(s.RxCount);
+        }
+    }
+
+    if (s.RxCount >= full && !s.SweepStart) {
+        CalcFreqAxis(s, view.FrexTicked());
+        // The status shows the numbers this sweep is averaged with.
+        view.SetAvrStat(AvrStatusText(ProcessReply(s, view.ModeText(), view.SwrTicked())));
+        if (view.CepsTicked()) {
+            view.CepstrumStep();
+        }
+        s.RxCount = 0;
+        s.ReplyText.clear();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        s.SweepStart = true;
+    }
+}
+
+} // namespace myrl

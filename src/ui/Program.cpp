@@ -1,0 +1,200 @@
+#include "Program.h"
+
+#include "CommX.h"
+#include "Draw.h"
+#include "ParamFile.h"
+#include "Rnd.h"
+#include "TForm1.h"
+#include "TForm2.h"
+#include "TGraph.h"
+#include "TextFile.h"
+#include "Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace myrl {
+
+Program::Program() {
+    Form1 = std::make_unique<TForm1>(*this);
+    Form2 = std::make_unique<TForm2>(*this);
+    Form1->show();
+    Form2->show();
+    Guarded([this] { Form2->FormCreate(); });
+}
+
+Program::~Program() {
+    // The display window goes first: the control panel's timer and port outlive nothing
+    // that needs them.
+    Form1->Timer1->stop();
+    Form2.reset();
+    Form1.reset();
+}
+
+void Program::RedrawResponse() {
+    Form2->ShowReadouts(myrl::RedrawResponse(Form2->Graph1->plot(), State, Form1->SwrTicked(),
+                                             LocaleThousandsSeparator(), LocaleDecimalSeparator()));
+    Form2->Graph1->update();
+}
+
+std::string Program::FDefText() const {
+    return S(Form1->F_DEF->currentText());
+}
+std::string Program::Edit1Text() const {
+    return S(Form1->Edit1->text());
+}
+std::string Program::Edit2Text() const {
+    return S(Form1->Edit2->text());
+}
+void Program::SetEdit1Text(const std::string& text) {
+    Form1->Edit1->setText(Q(text));
+}
+void Program::SetEdit2Text(const std::string& text) {
+    Form1->Edit2->setText(Q(text));
+}
+
+void Program::SetFieldCaptions(const std::string& first, const std::string& second) {
+    SetCaption(Form1->Label6, Q(first));
+    SetCaption(Form1->Label7, Q(second));
+}
+
+void Program::SetSecondFieldVisible(bool visible) {
+    Form1->Edit2->setVisible(visible);
+    Form1->Label9->setVisible(visible);
+}
+
+void Program::SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
+                            const std::string& fdiv) {
+    SetCaption(Form2->Label_FL, Q(fl));
+    SetCaption(Form2->Label_FC, Q(fc));
+    SetCaption(Form2->Label_FU, Q(fu));
+    SetCaption(Form2->Label_FDIV, Q(fdiv));
+}
+
+int32_t Program::XGridNum() const {
+    return Form2->Graph1->plot().XGridNum;
+}
+
+void Program::SetXRange(double xmin, double xmax) {
+    Form2->Graph1->plot().Xmin = xmin;
+    Form2->Graph1->plot().Xmax = xmax;
+}
+
+char Program::DecimalSeparator() const {
+    return LocaleDecimalSeparator();
+}
+char Program::ThousandsSeparator() const {
+    return LocaleThousandsSeparator();
+}
+
+namespace {
+
+// Applies the parameter file's values to the windows and the state as they load.
+class Loader : public ParamSink {
+public:
+    explicit Loader(Program& p) : p_(p) {}
+    void SetPortNo(int32_t v) override { p_.Form1->CommX1->SetPortNo(v); }
+    void SetGenClock(double v) override { p_.State.GenClock = v; }
+    void SetFrexRef(double v) override { p_.State.FrexRef = v; }
+    void SetLevelOffset(double v) override { p_.State.LevelOffset = v; }
+    void SetFDefIndex(int32_t v) override {
+        QSignalBlocker quiet(p_.Form1->F_DEF); // chosen by the program: no change handler
+        p_.Form1->F_DEF->setCurrentIndex(v);
+    }
+    void SetEdit1(const std::string& v) override { p_.Form1->Edit1->setText(Q(v)); }
+    void SetEdit2(const std::string& v) override { p_.Form1->Edit2->setText(Q(v)); }
+    void SetFrex(bool v) override {
+        if (p_.Form1->FREX->isChecked() != v) {
+            p_.Form1->FREX->setChecked(v);
+            p_.Form1->FREXClick();
+        }
+    }
+    void SetMarker1X(int32_t v) override { p_.State.Marker1X = v; }
+    void SetMarker2X(int32_t v) override { p_.State.Marker2X = v; }
+    void SetForm1Top(int32_t v) override { p_.Form1->move(p_.Form1->x(), v); }
+    void SetForm1Left(int32_t v) override { p_.Form1->move(v, p_.Form1->y()); }
+    void SetForm1Width(int32_t v) override { p_.Form1->setFixedSize(v, p_.Form1->height()); }
+    void SetForm2Top(int32_t v) override { p_.Form2->move(p_.Form2->x(), v); }
+    void SetForm2Left(int32_t v) override { p_.Form2->move(v, p_.Form2->y()); }
+    void PlaceForm2BesideForm1() override {
+        p_.Form2->move(p_.Form1->x() + p_.Form1->width(), p_.Form1->y());
+    }
+
+private:
+    Program& p_;
+};
+
+} // namespace
+
+void LoadParams(Program& p) {
+    MeasState& s = p.State;
+    TForm1& f1 = *p.Form1;
+    Loader load(p);
+    if (FileCanBeRead(kParamFileName)) {
+        ApplyParamLines(ReadTextLines(kParamFileName), LocaleDecimalSeparator(), load);
+    } else {
+        const StoredParams d;
+        load.SetPortNo(d.PortNo);
+        load.SetGenClock(d.GenClock);
+        load.SetFrexRef(d.FrexRef);
+        load.SetLevelOffset(d.LevelOffset);
+        load.SetFDefIndex(d.FDefIndex);
+        load.SetEdit1(d.Edit1);
+        load.SetEdit2(d.Edit2);
+        load.SetFrex(d.Frex);
+        const int w = p.Form2->Graph1->width();
+        load.SetMarker1X(rnd((w - 1) * 0.2));
+        load.SetMarker2X(rnd((w - 1) * 0.8));
+        load.SetForm1Top(0);
+        load.SetForm1Left(0);
+        load.PlaceForm2BesideForm1();
+    }
+
+    s.SweepTimeIdx = f1.SweepTime->currentIndex();
+    s.FreqRes = s.GenClock / kWordsPerClock;
+    s.FrexOffset = s.FrexRef * 256 / 11;
+    s.PointNum = kPointCount;
+    s.SweepSteps = kSweepStepCount;
+    s.LevelScale = 256;
+    s.RefPosBias = 0;
+    s.RefLevel = 0;
+    SetBackground(&f1, kPanelBackground);
+    SetBackground(p.Form2.get(), kPanelBackground);
+    p.Form2->setWindowTitle(f1.windowTitle());
+    s.TraceClr = 0x0000FF00;
+    s.MouseHeld = false;
+    s.DragMarker = 0;
+    s.RxCount = 0;
+    s.ReplyText.clear();
+    s.SweepStart = true;
+    f1.PlaceRefLabel();
+    f1.CommX1->Close();
+    f1.CommX1->Open();
+}
+
+void SaveParams(Program& p) {
+    TForm1& f1 = *p.Form1;
+    f1.CommX1->Close();
+    StoredParams out;
+    out.PortNo = f1.CommX1->PortNo();
+    out.GenClock = p.State.GenClock;
+    out.FrexRef = p.State.FrexRef;
+    out.LevelOffset = p.State.LevelOffset;
+    out.FDefIndex = f1.F_DEF->currentIndex();
+    out.Edit1 = S(f1.Edit1->text());
+    out.Edit2 = S(f1.Edit2->text());
+    out.Frex = f1.FREX->isChecked();
+    out.Marker1X = p.State.Marker1X;
+    out.Marker2X = p.State.Marker2X;
+    out.Form1Top = f1.y();
+    out.Form1Left = f1.x();
+    out.Form1Width = f1.width();
+    out.Form2Top = p.Form2->y();
+    out.Form2Left = p.Form2->x();
+    WriteFileReplacing(kParamFileName, FormatParamFile(out, LocaleDecimalSeparator()));
+}
+
+} // namespace myrl

@@ -1,0 +1,53 @@
+// The running program: the measurement state and the two windows, created in order
+// (control panel first, then the display window, whose creation starts the
+// measurement). One instance; user-interface thread only.
+#pragma once
+
+#include "FreqEntry.h"
+#include "MeasState.h"
+
+#include <memory>
+
+namespace myrl {
+
+class TForm1;
+class TForm2;
+
+class Program : public FreqEntryView {
+public:
+    // Creates both windows, shows them and runs the display window's creation handler:
+    // parameter file, port, presentation, frequency plan, blank charts, averaging, timer.
+    // A failure there is reported and leaves the timer off.
+    Program();
+    ~Program() override;
+
+    MeasState State;
+    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TForm2> Form2;
+
+    // The redraw of Graph1 with its marker readouts.
+    void RedrawResponse();
+
+    // The frequency entry's controls: fields on the control panel, labels and Graph1's
+    // x range on the display window.
+    std::string FDefText() const override;
+    std::string Edit1Text() const override;
+    std::string Edit2Text() const override;
+    void SetEdit1Text(const std::string& text) override;
+    void SetEdit2Text(const std::string& text) override;
+    void SetFieldCaptions(const std::string& first, const std::string& second) override;
+    void SetSecondFieldVisible(bool visible) override;
+    void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
+                       const std::string& fdiv) override;
+    int32_t XGridNum() const override;
+    void SetXRange(double xmin, double xmax) override;
+    char DecimalSeparator() const override;
+    char ThousandsSeparator() const override;
+};
+
+// The parameter file: read with the defaults and start-up values, the port opened;
+// written as a whole at the control panel's close, after the port is closed.
+void LoadParams(Program& p);
+void SaveParams(Program& p);
+
+} // namespace myrl

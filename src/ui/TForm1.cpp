@@ -1,0 +1,362 @@
+#include "TForm1.h"
+
+#include "CommX.h"
+#include "Convert.h"
+#include "Errors.h"
+#include "Export.h"
+#include "Form1Layout.h"
+#include "Format.h"
+#include "Program.h"
+#include "Rnd.h"
+#include "SweepProc.h"
+#include "TForm2.h"
+#include "TGraph.h"
+#include "UpDown.h"
+#include "Widgets.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace myrl {
+
+namespace {
+
+template <class T> void place(T* w, const form1::Rect& r) {
+    w->setGeometry(r.x, r.y, r.w, r.h);
+}
+
+QGroupBox* group(QWidget* parent, const char* caption, const form1::Rect& r, int captionPx) {
+    auto* g = new QGroupBox(caption, parent);
+    place(g, r);
+    g->setFont(TimesFont(captionPx, true));
+    g->setStyleSheet(QString("QGroupBox { color: rgb(192, 220, 192); border: 1px solid "
+                             "rgb(110, 125, 140); margin-top: 6px; }"
+                             "QGroupBox::title { subcontrol-origin: margin; left: 6px; "
+                             "padding: 0 2px; }"));
+    return g;
+}
+
+QLabel* label(QWidget* parent, const form1::Pos& p, const char* text, int px = 12) {
+    return MakeLabel(parent, p.x, p.y, text, TimesFont(px, true), kMoneyGreen);
+}
+
+QComboBox* dropDown(QWidget* parent, const form1::Rect& r, const QStringList& items, int index,
+                    bool editable) {
+    auto* c = new QComboBox(parent);
+    place(c, r);
+    c->addItems(items);
+    c->setEditable(editable);
+    c->setCurrentIndex(index);
+    c->setFont(TimesFont(13));
+    return c;
+}
+
+QLineEdit* field(QWidget* parent, const form1::Rect& r, const char* text) {
+    auto* e = new QLineEdit(text, parent);
+    place(e, r);
+    e->setFont(ArialFont(13));
+    return e;
+}
+
+QPushButton* button(QWidget* parent, const form1::Rect& r, const char* caption, int px = 15) {
+    auto* b = new QPushButton(caption, parent);
+    place(b, r);
+    b->setFont(TimesFont(px));
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+QCheckBox* checkBox(QWidget* parent, const form1::Rect& r, const char* caption, bool ticked) {
+    auto* c = new QCheckBox(caption, parent);
+    place(c, r);
+    c->setFont(TimesFont(15, true));
+    c->setStyleSheet("QCheckBox { color: white; }");
+    c->setChecked(ticked);
+    return c;
+}
+
+} // namespace
+
+TForm1::TForm1(Program& program) : program_(program) {
+    setWindowTitle("MYRL  Ver. 1.43");
+    setFont(TimesFont(15));
+    setFixedSize(form1::kWidth, form1::kHeight);
+    move(form1::kDefaultPos.x, form1::kDefaultPos.y);
+    build();
+    CommX1 = std::make_unique<TCommX>();
+    CommX1->SetBitRate(19200);
+    CommX1->SetFlowCtrl(cfcXonXoff);
+    CommX1->SetTimeOutReceive(300);
+    // Line events reach this thread as posted calls; reads and writes let window events
+    // run while they wait.
+    CommX1->SetDispatcher([this](std::function<void()> task) {
+        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    });
+    CommX1->SetProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    connectHandlers();
+}
+
+TForm1::~TForm1() {
+    Timer1->stop();
+    if (CommX1) {
+        CommX1->Close();
+    }
+}
+
+void TForm1::build() {
+    Display = group(this, "DISPLAY", form1::Display, 15);
+    GroupBox1 = group(this, "FREQUENCY", form1::GroupBox1, 15);
+    GroupBox2 = group(this, "UTILITIES", form1::GroupBox2, 13);
+    RadioGroup1 = group(this, "STATUS", form1::RadioGroup1, 13);
+
+    label(Display, form1::Label4, "MODE");
+    MODE = dropDown(Display, form1::MODE, {"THRU", "NORM", "CAL"}, 0, false);
+    label(Display, form1::Label5, "REF.");
+    Refpos = dropDown(Display, form1::Refpos, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, 1,
+                      false);
+    Refpos->setMaxVisibleItems(10);
+    label(Display, form1::Label10, "REF.");
+    label(Display, form1::Label1, "Level");
+    label(Display, form1::Label12, "dB");
+    Reflvl = field(Display, form1::Reflvl, "   0.0");
+    UpDown1 = new UpDown(Display);
+    place(UpDown1, form1::UpDown1);
+    label(Display, form1::Label13, "AVERAGING");
+    AvrSet = dropDown(Display, form1::AvrSet, {"1", "2", "4", "8", "16", "32", "64"}, 0, true);
+    label(Display, form1::Label3, "SWEEP TIME");
+    SweepTime = dropDown(Display, form1::SweepTime,
+                         {"<0.5", "0.5s", "1.0s", "1.5s", "2.0s", "2.5s", "3.0s", "3.5s", "4.0s",
+                          "4.5s", "5.0s", "5.5s", "6.0s", "8.0s", "10s", "15s", "20s"},
+                         1, false);
+    SweepTime->setMaxVisibleItems(18);
+    Panel2 = new QFrame(Display);
+    place(Panel2, form1::Panel2);
+    SetBackground(Panel2, Qt::white);
+    ProgressBar1 = new QProgressBar(Panel2);
+    ProgressBar1->setGeometry(1, 1, form1::Panel2.w - 2, form1::Panel2.h - 2);
+    ProgressBar1->setRange(0, 2 * kPointCount);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    F_DEF = dropDown(GroupBox1, form1::F_DEF, {"START/STOP", "CENTER/SPAN", "ZERO SPAN"}, 1, false);
+    Label6 = label(GroupBox1, form1::Label6, "CENTER");
+    Edit1 = field(GroupBox1, form1::Edit1, "10700000");
+    label(GroupBox1, form1::Label8, "Hz", 15);
+    Label7 = label(GroupBox1, form1::Label7, "SPAN");
+    Edit2 = field(GroupBox1, form1::Edit2, "100000");
+    Label9 = label(GroupBox1, form1::Label9, "Hz", 15);
+    for (QLineEdit* e : {Edit1, Edit2}) {
+        e->setMaxLength(11);
+        e->setAttribute(Qt::WA_InputMethodEnabled, false);
+    }
+    label(GroupBox1, form1::Label14, "ZOOM");
+    label(GroupBox1, form1::Label15, "MOVE");
+    Button2 = button(GroupBox1, form1::Button2, "-");
+    Button3 = button(GroupBox1, form1::Button3, "+");
+    Button1 = button(GroupBox1, form1::Button1, "<");
+    Button4 = button(GroupBox1, form1::Button4, ">");
+    Button5 = button(GroupBox1, form1::Button5, "FL=C");
+    Button6 = button(GroupBox1, form1::Button6, "FU=C");
+
+    FREX = checkBox(GroupBox2, form1::FREX, "FREX", true);
+    SWR = checkBox(GroupBox2, form1::SWR, "SWR", false);
+    CEPS = checkBox(GroupBox2, form1::CEPS, "CEPSTRUM", false);
+    Button7 = button(GroupBox2, form1::Button7, "SAVE DATA", 11);
+
+    RunItem = new QRadioButton("RUN", RadioGroup1);
+    HoldItem = new QRadioButton("HOLD", RadioGroup1);
+    place(RunItem, form1::RunItem);
+    place(HoldItem, form1::HoldItem);
+    for (QRadioButton* r : {RunItem, HoldItem}) {
+        r->setFont(TimesFont(15, true));
+        r->setStyleSheet("QRadioButton { color: white; }");
+    }
+    RunItem->setChecked(true);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(50);
+    Timer1->setSingleShot(false);
+}
+
+void TForm1::connectHandlers() {
+    auto on = [](auto handler) { return [handler] { Guarded(handler); }; };
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(SweepTime, &QComboBox::currentIndexChanged, this, on([this] { SweepTimeChange(); }));
+    connect(Refpos, &QComboBox::currentIndexChanged, this, on([this] { RefposChange(); }));
+    connect(SWR, &QCheckBox::clicked, this, on([this] { RefposChange(); }));
+    connect(Edit1, &QLineEdit::returnPressed, this, on([this] { Edit1KeyPress(); }));
+    connect(Edit2, &QLineEdit::returnPressed, this, on([this] { Edit1KeyPress(); }));
+    connect(F_DEF, &QComboBox::currentIndexChanged, this, on([this] { F_DEFChange(); }));
+    connect(Button7, &QPushButton::clicked, this, on([this] { Button7Click(); }));
+    connect(RunItem, &QRadioButton::clicked, this, on([this] { RadioGroup1Click(); }));
+    connect(HoldItem, &QRadioButton::clicked, this, on([this] { RadioGroup1Click(); }));
+    const std::pair<QPushButton*, PlanButton> plan[] = {
+        {Button2, PlanButton::ZoomOut},    {Button3, PlanButton::ZoomIn},
+        {Button1, PlanButton::MoveLeft},   {Button4, PlanButton::MoveRight},
+        {Button5, PlanButton::CentreOnFL}, {Button6, PlanButton::CentreOnFU}};
+    for (const auto& [b, kind] : plan) {
+        connect(b, &QPushButton::clicked, this,
+                on([this, k = kind] { PlanButtonClick(static_cast<int>(k)); }));
+    }
+    connect(CEPS, &QCheckBox::clicked, this, on([this] { CEPSClick(); }));
+    // The averaging count is taken when an item is chosen or a typed count is confirmed
+    // (Enter or leaving the field), not at every keystroke.
+    connect(AvrSet, &QComboBox::activated, this, on([this] { AvrSetChange(); }));
+    connect(AvrSet->lineEdit(), &QLineEdit::editingFinished, this, on([this] {
+                if (AvrSet->currentText() != lastAvrText_) {
+                    AvrSetChange();
+                }
+            }));
+    lastAvrText_ = AvrSet->currentText();
+    connect(FREX, &QCheckBox::clicked, this, on([this] { FREXClick(); }));
+    connect(MODE, &QComboBox::currentIndexChanged, this, on([this] { MODEChange(); }));
+    connect(UpDown1, &UpDown::Click, this, [this](bool up) { Guarded([&] { UpDown1Click(up); }); });
+    connect(Reflvl, &QLineEdit::returnPressed, this, on([this] { ReflvlKeyPress(); }));
+}
+
+bool TForm1::Running() const {
+    return RunItem->isChecked();
+}
+
+void TForm1::Timer1Timer() {
+    Timer1->stop();
+    const bool done = Guarded([&] {
+        SweepStep(program_.State, *CommX1, *this);
+        program_.RedrawResponse();
+    });
+    if (done && Running()) {
+        Timer1->start();
+    }
+}
+
+void TForm1::SweepTimeChange() {
+    AvrReset(program_.State);
+    program_.State.SweepTimeIdx = SweepTime->currentIndex();
+}
+
+void TForm1::PlaceRefLabel() {
+    const auto& g = program_.Form2->Graph1->geometry();
+    const double rows = static_cast<double>(g.height()) / program_.Form2->Graph1->plot().YGridNum;
+    const int top = rnd(Refpos->currentIndex() * rows + g.top()) - 5;
+    program_.Form2->Ref->move(program_.Form2->Ref->x(), top);
+}
+
+void TForm1::RefposChange() {
+    PlaceRefLabel();
+    SetCaption(program_.Form2->Ref, Reflvl->text());
+    program_.Form2->ApplyPresentation();
+    program_.RedrawResponse();
+}
+
+void TForm1::Edit1KeyPress() {
+    ApplyFreqEntries(program_.State, program_);
+}
+
+void TForm1::F_DEFChange() {
+    ApplyFreqMode(program_.State, program_);
+}
+
+void TForm1::Button7Click() {
+    ExportData(program_.State, kExportFileName, LocaleDecimalSeparator());
+}
+
+void TForm1::RadioGroup1Click() {
+    if (Running()) {
+        Timer1->start();
+    }
+}
+
+void TForm1::PlanButtonClick(int button) {
+    ApplyPlanButton(program_.State, program_, static_cast<PlanButton>(button));
+}
+
+void TForm1::CEPSClick() {
+    program_.Form2->CEPSClick(CEPS->isChecked());
+}
+
+void TForm1::AvrSetChange() {
+    const QString text = AvrSet->currentText();
+    lastAvrText_ = text;
+    const int32_t n = StrToInt(S(text));
+    if (n < 1 || n > kRingDepth) {
+        throw EConvertError("'" + S(text) + "' は 1 から 64 までの整数ではありません");
+    }
+    program_.State.AvrNum = n;
+    AvrReset(program_.State);
+}
+
+void TForm1::FREXClick() {
+    AvrReset(program_.State);
+}
+
+void TForm1::MODEChange() {
+    AvrReset(program_.State);
+}
+
+void TForm1::showReferenceLevel() {
+    Reflvl->setText(Q(FormatFixed(program_.State.RefLevel, 6, 1, LocaleDecimalSeparator())));
+    SetCaption(program_.Form2->Ref, Reflvl->text());
+    program_.Form2->ApplyPresentation();
+    program_.RedrawResponse();
+}
+
+void TForm1::UpDown1Click(bool up) {
+    program_.State.RefLevel += up ? 0.1 : -0.1;
+    showReferenceLevel();
+}
+
+void TForm1::ReflvlKeyPress() {
+    const double v = StrToFloat(S(Reflvl->text()), LocaleDecimalSeparator());
+    UpDown1->SetPosition(rnd(v / 0.1));
+    double level = v;
+    if (level >= 100) {
+        level = 99.9;
+    } else if (level <= -100) {
+        level = -99.9;
+    }
+    program_.State.RefLevel = level;
+    showReferenceLevel();
+}
+
+std::string TForm1::ModeText() const {
+    return S(MODE->currentText());
+}
+bool TForm1::SwrTicked() const {
+    return SWR->isChecked();
+}
+bool TForm1::CepsTicked() const {
+    return CEPS->isChecked();
+}
+bool TForm1::FrexTicked() const {
+    return FREX->isChecked();
+}
+void TForm1::SetProgress(int32_t received) {
+    ProgressBar1->setValue(std::min(received, ProgressBar1->maximum()));
+}
+void TForm1::SetAvrStat(const std::string& text) {
+    SetCaption(program_.Form2->AvrStat, Q(text));
+}
+void TForm1::CepstrumStep() {
+    program_.Form2->CepstrumStep();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!Guarded([&] { SaveParams(program_); })) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+} // namespace myrl

@@ -1,0 +1,261 @@
+#include "TForm2.h"
+
+#include "Cepstrum.h"
+#include "Form2Layout.h"
+#include "Format.h"
+#include "FreqPlan.h"
+#include "Program.h"
+#include "SweepProc.h"
+#include "TForm1.h"
+#include "TGraph.h"
+#include "Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QTimer>
+
+namespace myrl {
+
+namespace {
+
+// Black readout panel with a raised outer and a lowered inner bevel.
+class BevelPanel : public QFrame {
+public:
+    explicit BevelPanel(QWidget* parent) : QFrame(parent) { SetBackground(this, Qt::black); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        QFrame::paintEvent(e);
+        QPainter p(this);
+        const QColor light(255, 255, 255), shadow(128, 128, 128);
+        auto bevel = [&](QRect r, const QColor& topLeft, const QColor& bottomRight) {
+            p.setPen(topLeft);
+            p.drawLine(r.topLeft(), r.topRight());
+            p.drawLine(r.topLeft(), r.bottomLeft());
+            p.setPen(bottomRight);
+            p.drawLine(r.bottomLeft(), r.bottomRight());
+            p.drawLine(r.topRight(), r.bottomRight());
+        };
+        bevel(rect(), light, shadow);
+        bevel(rect().adjusted(2, 2, -2, -2), shadow, light);
+    }
+};
+
+QLabel* times(QWidget* parent, const form2::Pos& p, const char* text, int px, const QColor& c,
+              bool bold = false, bool italic = false) {
+    return MakeLabel(parent, p.x, p.y, QString::fromUtf8(text), TimesFont(px, bold, italic), c);
+}
+
+void setupChart(TGraph* g, const form2::Rect& r, int yGrid, double xmax, double ymax, bool refYEn,
+                uint32_t refClr) {
+    g->setGeometry(r.x, r.y, r.w, r.h);
+    GraphPlot& p = g->plot();
+    p.BgColor = Rgb(0, 0, 0);
+    p.FrmColor = Rgb(192, 192, 192);
+    p.GridColor = Rgb(128, 128, 128);
+    p.XGridNum = 10;
+    p.YGridNum = yGrid;
+    p.Xmin = -1;
+    p.Xmax = xmax;
+    p.Ymin = -1;
+    p.Ymax = ymax;
+    p.logX = false;
+    p.logY = false;
+    p.RefX = 0;
+    p.RefY = 0;
+    p.RefXEn = false;
+    p.RefYEn = refYEn;
+    p.RefClr = refClr;
+}
+
+} // namespace
+
+TForm2::TForm2(Program& program) : QWidget(nullptr, Qt::Window), program_(program) {
+    // A fixed window with a title but without close, minimise or maximise buttons.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle("MYRL");
+    setFixedSize(form2::kWidth, form2::kHeight);
+    move(form2::kDefaultPos.x, form2::kDefaultPos.y);
+    setFont(GothicFont(12));
+    build();
+}
+
+void TForm2::build() {
+    Label1 = times(this, form2::Label1, "MYRL", 21, kCream, true, true);
+    Hdiv = times(this, form2::Hdiv, "10dB/div", 13, kAqua);
+    Label11 = times(this, form2::Label11, "FREQUENCY RESPONSE", 12, kSkyBlue, true);
+    Label10 = times(this, form2::Label10, "CEPSTRUM", 12, kSkyBlue, true);
+    Graph1 = new TGraph(this);
+    setupChart(Graph1, form2::Graph1, 10, 1, 1, true, Rgb(255, 255, 0));
+    Graph2 = new TGraph(this);
+    setupChart(Graph2, form2::Graph2, 2, 1024, 4000, false, Rgb(255, 255, 255));
+    Graph2->setCursor(Qt::CrossCursor);
+    Label12 = times(this, form2::Label12, "0sec", 12, kWhite);
+    DelayDiv = times(this, form2::DelayDiv, "sec/div", 12, kAqua);
+    Delay = times(this, form2::Delay, "[ Delay ]", 15, kCream);
+    SWRmax = times(this, form2::SWRmax, "10.0", 12, kAqua);
+    Ref = MakeLabel(this, form2::Ref.x, form2::Ref.y, "   0.0", GothicFont(12), kAqua);
+    SWRmin = times(this, form2::SWRmin, "1.0", 12, kAqua);
+    Label_FL = times(this, form2::Label_FL, "Label_FL", 12, kWhite);
+    Label_FC = times(this, form2::Label_FC, "Label_FC", 12, kWhite);
+    Label_FU = times(this, form2::Label_FU, "Label_FU", 12, kWhite);
+    Label_FDIV = times(this, form2::Label_FDIV, "Label_FDIV", 12, kAqua);
+    Panel1 = new BevelPanel(this);
+    Panel1->setGeometry(form2::Panel1.x, form2::Panel1.y, form2::Panel1.w, form2::Panel1.h);
+    F_disp1 = times(Panel1, form2::F_disp1, "FL=", 15, kAqua);
+    F_disp2 = times(Panel1, form2::F_disp2, "FU=", 15, kAqua);
+    DF_disp = times(Panel1, form2::DF_disp, "df =", 15, kAqua);
+    M_disp1 = times(Panel1, form2::M_disp1, "(    dB )", 13, kWhite);
+    M_disp2 = times(Panel1, form2::M_disp2, "(    dB )", 13, kWhite);
+    AvrStat = times(Panel1, form2::AvrStat, "Averaging", 13, kYellow);
+
+    for (QWidget* w : {static_cast<QWidget*>(Graph2), static_cast<QWidget*>(Label10),
+                       static_cast<QWidget*>(Label12), static_cast<QWidget*>(DelayDiv),
+                       static_cast<QWidget*>(Delay)}) {
+        w->hide();
+    }
+
+    connect(Graph1, &TGraph::MouseDown, this,
+            [this](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+                Guarded([&] { Graph1MouseDown(x, y); });
+            });
+    connect(Graph1, &TGraph::MouseMove, this, [this](Qt::KeyboardModifiers, int x, int y) {
+        Guarded([&] { Graph1MouseMove(x, y); });
+    });
+    connect(Graph1, &TGraph::MouseUp, this,
+            [this](Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+                Guarded([&] { Graph1MouseUp(); });
+            });
+    connect(Graph2, &TGraph::MouseMove, this, [this](Qt::KeyboardModifiers, int x, int y) {
+        Guarded([&] { Graph2MouseMove(x, y); });
+    });
+}
+
+void TForm2::FormCreate() {
+    MeasState& s = program_.State;
+    LoadParams(program_);
+    ApplyPresentation();
+    ApplyFreqEntries(s, program_);
+    ApplyFreqMode(s, program_);
+    CalcSweepWords(s, program_.Form1->FrexTicked());
+    CalcFreqAxis(s, program_.Form1->FrexTicked());
+    Graph1->Clear();
+    Graph2->Clear();
+    s.AvrNum = 1;
+    AvrReset(s);
+    program_.Form1->Timer1->start();
+}
+
+void TForm2::ApplyPresentation() {
+    MeasState& s = program_.State;
+    GraphPlot& g = Graph1->plot();
+    if (!program_.Form1->SwrTicked()) {
+        SetCaption(Label11, "FREQUENCY RESPONSE");
+        Ref->show();
+        SWRmin->hide();
+        SWRmax->hide();
+        g.logY = false;
+        g.YGridNum = 10;
+        SetCaption(Hdiv, "10dB/div");
+        g.RefYEn = true;
+        g.Ymax = (program_.Form1->Refpos->currentIndex() + s.RefPosBias) * 10;
+        g.Ymin = g.Ymax - g.YGridNum * 10;
+        for (int i = 0; i <= s.PointNum && i < kArrayLen; ++i) {
+            s.DispTrace[static_cast<size_t>(i)] = s.NormLevel[static_cast<size_t>(i)] - s.RefLevel;
+        }
+    } else {
+        SetCaption(Label11, "                  SWR");
+        Ref->hide();
+        SWRmin->show();
+        SWRmax->show();
+        g.logY = true;
+        SetCaption(Hdiv, "  ");
+        g.RefYEn = false;
+        g.Ymax = 10.0;
+        g.Ymin = 1.0;
+        for (int i = 0; i <= s.PointNum && i < kArrayLen; ++i) {
+            s.DispTrace[static_cast<size_t>(i)] = s.SwrTrace[static_cast<size_t>(i)];
+        }
+    }
+}
+
+void TForm2::ShowReadouts(const MarkerReadouts& r) {
+    SetCaption(F_disp1, Q(r.F_disp1));
+    SetCaption(F_disp2, Q(r.F_disp2));
+    SetCaption(DF_disp, Q(r.DF_disp));
+    SetCaption(M_disp1, Q(r.M_disp1));
+    SetCaption(M_disp2, Q(r.M_disp2));
+}
+
+void TForm2::CEPSClick(bool ticked) {
+    const int d = ticked ? form2::kCepstrumShift : -form2::kCepstrumShift;
+    Graph2->setVisible(ticked);
+    Graph1->setGeometry(Graph1->x(), Graph1->y() + d, Graph1->width(), Graph1->height() - d);
+    program_.RedrawResponse();
+    Hdiv->move(Hdiv->x(), Hdiv->y() + d);
+    DelayDiv->setVisible(ticked);
+    Delay->setVisible(ticked);
+    Label10->setVisible(ticked);
+    Label11->move(Label11->x(), Label11->y() + d);
+    Label11->show();
+    Label12->setVisible(ticked);
+    SWRmax->move(SWRmax->x(), SWRmax->y() + d);
+    program_.Form1->PlaceRefLabel();
+}
+
+void TForm2::CepstrumStep() {
+    auto view =
+        myrl::CepstrumStep(program_.State, Graph2->plot().XGridNum, LocaleDecimalSeparator());
+    if (!view) {
+        return; // no point spacing: the delay view keeps what it shows
+    }
+    GraphPlot& g = Graph2->plot();
+    g.Ymax = view->Ymax;
+    g.Xmin = view->Xmin;
+    g.Xmax = view->Xmax;
+    SetCaption(DelayDiv, Q(view->DelayDiv));
+    Graph2->Clear();
+    Graph2->Plot(view->X, view->Y, kCepstrumPlotPoints, program_.State.TraceClr);
+}
+
+void TForm2::Graph1MouseDown(int X, int) {
+    MeasState& s = program_.State;
+    s.MouseHeld = true;
+    s.DragMarker = 0;
+    if (s.Marker1X - 10 < X && X < s.Marker1X + 10) {
+        s.DragMarker = 1;
+    } else if (s.Marker2X - 10 < X && X < s.Marker2X + 10) {
+        s.DragMarker = 2;
+    }
+}
+
+void TForm2::Graph1MouseMove(int X, int Y) {
+    MeasState& s = program_.State;
+    if (X >= 0 && X <= Graph1->width() - 1 && Y >= 0 && Y <= Graph1->height() - 1 && s.MouseHeld) {
+        if (s.DragMarker == 1) {
+            s.Marker1X = X;
+        } else if (s.DragMarker == 2) {
+            s.Marker2X = X;
+        }
+        program_.RedrawResponse();
+    } else {
+        s.MouseHeld = false;
+    }
+}
+
+void TForm2::Graph1MouseUp() {
+    program_.State.MouseHeld = false;
+    program_.State.DragMarker = 0;
+}
+
+void TForm2::Graph2MouseMove(int X, int) {
+    const GraphPlot& g = Graph2->plot();
+    const double d = static_cast<double>(X) / (Graph2->width() - 1) * (g.Xmax - g.Xmin);
+    SetCaption(Delay,
+               Q("[ Delay = " + FormatExponent(d, 4, 1, LocaleDecimalSeparator()) + " sec ]"));
+}
+
+} // namespace myrl

@@ -1,0 +1,109 @@
+#include "Widgets.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPalette>
+
+namespace myrl {
+
+namespace {
+
+QFont face(const QStringList& families, int pixels, bool bold, bool italic) {
+    QFont f;
+    f.setFamilies(families);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    f.setItalic(italic);
+    return f;
+}
+
+ErrorReporter& reporter() {
+    static ErrorReporter r;
+    return r;
+}
+
+char asciiOr(const QString& s, char fallback) {
+    if (s.size() == 1 && s[0].unicode() > 0x20 && s[0].unicode() < 0x7F) {
+        return static_cast<char>(s[0].unicode());
+    }
+    return fallback;
+}
+
+} // namespace
+
+QFont TimesFont(int pixels, bool bold, bool italic) {
+    return face({"Times New Roman", "Liberation Serif"}, pixels, bold, italic);
+}
+
+QFont ArialFont(int pixels) {
+    return face({"Arial", "Liberation Sans"}, pixels, false, false);
+}
+
+QFont GothicFont(int pixels) {
+    return face({QString::fromUtf8("ＭＳ Ｐゴシック"), "MS PGothic", "IPAPGothic", "IPA P Gothic"},
+                pixels, false, false);
+}
+
+QLabel* MakeLabel(QWidget* parent, int x, int y, const QString& text, const QFont& font,
+                  const QColor& colour) {
+    auto* l = new QLabel(parent);
+    l->setFont(font);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, colour);
+    l->setPalette(p);
+    l->move(x, y);
+    SetCaption(l, text);
+    return l;
+}
+
+void SetCaption(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+void SetBackground(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+char LocaleDecimalSeparator() {
+    return asciiOr(QLocale::system().decimalPoint(), '.');
+}
+
+char LocaleThousandsSeparator() {
+    QString g = QLocale::system().groupSeparator();
+    if (g.size() == 1 && (g[0].unicode() == 0xA0 || g[0].unicode() == 0x202F)) {
+        return ' ';
+    }
+    return asciiOr(g, ',');
+}
+
+void SetErrorReporter(ErrorReporter r) {
+    reporter() = std::move(r);
+}
+
+void ReportError(const std::exception& e) {
+    const std::string message = std::string(e.what()) + ".";
+    if (reporter()) {
+        reporter()(message);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, "MYRL", Q(message), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+bool Guarded(const std::function<void()>& f) {
+    try {
+        f();
+        return true;
+    } catch (const std::exception& e) {
+        ReportError(e);
+    }
+    return false;
+}
+
+} // namespace myrl

@@ -1,0 +1,70 @@
+// Small helpers shared by the two windows: fonts, colours, self-sizing labels, text
+// conversion and the error report.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QLabel>
+#include <QString>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace myrl {
+
+inline QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+inline std::string S(const QString& s) {
+    return s.toStdString();
+}
+
+// A 0x00BBGGRR colour value as a QColor.
+inline QColor ToQColor(uint32_t c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+// Colours of the layout.
+inline const QColor kPanelBackground{30, 45, 60};
+inline const QColor kMoneyGreen{192, 220, 192};
+inline const QColor kCream{255, 251, 240};
+inline const QColor kSkyBlue{166, 202, 240};
+inline const QColor kAqua{0, 255, 255};
+inline const QColor kYellow{255, 255, 0};
+inline const QColor kWhite{255, 255, 255};
+
+// "Times New Roman", or its metric twin Liberation Serif where it is missing.
+QFont TimesFont(int pixels, bool bold = false, bool italic = false);
+// Arial, or Liberation Sans.
+QFont ArialFont(int pixels);
+// The proportional Japanese sans-serif face, or IPA P Gothic.
+QFont GothicFont(int pixels);
+
+// A label at (x, y) that sizes itself to its text.
+QLabel* MakeLabel(QWidget* parent, int x, int y, const QString& text, const QFont& font,
+                  const QColor& colour);
+// Sets a self-sizing label's text.
+void SetCaption(QLabel* label, const QString& text);
+
+// Paints a widget's background in `colour`.
+void SetBackground(QWidget* w, const QColor& colour);
+
+// The locale's separators as single characters ('.' and ',' when the locale's are not
+// plain ASCII characters).
+char LocaleDecimalSeparator();
+char LocaleThousandsSeparator();
+
+// How errors reach the user: a message box with an error icon titled "MYRL", the
+// message with a full stop appended. Tests may replace it to collect the messages.
+using ErrorReporter = std::function<void(const std::string& message)>;
+void SetErrorReporter(ErrorReporter reporter);
+void ReportError(const std::exception& e);
+
+// Runs `f`; an exception it throws is reported and goes no further, so an event
+// handler that fails stops there and the program carries on. Returns false then.
+bool Guarded(const std::function<void()>& f);
+
+} // namespace myrl
