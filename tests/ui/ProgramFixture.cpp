@@ -1,0 +1,78 @@
+#include "ProgramFixture.h"
+
+#include "Widgets.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace myrl {
+
+void ProgramTest::SetUp() {
+    oldDir_ = std::filesystem::current_path();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    Dir = std::filesystem::temp_directory_path() / ("myrl-" + std::to_string(::getpid()) + "-" +
+                                                    info->test_suite_name() + "-" + info->name());
+    std::filesystem::remove_all(Dir);
+    std::filesystem::create_directories(Dir);
+    std::filesystem::current_path(Dir);
+    Config.Dir = Dir.string();
+    Config.Unit.Pacing.Fast = true;
+    SetErrorReporter([this](const std::string& m) { Errors.push_back(m); });
+}
+
+void ProgramTest::TearDown() {
+    P.reset();
+    if (Sim) {
+        Sim->Stop();
+        Sim.reset();
+    }
+    SetErrorReporter(nullptr);
+    std::filesystem::current_path(oldDir_);
+    std::error_code ec;
+    std::filesystem::permissions(Dir, std::filesystem::perms::owner_all, ec);
+    std::filesystem::remove_all(Dir, ec);
+}
+
+void ProgramTest::StartSimulator() {
+    Sim = std::make_unique<sim::Simulator>(Config);
+    Sim->Start();
+}
+
+void ProgramTest::StartProgram() {
+    P = std::make_unique<Program>();
+}
+
+bool ProgramTest::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeout.count()) {
+            return done();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void ProgramTest::RunFor(std::chrono::milliseconds time) {
+    WaitUntil([] { return false; }, time);
+}
+
+void ProgramTest::WriteFile(const std::string& name, const std::string& bytes) {
+    std::ofstream(Dir / name, std::ios::binary) << bytes;
+}
+
+std::string ProgramTest::ReadFile(const std::string& name) const {
+    std::ifstream in(Dir / name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+} // namespace myrl

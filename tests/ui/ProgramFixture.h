@@ -1,0 +1,59 @@
+// The real program on Qt's offscreen platform, in a fresh working folder of its own, with
+// the simulated analyser unit published there as COM1.
+#pragma once
+
+#include "Program.h"
+#include "Simulator.h"
+#include "TForm1.h"
+#include "TForm2.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace myrl {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    // Makes the folder and enters it, starts the simulator (fast pacing unless the test
+    // changes Config before StartSimulator) and collects error messages instead of
+    // showing message boxes.
+    void SetUp() override;
+    // Ends the program, the simulator, and removes the folder.
+    void TearDown() override;
+
+    // Default: a thru device answering at once.
+    sim::SimConfig Config;
+    void StartSimulator();
+    // Creates the program: both windows and the start sequence, as at program start.
+    void StartProgram();
+    // Runs the event loop until `done` holds or `timeout` passes; returns `done()`.
+    // (Never wait on the simulator's own WaitFor here: it would stall the event loop
+    // that drives the program.)
+    bool WaitUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Runs the event loop for `time`.
+    void RunFor(std::chrono::milliseconds time);
+    // Writes a file in the working folder.
+    void WriteFile(const std::string& name, const std::string& bytes);
+    std::string ReadFile(const std::string& name) const;
+
+    MeasState& State() { return P->State; }
+    TForm1& Form1() { return *P->Form1; }
+    TForm2& Form2() { return *P->Form2; }
+
+    std::filesystem::path Dir;
+    std::unique_ptr<sim::Simulator> Sim;
+    std::unique_ptr<Program> P;
+    std::vector<std::string> Errors; // messages the user would have seen, in order
+
+private:
+    std::filesystem::path oldDir_;
+};
+
+} // namespace myrl
