@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -50,12 +51,37 @@ QLabel* label(QWidget* parent, const form1::Pos& p, const char* text, int px = 1
     return MakeLabel(parent, p.x, p.y, text, TimesFont(px, true), kMoneyGreen);
 }
 
+// The layout's drop-downs are narrow: a slimmer arrow leaves room for "CENTER/SPAN".
+class CompactComboStyle : public QProxyStyle {
+public:
+    QRect subControlRect(ComplexControl cc, const QStyleOptionComplex* opt, SubControl sc,
+                         const QWidget* w) const override {
+        QRect r = QProxyStyle::subControlRect(cc, opt, sc, w);
+        if (cc == CC_ComboBox && sc == SC_ComboBoxArrow) {
+            r.setLeft(r.left() + kTrim);
+        } else if (cc == CC_ComboBox && sc == SC_ComboBoxEditField) {
+            r.setRight(r.right() + kTrim);
+        }
+        return r;
+    }
+
+private:
+    static constexpr int kTrim = 5;
+};
+
 QComboBox* dropDown(QWidget* parent, const form1::Rect& r, const QStringList& items, int index,
-                    bool editable) {
+                    bool editable, QStyle* style) {
     auto* c = new QComboBox(parent);
     place(c, r);
+    c->setStyle(style);
     c->addItems(items);
     c->setEditable(editable);
+    if (editable) {
+        // Typed text stays what was typed: no completion from the items, and a confirmed
+        // text never becomes an item of the list.
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->setCompleter(nullptr);
+    }
     c->setCurrentIndex(index);
     c->setFont(TimesFont(13));
     return c;
@@ -80,7 +106,10 @@ QCheckBox* checkBox(QWidget* parent, const form1::Rect& r, const char* caption, 
     auto* c = new QCheckBox(caption, parent);
     place(c, r);
     c->setFont(TimesFont(15, true));
-    c->setStyleSheet("QCheckBox { color: white; }");
+    // Caption colour only: the tick keeps the style's own colour on the white box.
+    QPalette p = c->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    c->setPalette(p);
     c->setChecked(ticked);
     return c;
 }
@@ -119,11 +148,13 @@ void TForm1::build() {
     GroupBox2 = group(this, "UTILITIES", form1::GroupBox2, 13);
     RadioGroup1 = group(this, "STATUS", form1::RadioGroup1, 13);
 
+    auto* comboStyle = new CompactComboStyle;
+    comboStyle->setParent(this);
     label(Display, form1::Label4, "MODE");
-    MODE = dropDown(Display, form1::MODE, {"THRU", "NORM", "CAL"}, 0, false);
+    MODE = dropDown(Display, form1::MODE, {"THRU", "NORM", "CAL"}, 0, false, comboStyle);
     label(Display, form1::Label5, "REF.");
     Refpos = dropDown(Display, form1::Refpos, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, 1,
-                      false);
+                      false, comboStyle);
     Refpos->setMaxVisibleItems(10);
     label(Display, form1::Label10, "REF.");
     label(Display, form1::Label1, "Level");
@@ -132,12 +163,13 @@ void TForm1::build() {
     UpDown1 = new UpDown(Display);
     place(UpDown1, form1::UpDown1);
     label(Display, form1::Label13, "AVERAGING");
-    AvrSet = dropDown(Display, form1::AvrSet, {"1", "2", "4", "8", "16", "32", "64"}, 0, true);
+    AvrSet = dropDown(Display, form1::AvrSet, {"1", "2", "4", "8", "16", "32", "64"}, 0, true,
+                      comboStyle);
     label(Display, form1::Label3, "SWEEP TIME");
     SweepTime = dropDown(Display, form1::SweepTime,
                          {"<0.5", "0.5s", "1.0s", "1.5s", "2.0s", "2.5s", "3.0s", "3.5s", "4.0s",
                           "4.5s", "5.0s", "5.5s", "6.0s", "8.0s", "10s", "15s", "20s"},
-                         1, false);
+                         1, false, comboStyle);
     SweepTime->setMaxVisibleItems(18);
     Panel2 = new QFrame(Display);
     place(Panel2, form1::Panel2);
@@ -148,7 +180,8 @@ void TForm1::build() {
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
 
-    F_DEF = dropDown(GroupBox1, form1::F_DEF, {"START/STOP", "CENTER/SPAN", "ZERO SPAN"}, 1, false);
+    F_DEF = dropDown(GroupBox1, form1::F_DEF, {"START/STOP", "CENTER/SPAN", "ZERO SPAN"}, 1, false,
+                     comboStyle);
     Label6 = label(GroupBox1, form1::Label6, "CENTER");
     Edit1 = field(GroupBox1, form1::Edit1, "10700000");
     label(GroupBox1, form1::Label8, "Hz", 15);
@@ -179,7 +212,9 @@ void TForm1::build() {
     place(HoldItem, form1::HoldItem);
     for (QRadioButton* r : {RunItem, HoldItem}) {
         r->setFont(TimesFont(15, true));
-        r->setStyleSheet("QRadioButton { color: white; }");
+        QPalette p = r->palette();
+        p.setColor(QPalette::WindowText, Qt::white);
+        r->setPalette(p);
     }
     RunItem->setChecked(true);
 
