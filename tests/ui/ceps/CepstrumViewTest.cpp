@@ -191,7 +191,7 @@ TEST_F(CepstrumViewTest, CablePeakLiesAtItsRoundTripDelay) {
     const double delay = column / (g.Width() - 1) * (g.Xmax - g.Xmin); // as the Delay readout
     const double bin = g.Xmax / 1024;
     const double pixel = g.Xmax / (g.Width() - 1); // a column spans more than two bins
-    EXPECT_NEAR(delay, tau, bin + pixel) << "peak column " << column;
+    EXPECT_NEAR(delay, tau, bin + pixel / 2) << "peak column " << column;
     // Ymax = peak / 0.9 over Ymin = -1: the peak is drawn about a tenth of the way down.
     EXPECT_NEAR(top, 0.1 * (g.Height() - 1), 2);
     EXPECT_TRUE(Errors.empty());
