@@ -61,11 +61,22 @@ void TGraph::paintEvent(QPaintEvent* /*event*/) {
     if (c.Width() == 0 || c.Height() == 0) {
         return;
     }
-    // 0x00BBGGRR pixels are R, G, B, X bytes in memory on this little-endian target.
-    const QImage image(reinterpret_cast<const uchar*>(c.Bits()), c.Width(), c.Height(),
-                       static_cast<qsizetype>(c.Width()) * 4, QImage::Format_RGBX8888);
+    // 0x00BBGGRR canvas pixels become 0xFFRRGGBB, the backing store's own format: the draw
+    // is then a plain copy, done on this thread, not a format conversion that Qt spreads
+    // over its pool threads at every redraw.
+    if (frame_.width() != c.Width() || frame_.height() != c.Height()) {
+        frame_ = QImage(c.Width(), c.Height(), QImage::Format_RGB32);
+    }
+    // Rows of a 32-bit image are contiguous: one pass over all pixels.
+    const uint32_t* __restrict from = c.Bits();
+    auto* __restrict to = reinterpret_cast<uint32_t*>(frame_.bits());
+    const size_t count = static_cast<size_t>(c.Width()) * static_cast<size_t>(c.Height());
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t p = from[i];
+        to[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    }
     QPainter painter(this);
-    painter.drawImage(0, 0, image);
+    painter.drawImage(0, 0, frame_);
 }
 
 void TGraph::resizeEvent(QResizeEvent* event) {

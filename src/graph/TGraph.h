@@ -5,6 +5,7 @@
 
 #include "GraphPlot.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
@@ -53,6 +54,7 @@ private:
 
     GraphPlot plot_;
     bool repaintPending_ = false;
+    QImage frame_; // the canvas in the backing store's pixel format, reused by every paint
 };
 
 } // namespace myrl

@@ -230,6 +230,10 @@ void TCommReceiveThread::Start() {
     FThread = std::thread([this] { Run(); });
 }
 
+void TCommReceiveThread::Wake() {
+    FWake.Signal();
+}
+
 void TCommReceiveThread::Terminate() {
     Terminated = true;
     FWake.Signal();
@@ -238,7 +242,18 @@ void TCommReceiveThread::Terminate() {
 void TCommReceiveThread::Run() {
     const auto stop = [this] { return Terminated.load(); };
     bool watchingLine = true;
+    bool watchingData = true;
     while (!Terminated.load()) {
+        // Without a dispatcher every notification is dropped, so arrivals of characters are
+        // not worth a wake-up each; hang-ups and errors are still reported by epoll.
+        const bool wanted = FOwner.HasDispatcher();
+        if (watchingLine && wanted != watchingData) {
+            epoll_event dev{};
+            dev.events = (wanted ? EPOLLIN : 0u) | EPOLLET;
+            dev.data.fd = FFd;
+            ::epoll_ctl(FEpoll, EPOLL_CTL_MOD, FFd, &dev);
+            watchingData = wanted;
+        }
         epoll_event events[2];
         const int n = ::epoll_wait(FEpoll, events, 2, -1);
         if (n < 0) {

@@ -78,6 +78,7 @@ public:
     ~TCommReceiveThread();                           // stops and joins
     void Start();                                    // throws std::system_error
     void Terminate();                                // UI thread
+    void Wake();                                     // re-reads the dispatcher; any thread
 
     std::atomic<bool> Terminated{false};
 

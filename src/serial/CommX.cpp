@@ -91,8 +91,18 @@ TCustomCommX::~TCustomCommX() {
 }
 
 void TCustomCommX::SetDispatcher(TCommDispatcher Dispatcher) {
+    {
+        std::lock_guard lock(FDeliverLock);
+        FDispatcher = std::move(Dispatcher);
+    }
+    if (FReceive) {
+        FReceive->Wake(); // it watches for characters only while there is a dispatcher
+    }
+}
+
+bool TCustomCommX::HasDispatcher() {
     std::lock_guard lock(FDeliverLock);
-    FDispatcher = std::move(Dispatcher);
+    return static_cast<bool>(FDispatcher);
 }
 
 void TCustomCommX::SetProcessEvents(TCommProcessEvents ProcessEvents) {

@@ -176,6 +176,8 @@ public:
     // UI-thread hooks; set them before Open (they may be replaced at any time on the UI thread).
     void SetDispatcher(TCommDispatcher Dispatcher);
     void SetProcessEvents(TCommProcessEvents ProcessEvents);
+    // True while a dispatcher is set (any thread).
+    bool HasDispatcher();
 
     // Inspection, UI thread.
     bool Active() const { return FFd >= 0; }

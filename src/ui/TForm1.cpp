@@ -126,13 +126,20 @@ TForm1::TForm1(Program& program) : program_(program) {
     CommX1->SetBitRate(19200);
     CommX1->SetFlowCtrl(cfcXonXoff);
     CommX1->SetTimeOutReceive(300);
-    // Line events reach this thread as posted calls; reads and writes let window events
-    // run while they wait.
+    // Reads and writes let window events run while they wait. The panel takes the reply in
+    // the timer step and handles no line events (OnReceive, OnBreak, OnError), so no
+    // dispatcher is set: the component drops its notifications instead of handing this
+    // thread one posted call per received character (about 2000 a second while a reply
+    // streams in). SetLineEventDispatch() installs it for code that assigns a handler.
+    CommX1->SetProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    connectHandlers();
+}
+
+void TForm1::SetLineEventDispatch() {
+    // Line events reach this thread as posted calls.
     CommX1->SetDispatcher([this](std::function<void()> task) {
         QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
     });
-    CommX1->SetProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
-    connectHandlers();
 }
 
 TForm1::~TForm1() {

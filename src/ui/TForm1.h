@@ -67,6 +67,10 @@ public:
     QTimer* Timer1;
     std::unique_ptr<TCommX> CommX1;
 
+    // Wires CommX1's line events (OnReceive, OnBreak, OnError) to this thread's event
+    // loop; call it before assigning any of them.
+    void SetLineEventDispatch();
+
     // Handlers.
     void Timer1Timer();
     void SweepTimeChange();

@@ -1,0 +1,123 @@
+// The parameter file through the real program: written at the control panel's close, read
+// at start-up, and the start-up and save failures the user sees.
+#include "ProgramFixture.h"
+
+#include "CommX.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+#include <filesystem>
+
+using namespace myrl;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFile = "myrl_prm.txt";
+
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string out;
+    for (const char* l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(ProgramTest, FirstRunWritesTheFifteenLinesAtClose) {
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= 1; }));
+    EXPECT_FALSE(fs::exists(Dir / kFile)); // nothing is saved before the close
+    EXPECT_TRUE(Form1().close());
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_FALSE(Form1().CommX1->Active());
+    EXPECT_EQ(ReadFile(kFile), Lines({"1", "67108864", "12800000", "0", "0", "0", "20000000", "OFF",
+                                      "90", "358", "0", "0", "265", "0", "265"}));
+}
+
+TEST_F(ProgramTest, TwelveLinesPlaceTheDisplayBesideThePanel) {
+    WriteFile(kFile, Lines({"1", "67108864", "12800000", "0", "1", "10700000", "100000", "ON", "50",
+                            "300", "40", "30"}));
+    StartSimulator();
+    StartProgram();
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_EQ(Form1().pos(), QPoint(30, 40));
+    EXPECT_EQ(Form2().pos(), QPoint(30 + 265, 40));
+    EXPECT_EQ(Form1().Edit1->text(), "10700000");
+    EXPECT_EQ(State().Marker1X, 50);
+    EXPECT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= 1; }));
+}
+
+// A start-up that fails: the message is shown, both windows stay, no command ever goes out.
+struct StartFailure {
+    const char* name;
+    const char* portLine;
+    const char* message;
+};
+
+class StartFailureTest : public ProgramTest, public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(StartFailureTest, ShowsTheMessageAndNeverSweeps) {
+    WriteFile(kFile, Lines({GetParam().portLine, "67108864", "12800000", "0", "0", "0", "20000000",
+                            "OFF", "90", "358", "0", "0"}));
+    StartSimulator();
+    StartProgram();
+    EXPECT_EQ(Errors, std::vector<std::string>{GetParam().message});
+    EXPECT_TRUE(Form1().isVisible());
+    EXPECT_TRUE(Form2().isVisible());
+    RunFor(std::chrono::milliseconds(600));
+    EXPECT_FALSE(Form1().Timer1->isActive());
+    EXPECT_EQ(Sim->Stats().Commands, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Startup, StartFailureTest,
+    ::testing::Values(StartFailure{"PortNotAnInteger", "COM3", "'COM3' は整数ではありません."},
+                      StartFailure{"NoSuchPort", "200", "ポートをオープンできませんでした."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A save that cannot be written: the access-denied message, the panel stays open, the
+// previous file is left whole, and the next close tries again.
+struct SaveFailure {
+    const char* name;
+    fs::path (*target)(const fs::path& dir); // what is made read-only
+};
+
+class SaveFailureTest : public ProgramTest, public ::testing::WithParamInterface<SaveFailure> {};
+
+TEST_P(SaveFailureTest, KeepsThePanelOpenAndThePreviousFile) {
+    const std::string previous = Lines({"1", "67108864", "12800000", "0", "0", "5000000", "6000000",
+                                        "OFF", "90", "358", "0", "0", "265", "0", "265"});
+    WriteFile(kFile, previous);
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    Form1().Edit1->setText("123");
+    const fs::path locked = GetParam().target(Dir);
+    const fs::perms before = fs::status(locked).permissions();
+    fs::permissions(locked,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+
+    EXPECT_FALSE(Form1().close());
+    EXPECT_EQ(Errors, std::vector<std::string>{"ファイルへのアクセスが拒否されました."});
+    EXPECT_TRUE(Form1().isVisible());
+    EXPECT_EQ(ReadFile(kFile), previous);
+    // The file and COM1: no temporary file left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 2);
+
+    fs::permissions(locked, before);
+    EXPECT_TRUE(Form1().close());
+    EXPECT_EQ(Errors.size(), 1u);
+    EXPECT_NE(ReadFile(kFile).find("\r\n123\r\n6000000\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, SaveFailureTest,
+    ::testing::Values(SaveFailure{"ReadOnlyFile", [](const fs::path& d) { return d / kFile; }},
+                      SaveFailure{"ReadOnlyFolder", [](const fs::path& d) { return d; }}),
+    [](const auto& info) { return std::string(info.param.name); });
