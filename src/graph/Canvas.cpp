@@ -39,6 +39,7 @@ void Canvas::Resize(int w, int h, uint32_t fill) {
     if (w == width_ && h == height_) {
         return;
     }
+    ++generation_;
     std::vector<uint32_t> next(static_cast<size_t>(w) * static_cast<size_t>(h), fill);
     const int cw = std::min(w, width_);
     const int ch = std::min(h, height_);

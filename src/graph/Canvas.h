@@ -57,10 +57,15 @@ public:
     // a display uses it to schedule a repaint. Runs on the drawing thread.
     void SetDrawHook(std::function<void()> hook) { drawHook_ = std::move(hook); }
 
+    // Counts the operations that may have changed pixels (drawing and resizing): equal
+    // values mean an unchanged picture.
+    uint64_t Generation() const { return generation_; }
+
 private:
     void fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t color);
     void stamp(int64_t x, int64_t y);
     void notify() {
+        ++generation_;
         if (drawHook_) {
             drawHook_();
         }
@@ -75,6 +80,7 @@ private:
     int penX_ = 0;
     int penY_ = 0;
     std::function<void()> drawHook_;
+    uint64_t generation_ = 0;
 };
 
 } // namespace myrl

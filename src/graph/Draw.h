@@ -37,4 +37,11 @@ MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, boo
 MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrChecked,
                               char thousandsSep, char decimalSep);
 
+// Everything RedrawResponse draws and writes from, as bytes: the chart's properties and
+// size, FreqAxis and DispTrace, PointNum, TraceClr, the markers, ZeroSpan, the SWR box and
+// the separators. Equal inputs over an unchanged canvas (Canvas::Generation) give the same
+// picture and readouts, so a redraw can be skipped.
+std::string RedrawInputs(const GraphPlot& graph1, const MeasState& state, bool swrChecked,
+                         char thousandsSep, char decimalSep);
+
 } // namespace myrl

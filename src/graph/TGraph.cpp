@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 
@@ -25,9 +26,9 @@ TGraph::TGraph(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     plot_.canvas().SetDrawHook([this] {
-        if (!repaintPending_) {
-            repaintPending_ = true;
-            update();
+        if (!presentPending_) {
+            presentPending_ = true;
+            QMetaObject::invokeMethod(this, &TGraph::present, Qt::QueuedConnection);
         }
     });
     // The chart takes the widget's size at the first resize or access, so a widget placed
@@ -55,12 +56,17 @@ void TGraph::syncSize() {
     }
 }
 
-void TGraph::paintEvent(QPaintEvent* /*event*/) {
-    repaintPending_ = false;
+void TGraph::present() {
+    presentPending_ = false;
     const Canvas& c = plot_.canvas();
-    if (c.Width() == 0 || c.Height() == 0) {
+    const size_t count = static_cast<size_t>(c.Width()) * static_cast<size_t>(c.Height());
+    // The chart is redrawn at every step of the sweep cycle, mostly to the same picture:
+    // only a changed picture is converted and sent to the screen.
+    if (frame_.width() == c.Width() && frame_.height() == c.Height() && shown_.size() == count &&
+        std::equal(shown_.begin(), shown_.end(), c.Bits())) {
         return;
     }
+    shown_.assign(c.Bits(), c.Bits() + count);
     // 0x00BBGGRR canvas pixels become 0xFFRRGGBB, the backing store's own format: the draw
     // is then a plain copy, done on this thread, not a format conversion that Qt spreads
     // over its pool threads at every redraw.
@@ -70,10 +76,19 @@ void TGraph::paintEvent(QPaintEvent* /*event*/) {
     // Rows of a 32-bit image are contiguous: one pass over all pixels.
     const uint32_t* __restrict from = c.Bits();
     auto* __restrict to = reinterpret_cast<uint32_t*>(frame_.bits());
-    const size_t count = static_cast<size_t>(c.Width()) * static_cast<size_t>(c.Height());
     for (size_t i = 0; i < count; ++i) {
         const uint32_t p = from[i];
         to[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    }
+    update();
+}
+
+void TGraph::paintEvent(QPaintEvent* /*event*/) {
+    if (presentPending_) {
+        present(); // a paint for another reason (exposure) shows the latest picture
+    }
+    if (frame_.isNull()) {
+        return;
     }
     QPainter painter(this);
     painter.drawImage(0, 0, frame_);

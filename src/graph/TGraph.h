@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace myrl {
 
@@ -53,7 +54,12 @@ private:
     void syncSize();
 
     GraphPlot plot_;
-    bool repaintPending_ = false;
+    // Runs once after a burst of drawing: takes the canvas into frame_ and schedules a
+    // repaint, but only when the picture differs from what is shown.
+    void present();
+
+    bool presentPending_ = false;
+    std::vector<uint32_t> shown_; // canvas pixels of the picture in frame_
     QImage frame_; // the canvas in the backing store's pixel format, reused by every paint
 };
 

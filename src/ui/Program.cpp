@@ -35,9 +35,18 @@ Program::~Program() {
 }
 
 void Program::RedrawResponse() {
-    Form2->ShowReadouts(myrl::RedrawResponse(Form2->Graph1->plot(), State, Form1->SwrTicked(),
-                                             LocaleThousandsSeparator(), LocaleDecimalSeparator()));
-    Form2->Graph1->update();
+    GraphPlot& g = Form2->Graph1->plot();
+    const bool swr = Form1->SwrTicked();
+    const char ts = LocaleThousandsSeparator();
+    const char ds = LocaleDecimalSeparator();
+    if (g.canvas().Generation() == lastRedrawGeneration_ &&
+        RedrawInputs(g, State, swr, ts, ds) == lastRedrawInputs_) {
+        return;
+    }
+    Form2->ShowReadouts(myrl::RedrawResponse(g, State, swr, ts, ds));
+    // Taken after the redraw: a logarithmic chart writes 1e-99 into DispTrace.
+    lastRedrawInputs_ = RedrawInputs(g, State, swr, ts, ds);
+    lastRedrawGeneration_ = g.canvas().Generation();
 }
 
 std::string Program::FDefText() const {

@@ -6,7 +6,9 @@
 #include "FreqEntry.h"
 #include "MeasState.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 namespace myrl {
 
@@ -25,7 +27,8 @@ public:
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TForm2> Form2;
 
-    // The redraw of Graph1 with its marker readouts.
+    // The redraw of Graph1 with its marker readouts. A redraw whose inputs and canvas are
+    // unchanged since the last one would give the same picture and is skipped.
     void RedrawResponse();
 
     // The frequency entry's controls: fields on the control panel, labels and Graph1's
@@ -43,6 +46,10 @@ public:
     void SetXRange(double xmin, double xmax) override;
     char DecimalSeparator() const override;
     char ThousandsSeparator() const override;
+
+private:
+    std::string lastRedrawInputs_;
+    uint64_t lastRedrawGeneration_ = 0;
 };
 
 // The parameter file: read with the defaults and start-up values, the port opened;

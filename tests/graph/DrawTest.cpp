@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -208,4 +209,46 @@ TEST_F(RedrawResponseTest, SwrPresentationWritesBackNonPositiveValues) {
 }
 
 } // namespace
+} // namespace myrl
+
+namespace myrl {
+
+// A redraw may be skipped only when nothing it draws from has changed.
+TEST(RedrawInputs, ChangeWithEveryInputOfTheRedraw) {
+    GraphPlot g(449, 283);
+    MeasState s;
+    s.PointNum = kPointCount;
+    const std::string base = RedrawInputs(g, s, false, ',', '.');
+    EXPECT_EQ(RedrawInputs(g, s, false, ',', '.'), base);
+
+    const std::vector<std::function<void(GraphPlot&, MeasState&)>> changes = {
+        [](GraphPlot& p, MeasState&) { p.Ymax = 5; },
+        [](GraphPlot& p, MeasState&) { p.logY = true; },
+        [](GraphPlot& p, MeasState&) { p.RefYEn = false; },
+        [](GraphPlot& p, MeasState&) { p.SetSize(449, 143); },
+        [](GraphPlot&, MeasState& m) { m.DispTrace[255] = 1e-3; },
+        [](GraphPlot&, MeasState& m) { m.FreqAxis[0] = 1; },
+        [](GraphPlot&, MeasState& m) { m.Marker2X = 7; },
+        [](GraphPlot&, MeasState& m) { m.ZeroSpan = true; },
+        [](GraphPlot&, MeasState& m) { m.TraceClr = 1; },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        GraphPlot g2(449, 283);
+        MeasState s2 = s;
+        changes[i](g2, s2);
+        EXPECT_NE(RedrawInputs(g2, s2, false, ',', '.'), base) << "change " << i;
+    }
+    EXPECT_NE(RedrawInputs(g, s, true, ',', '.'), base);
+    EXPECT_NE(RedrawInputs(g, s, false, '.', ','), base);
+}
+
+TEST(RedrawInputs, CanvasGenerationCountsDrawing) {
+    GraphPlot g(10, 10);
+    const uint64_t before = g.canvas().Generation();
+    g.canvas().MoveTo(0, 0);
+    EXPECT_EQ(g.canvas().Generation(), before);
+    g.canvas().LineTo(5, 0);
+    EXPECT_GT(g.canvas().Generation(), before);
+}
+
 } // namespace myrl
