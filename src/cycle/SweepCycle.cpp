@@ -20,7 +20,8 @@ void abandonSweep(MeasState& s) {
 
 } // namespace
 
-void SweepStep(MeasState& s, TCommX& port, CycleView& view) {
+StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view) {
+    StepResult result = StepResult::Ok;
     if (s.SweepStart) {
         view.SetProgress(0);
         CalcSweepWords(s, view.FrexTicked());
@@ -37,6 +38,7 @@ void SweepStep(MeasState& s, TCommX& port, CycleView& view) {
         const int n = port.Read(buf, kReadChunk);
         if (n <= 0) {
             abandonSweep(s);
+            result = n == 0 ? StepResult::Silent : StepResult::ReadFailed;
         } else {
             s.ReplyText.append(buf, static_cast<size_t>(n));
             s.RxCount += n;
@@ -56,6 +58,7 @@ void SweepStep(MeasState& s, TCommX& port, CycleView& view) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         s.SweepStart = true;
     }
+    return result;
 }
 
 } // namespace myrl

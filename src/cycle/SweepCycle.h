@@ -28,9 +28,16 @@ public:
     virtual void CepstrumStep() = 0;                      // delay view of the sweep just processed
 };
 
+// What a step's read found.
+enum class StepResult {
+    Ok,        // characters arrived, or the step did not read
+    Silent,    // nothing within the receive time-out: the sweep was abandoned
+    ReadFailed // the port is closed or the line is gone: the sweep was abandoned
+};
+
 // Sends a command when a sweep starts, reads what has arrived, and processes a complete
 // reply. A read that returns nothing, or fails (port closed or line lost), abandons the
 // sweep: the next step sends a new command.
-void SweepStep(MeasState& s, TCommX& port, CycleView& view);
+StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view);
 
 } // namespace myrl

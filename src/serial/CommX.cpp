@@ -151,6 +151,7 @@ void TCustomCommX::Open() {
         throw ECommError(kErrOpenFailed);
     }
     FFd = fd;
+    FOpenedPath = path;
     try {
         {
             std::lock_guard lock(FCounterLock);

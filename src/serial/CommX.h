@@ -186,6 +186,11 @@ public:
     int32_t PendingBytes() const;    // accepted by Write, not yet sent or dropped
     int32_t QueuedBlocks() const;    // posted to the transmit thread, not yet finished
     int32_t TransCharTimeMs() const; // character time of the running transmit thread, else 0
+    // The device Open would open now: COM<PortNo> in the working folder when that name
+    // exists, else /dev/ttyS<PortNo - 1>.
+    std::string DevicePath() const;
+    // The device the last successful Open opened (kept after Close); empty before any.
+    const std::string& OpenedPath() const { return FOpenedPath; }
 
 private:
     friend class TCommTransThread;
@@ -196,7 +201,6 @@ private:
     static constexpr int WM_COMMBREAK = 0x0501;
     static constexpr int WM_COMMERROR = 0x0502;
 
-    std::string DevicePath() const;
     void ApplyDcb(const char* errorText);
     void ApplyBitRate(bool opening);
     void ApplyCharSize();
@@ -225,6 +229,7 @@ private:
     struct LifeFlag {
         bool Alive = true;
     };
+    std::string FOpenedPath;
     std::shared_ptr<LifeFlag> FLife = std::make_shared<LifeFlag>();
 
     std::unique_ptr<TCommTransThread> FTrans;

@@ -186,6 +186,7 @@ void LoadParams(Program& p) {
 
 void SaveParams(Program& p) {
     TForm1& f1 = *p.Form1;
+    f1.StopLineRecovery();
     f1.CommX1->Close();
     StoredParams out;
     out.PortNo = f1.CommX1->PortNo();

@@ -273,11 +273,37 @@ bool TForm1::Running() const {
 void TForm1::Timer1Timer() {
     Timer1->stop();
     const bool done = Guarded([&] {
-        SweepStep(program_.State, *CommX1, *this);
+        if (SweepStep(program_.State, *CommX1, *this) == StepResult::ReadFailed) {
+            recoverLine();
+        }
         program_.RedrawResponse();
     });
     if (done && Running()) {
         Timer1->start();
+    }
+}
+
+void TForm1::recoverLine() {
+    if (CommX1->Active()) {
+        // Open, yet the read failed: the other end hung up. The old device is gone; the
+        // line comes back, if at all, as a device under the same name.
+        lineLost_ = true;
+        lostPath_ = CommX1->OpenedPath();
+        CommX1->Close();
+        lastReopen_.invalidate();
+    }
+    // Only the name that was lost is tried again: with COM<n> gone, the port number alone
+    // would name another port (/dev/ttyS<n-1>).
+    if (!lineLost_ || (lastReopen_.isValid() && lastReopen_.elapsed() < 1000) ||
+        CommX1->DevicePath() != lostPath_) {
+        return;
+    }
+    lastReopen_.start();
+    try {
+        CommX1->Open();
+        lineLost_ = false;
+    } catch (const ECommError&) {
+        // Not back yet: the next attempt follows in a second.
     }
 }
 

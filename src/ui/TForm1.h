@@ -5,6 +5,7 @@
 
 #include "SweepCycle.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -87,6 +88,12 @@ public:
     void UpDown1Click(bool up);
     void ReflvlKeyPress();
 
+    // The line was lost (hang-up, unplugged adapter) while the port was open: the cycle
+    // closes the port and opens it again by name, at most once a second, until it opens.
+    // SaveParams ends this for good.
+    void StopLineRecovery() { lineLost_ = false; }
+    bool LineLost() const { return lineLost_; }
+
     // Places the display window's Ref label by the selected reference position.
     void PlaceRefLabel();
     // Item 0 of STATUS ("RUN") is selected.
@@ -109,8 +116,13 @@ private:
     void connectHandlers();
     void showReferenceLevel();
 
+    void recoverLine();
+
     Program& program_;
     QString lastAvrText_;
+    bool lineLost_ = false;
+    std::string lostPath_;
+    QElapsedTimer lastReopen_;
 };
 
 } // namespace myrl

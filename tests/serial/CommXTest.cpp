@@ -207,6 +207,19 @@ TEST_F(CommXTest, OpensClosesAndReopens) {
     EXPECT_EQ(pty.Receive(3), "two");
 }
 
+TEST_F(CommXTest, DevicePathPrefersTheLinkAndOpenedPathRemembersIt) {
+    auto c = MakeComm(3);
+    EXPECT_EQ(c->DevicePath(), "/dev/ttyS2");
+    EXPECT_EQ(c->OpenedPath(), "");
+    OpenOn(pty, 3);
+    EXPECT_EQ(comm->DevicePath(), "COM3");
+    EXPECT_EQ(comm->OpenedPath(), "COM3");
+    comm->Close();
+    std::filesystem::remove("COM3");
+    EXPECT_EQ(comm->DevicePath(), "/dev/ttyS2");
+    EXPECT_EQ(comm->OpenedPath(), "COM3"); // kept after Close
+}
+
 TEST_F(CommXTest, OpenAppliesTheLineSettings) {
     OpenOn(pty);
     const termios t = pty.Settings();
