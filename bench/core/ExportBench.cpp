@@ -2,6 +2,7 @@
 // (temporary file, fsync, rename) in a temporary folder.
 #include "Export.h"
 #include "FreqPlan.h"
+#include "Plans.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,13 +16,7 @@ namespace {
 
 MeasState exportState() {
     MeasState s;
-    s.FreqRes = 1;
-    s.SweepSteps = kSweepStepCount;
-    s.PointNum = kPointCount;
-    s.StartFreq = 10650000;
-    s.StopFreq = 10750000;
-    CalcSweepWords(s, false);
-    CalcFreqAxis(s, false);
+    SetPlan(s);
     for (size_t k = 0; k < kArrayLen; ++k) {
         s.DispTrace[k] = -23.4812345678901 + 0.0173 * static_cast<double>(k);
     }

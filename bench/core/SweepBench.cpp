@@ -2,6 +2,7 @@
 #include "Command.h"
 #include "FFT.h"
 #include "FreqPlan.h"
+#include "Plans.h"
 #include "SweepProc.h"
 
 #include <benchmark/benchmark.h>
@@ -13,15 +14,8 @@ using namespace myrl;
 
 static void BM_ProcessSweep(benchmark::State& state) {
     MeasState s;
-    s.FreqRes = 1;
-    s.SweepSteps = kSweepStepCount;
-    s.PointNum = kPointCount;
-    s.LevelScale = 256;
-    s.StartFreq = 10650000;
-    s.StopFreq = 10750000;
+    SetPlan(s);
     s.AvrNum = 64;
-    CalcSweepWords(s, false);
-    CalcFreqAxis(s, false);
     AvrReset(s);
     std::string reply;
     for (int i = 0; i < kPointCount; ++i) {

@@ -2,6 +2,7 @@
 // scale and caption, and the copy of the 1024 drawn bins.
 #include "Cepstrum.h"
 #include "FreqPlan.h"
+#include "Plans.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,13 +12,7 @@ using namespace myrl;
 
 static void BM_CepstrumStep(benchmark::State& state) {
     MeasState s;
-    s.FreqRes = 1;
-    s.SweepSteps = kSweepStepCount;
-    s.PointNum = kPointCount;
-    s.StartFreq = 10650000;
-    s.StopFreq = 10750000;
-    CalcSweepWords(s, false);
-    CalcFreqAxis(s, false);
+    SetPlan(s);
     for (size_t k = 0; k < kArrayLen; ++k) {
         s.NormLevel[k] = -20 + 3 * std::cos(2 * 3.14159265358979 * s.FreqAxis[k] / 10000);
     }

@@ -4,6 +4,7 @@
 #include "Cepstrum.h"
 #include "FreqPlan.h"
 #include "GraphPlot.h"
+#include "Plans.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,14 +31,7 @@ std::unique_ptr<myrl::MeasState> makeState() {
     // CENTER/SPAN 10.7 MHz / 100 kHz (400 Hz spacing) with a 1 dB ripple of period 10 kHz,
     // as a cable of about 100 us round trip shows it.
     auto s = std::make_unique<myrl::MeasState>();
-    s->FreqRes = 1;
-    s->SweepSteps = myrl::kSweepStepCount;
-    s->PointNum = myrl::kPointCount;
-    s->StartFreq = 10650000;
-    s->StopFreq = 10750000;
-    s->TraceClr = myrl::Rgb(0, 255, 0);
-    myrl::CalcSweepWords(*s, false);
-    myrl::CalcFreqAxis(*s, false);
+    myrl::SetPlan(*s);
     for (size_t k = 0; k < myrl::kArrayLen; ++k) {
         s->NormLevel[k] = -14 + std::cos(2 * std::numbers::pi * s->FreqAxis[k] / 10000);
     }

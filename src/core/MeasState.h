@@ -76,4 +76,9 @@ struct MeasState {
     double MarkerFU = 0;
 };
 
+// The values every run starts from whatever the parameter file holds: FreqRes and
+// FrexOffset from GenClock and FrexRef, the fixed sizes and scales, reference level 0,
+// green traces, no drag, and a sweep waiting to be started.
+void ApplyStartupValues(MeasState& s);
+
 } // namespace myrl

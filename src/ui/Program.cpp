@@ -163,22 +163,10 @@ void LoadParams(Program& p) {
     }
 
     s.SweepTimeIdx = f1.SweepTime->currentIndex();
-    s.FreqRes = s.GenClock / kWordsPerClock;
-    s.FrexOffset = s.FrexRef * 256 / 11;
-    s.PointNum = kPointCount;
-    s.SweepSteps = kSweepStepCount;
-    s.LevelScale = 256;
-    s.RefPosBias = 0;
-    s.RefLevel = 0;
+    ApplyStartupValues(s);
     SetBackground(&f1, kPanelBackground);
     SetBackground(p.Form2.get(), kPanelBackground);
     p.Form2->setWindowTitle(f1.windowTitle());
-    s.TraceClr = 0x0000FF00;
-    s.MouseHeld = false;
-    s.DragMarker = 0;
-    s.RxCount = 0;
-    s.ReplyText.clear();
-    s.SweepStart = true;
     f1.PlaceRefLabel();
     f1.CommX1->Close();
     f1.CommX1->Open();

@@ -1,6 +1,7 @@
 #include "Export.h"
 #include "Errors.h"
 #include "FreqPlan.h"
+#include "Plans.h"
 
 #include <gtest/gtest.h>
 
@@ -26,13 +27,7 @@ protected:
         file = (dir / kExportFileName).string();
 
         // A 100 kHz span from 10.65 MHz in 250 steps of 400 Hz.
-        s.FreqRes = 1;
-        s.SweepSteps = kSweepStepCount;
-        s.PointNum = kPointCount;
-        s.StartFreq = 10650000;
-        s.StopFreq = 10750000;
-        CalcSweepWords(s, false);
-        CalcFreqAxis(s, false);
+        SetPlan(s);
         for (size_t k = 0; k < kArrayLen; ++k) {
             s.DispTrace[k] = -40 + 0.125 * static_cast<double>(k);
         }

@@ -1,6 +1,7 @@
 #include "SweepProc.h"
 #include "Command.h"
 #include "FreqPlan.h"
+#include "Plans.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,8 @@ namespace {
 class SweepProcTest : public ::testing::Test {
 protected:
     SweepProcTest() {
-        s.GenClock = 67108864;
-        s.FreqRes = 1;
-        s.SweepSteps = kSweepStepCount;
-        s.PointNum = kPointCount;
-        s.LevelScale = 256;
-        s.StartFreq = 10650000;
-        s.StopFreq = 10750000;
+        SetPlan(s);
         s.AvrNum = 1;
-        CalcSweepWords(s, false);
-        CalcFreqAxis(s, false);
         AvrReset(s);
     }
 

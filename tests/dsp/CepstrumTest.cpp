@@ -1,6 +1,7 @@
 #include "Cepstrum.h"
 #include "FFT.h"
 #include "FreqPlan.h"
+#include "Plans.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,7 @@ namespace {
 // A 100 kHz span from 10.65 MHz: 250 steps of 400 Hz, as the unit sweeps it.
 MeasState sweptState(bool zeroSpan = false) {
     MeasState s;
-    s.FreqRes = 1;
-    s.SweepSteps = kSweepStepCount;
-    s.PointNum = kPointCount;
-    s.StartFreq = 10650000;
-    s.StopFreq = 10750000;
-    s.ZeroSpan = zeroSpan;
-    CalcSweepWords(s, false);
-    CalcFreqAxis(s, false);
+    SetPlan(s, 10650000, 10750000, zeroSpan);
     return s;
 }
 

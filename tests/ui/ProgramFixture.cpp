@@ -2,9 +2,14 @@
 
 #include "Widgets.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <fstream>
 #include <sstream>
@@ -62,6 +67,21 @@ bool ProgramTest::WaitUntil(const std::function<bool()>& done, std::chrono::mill
 
 void ProgramTest::RunFor(std::chrono::milliseconds time) {
     WaitUntil([] { return false; }, time);
+}
+
+void ProgramTest::EnterPlan(const QString& fdef, const QString& edit1, const QString& edit2) {
+    Form1().F_DEF->setCurrentIndex(Form1().F_DEF->findText(fdef));
+    if (!edit1.isEmpty()) {
+        Form1().Edit1->setText(edit1);
+        Form1().Edit2->setText(edit2);
+        QTest::keyClick(Form1().Edit1, Qt::Key_Return);
+    }
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+}
+
+void ProgramTest::Hold() {
+    QTest::mouseClick(Form1().HoldItem, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !Form1().Timer1->isActive(); }));
 }
 
 void ProgramTest::WriteFile(const std::string& name, const std::string& bytes) {

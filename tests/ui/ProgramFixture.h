@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -39,6 +41,11 @@ protected:
                    std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Runs the event loop for `time`.
     void RunFor(std::chrono::milliseconds time);
+    // Chooses the frequency definition `fdef` in F_DEF and, unless `edit1` is empty, types
+    // the two fields and Enter; fails the test on an error message.
+    void EnterPlan(const QString& fdef, const QString& edit1, const QString& edit2);
+    // Selects HOLD and waits until the running step has ended.
+    void Hold();
     // Writes a file in the working folder.
     void WriteFile(const std::string& name, const std::string& bytes);
     std::string ReadFile(const std::string& name) const;

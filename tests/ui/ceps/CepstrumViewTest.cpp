@@ -32,15 +32,6 @@ protected:
     void ClickCeps() { QTest::mouseClick(Form1().CEPS, Qt::LeftButton); }
 
     // Chooses a frequency definition and, unless empty, enters the two fields with Enter.
-    void SetPlan(const QString& fdef, const QString& edit1, const QString& edit2) {
-        Form1().F_DEF->setCurrentIndex(Form1().F_DEF->findText(fdef));
-        if (!edit1.isEmpty()) {
-            Form1().Edit1->setText(edit1);
-            Form1().Edit2->setText(edit2);
-            QTest::keyClick(Form1().Edit1, Qt::Key_Return);
-        }
-        ASSERT_TRUE(Errors.empty()) << Errors.front();
-    }
 
     // Runs the cycle until Graph2's scale label reads `caption`.
     bool WaitForCaption(const QString& caption) {
@@ -144,7 +135,7 @@ TEST_F(CepstrumViewTest, FlatCurveScaleAndDelayAxisFollowThePointSpacing) {
     ClickCeps();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.DelayDiv);
-        SetPlan(c.Fdef, c.Edit1, c.Edit2);
+        EnterPlan(c.Fdef, c.Edit1, c.Edit2);
         ASSERT_TRUE(WaitForCaption(c.DelayDiv)) << Form2().DelayDiv->text().toStdString();
         const GraphPlot& g = Chart2();
         EXPECT_EQ(g.Xmin, 0);
@@ -169,7 +160,7 @@ TEST_F(CepstrumViewTest, CablePeakLiesAtItsRoundTripDelay) {
     Start();
     ClickCeps();
     // 1 .. 11 MHz: ten ripple periods at 40 kHz spacing; the delay axis reaches 6.25 us.
-    SetPlan("START/STOP", "1M", "11M");
+    EnterPlan("START/STOP", "1M", "11M");
     ASSERT_TRUE(WaitForCaption("6.250E-7 sec/div"));
 
     const GraphPlot& g = Chart2();
@@ -203,7 +194,7 @@ TEST_F(CepstrumViewTest, CablePeakLiesAtItsRoundTripDelay) {
 TEST_F(CepstrumViewTest, ZeroPointSpacingLeavesTheViewAsItWas) {
     Start();
     ClickCeps();
-    SetPlan("CENTER/SPAN", "10.7M", "100k");
+    EnterPlan("CENTER/SPAN", "10.7M", "100k");
     ASSERT_TRUE(WaitForCaption("6.250E-5 sec/div"));
 
     State().StopFreq = State().StartFreq;

@@ -35,27 +35,12 @@ protected:
         StartSimulator();
         StartProgram();
         ASSERT_TRUE(Errors.empty()) << Errors.front();
-        SetPlan("CENTER/SPAN", edit1, edit2);
+        EnterPlan("CENTER/SPAN", edit1, edit2);
         const uint64_t commands = Sim->Stats().Commands;
         ASSERT_TRUE(WaitUntil([&] {
             return Sim->Stats().Commands >= commands + 2 && State().FreqAxis[0] == 10650000;
         }));
         Hold();
-    }
-
-    void Hold() {
-        QTest::mouseClick(Form1().HoldItem, Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([&] { return !Form1().Timer1->isActive(); }));
-    }
-
-    void SetPlan(const QString& fdef, const QString& edit1, const QString& edit2) {
-        Form1().F_DEF->setCurrentIndex(Form1().F_DEF->findText(fdef));
-        if (!edit1.isEmpty()) {
-            Form1().Edit1->setText(edit1);
-            Form1().Edit2->setText(edit2);
-            QTest::keyClick(Form1().Edit1, Qt::Key_Return);
-        }
-        ASSERT_TRUE(Errors.empty()) << Errors.front();
     }
 
     void Save() { QTest::mouseClick(Form1().Button7, Qt::LeftButton); }
@@ -143,7 +128,7 @@ TEST_F(DataExportTest, ZeroSpanNeitherCreatesNorTouchesTheFile) {
     StartHeld();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Fdef);
-        SetPlan(c.Fdef, c.Edit1, c.Edit2);
+        EnterPlan(c.Fdef, c.Edit1, c.Edit2);
         ASSERT_TRUE(State().ZeroSpan);
 
         fs::remove(Dir / file);
