@@ -272,12 +272,19 @@ bool TForm1::Running() const {
 
 void TForm1::Timer1Timer() {
     Timer1->stop();
+    if (inStep_) {
+        // RUN was chosen while the running step waits in the port's read: that step goes
+        // on and switches the timer on again when it ends.
+        return;
+    }
+    inStep_ = true;
     const bool done = Guarded([&] {
         if (SweepStep(program_.State, *CommX1, *this) == StepResult::ReadFailed) {
             recoverLine();
         }
         program_.RedrawResponse();
     });
+    inStep_ = false;
     if (done && Running()) {
         Timer1->start();
     }

@@ -120,6 +120,7 @@ private:
 
     Program& program_;
     QString lastAvrText_;
+    bool inStep_ = false; // a step of the sweep cycle is running (steps never nest)
     bool lineLost_ = false;
     std::string lostPath_;
     QElapsedTimer lastReopen_;
