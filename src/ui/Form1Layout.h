@@ -2,14 +2,12 @@
 // enclosing group (groups relative to the window's client area).
 #pragma once
 
+#include "LayoutTypes.h"
+
 namespace myrl::form1 {
 
-struct Rect {
-    int x, y, w, h;
-};
-struct Pos {
-    int x, y;
-};
+using Rect = LayoutRect;
+using Pos = LayoutPos;
 
 constexpr int kWidth = 265;
 constexpr int kHeight = 337;

@@ -2,14 +2,12 @@
 // or within Panel1 for the readout labels.
 #pragma once
 
+#include "LayoutTypes.h"
+
 namespace myrl::form2 {
 
-struct Rect {
-    int x, y, w, h;
-};
-struct Pos {
-    int x, y;
-};
+using Rect = LayoutRect;
+using Pos = LayoutPos;
 
 constexpr int kWidth = 509;
 constexpr int kHeight = 431;
