@@ -15,7 +15,4 @@ int32_t rnd(double x);
 int32_t floorInt(double x);
 int32_t ceilInt(double x);
 
-// Nearest integer with halves away from zero (2.5 -> 3, -2.5 -> -3), as a double.
-double roundHalfAway(double x);
-
 } // namespace myrl

@@ -37,9 +37,3 @@ TEST(Rnd, FloorAndCeil) {
     EXPECT_EQ(floorInt(4294967296.0 + 5), 5);
     EXPECT_EQ(floorInt(2147483648.0), std::numeric_limits<int32_t>::min());
 }
-
-TEST(Rnd, HalfAwayFromZero) {
-    EXPECT_EQ(roundHalfAway(2.5), 3);
-    EXPECT_EQ(roundHalfAway(-2.5), -3);
-    EXPECT_EQ(roundHalfAway(2.4), 2);
-}
