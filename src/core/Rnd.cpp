@@ -46,8 +46,4 @@ int32_t ceilInt(double x) {
     return wrap32(std::ceil(x));
 }
 
-double roundHalfAway(double x) {
-    return std::round(x);
-}
-
 } // namespace myrl
