@@ -83,8 +83,9 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
-    myrl::SetErrorReporter(
-        [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); });
+    myrl::SetErrorReporter([](const std::string& m, const std::string&) {
+        std::fprintf(stderr, "error: %s\n", m.c_str());
+    });
     double t0 = 0, t1 = 0, cpu0 = 0, cpu1 = 0;
     {
         myrl::Program program;

@@ -5,8 +5,14 @@
 
 namespace myrl {
 
-void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink) {
-    auto line = [&](size_t n) -> std::string { return n <= lines.size() ? lines[n - 1] : ""; };
+void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,
+                     int* failedLine) {
+    int scratch = 0;
+    int& current = failedLine ? *failedLine : scratch;
+    auto line = [&](size_t n) -> std::string {
+        current = static_cast<int>(n);
+        return n <= lines.size() ? lines[n - 1] : "";
+    };
     auto real = [&](size_t n) { return StrToFloat(line(n), decimalSep); };
 
     sink.SetPortNo(StrToInt(line(1)));

@@ -54,10 +54,12 @@ public:
 };
 
 // Applies the lines of a parameter file. Lines 1 to 12 must convert (a missing line
-// reads as empty text): the first that does not throws EConvertError with its text.
-// Lines 13 to 15 are applied as far as they convert; when one does not, the rest is
-// skipped and PlaceForm2BesideForm1 runs.
-void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink);
+// reads as empty text): the first that does not throws EConvertError with its text, and
+// its number (1-based) is left in `failedLine` when given. Lines 13 to 15 are applied as
+// far as they convert; when one does not, the rest is skipped and PlaceForm2BesideForm1
+// runs.
+void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,
+                     int* failedLine = nullptr);
 
 // The file's bytes: fifteen lines, each ended by CR LF.
 std::string FormatParamFile(const StoredParams& p, char decimalSep);

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "Draw.h"
+#include "FolderLock.h"
 #include "ParamFile.h"
 #include "Rnd.h"
 #include "TForm1.h"
@@ -16,6 +17,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace myrl {
 
 Program::Program() {
@@ -23,7 +26,25 @@ Program::Program() {
     Form2 = std::make_unique<TForm2>(*this);
     Form1->show();
     Form2->show();
-    Guarded([this] { Form2->FormCreate(); });
+    try {
+        Form2->FormCreate();
+        started_ = true;
+    } catch (const std::exception& e) {
+        ReportError(e, leaveParamFileWhy_);
+    }
+}
+
+void Program::LeaveParamFile(const std::string& why) {
+    std::fprintf(stderr, "myrl: %s\n", why.c_str());
+    leaveParamFileWhy_ += leaveParamFileWhy_.empty() ? why : " " + why;
+}
+
+void Program::LockFolder() {
+    folderLock_ = std::make_unique<FolderLock>(".");
+    if (folderLock_->Contended()) {
+        LeaveParamFile(std::string("Another MYRL runs in this folder: this one will not write ") +
+                       kParamFileName + " when it closes.");
+    }
 }
 
 Program::~Program() {
@@ -142,8 +163,28 @@ void LoadParams(Program& p) {
     MeasState& s = p.State;
     TForm1& f1 = *p.Form1;
     Loader load(p);
+    p.LockFolder();
     if (FileCanBeRead(kParamFileName)) {
-        ApplyParamLines(ReadTextLines(kParamFileName), LocaleDecimalSeparator(), load);
+        // A file not read whole is left as it is at the close: what is in force now is
+        // partly the file's and partly the layout's, and writing that would lose the rest
+        // of the file for a typo in one line.
+        std::vector<std::string> lines;
+        try {
+            lines = ReadTextLines(kParamFileName);
+        } catch (const std::exception&) {
+            p.LeaveParamFile(std::string(kParamFileName) +
+                             " could not be read; it is left as it is when MYRL closes.");
+            throw;
+        }
+        int line = 0;
+        try {
+            ApplyParamLines(lines, LocaleDecimalSeparator(), load, &line);
+        } catch (const std::exception&) {
+            p.LeaveParamFile("Line " + std::to_string(line) + " of " + kParamFileName +
+                             " does not convert; the file is left as it is when MYRL closes: "
+                             "correct the line and start MYRL again.");
+            throw;
+        }
     } else {
         const StoredParams d;
         load.SetPortNo(d.PortNo);
@@ -176,6 +217,9 @@ void SaveParams(Program& p) {
     TForm1& f1 = *p.Form1;
     f1.StopLineRecovery();
     f1.CommX1->Close();
+    if (p.ParamFileLeft()) {
+        return;
+    }
     StoredParams out;
     out.PortNo = f1.CommX1->PortNo();
     out.GenClock = p.State.GenClock;

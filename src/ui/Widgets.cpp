@@ -1,6 +1,10 @@
 #include "Widgets.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPalette>
@@ -62,6 +66,42 @@ void SetCaption(QLabel* label, const QString& text) {
     label->adjustSize();
 }
 
+TextField::TextField(const QString& text, QWidget* parent) : QLineEdit(text, parent) {
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& edited) {
+        if (edited.size() > limit_ && edited.size() > before_.size()) {
+            tooLong_ = true;
+        }
+    });
+}
+
+template <class Edit> void TextField::limited(Edit edit) {
+    before_ = text();
+    tooLong_ = false;
+    const int cursor = cursorPosition();
+    edit();
+    if (tooLong_) {
+        tooLong_ = false;
+        setText(before_);
+        setCursorPosition(cursor);
+    }
+}
+
+void TextField::keyPressEvent(QKeyEvent* e) {
+    limited([&] { QLineEdit::keyPressEvent(e); });
+}
+
+void TextField::inputMethodEvent(QInputMethodEvent* e) {
+    limited([&] { QLineEdit::inputMethodEvent(e); });
+}
+
+void TextField::dropEvent(QDropEvent* e) {
+    limited([&] { QLineEdit::dropEvent(e); });
+}
+
+void TextField::contextMenuEvent(QContextMenuEvent* e) {
+    limited([&] { QLineEdit::contextMenuEvent(e); }); // its Paste runs inside
+}
+
 void SetBackground(QWidget* w, const QColor& colour) {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, colour);
@@ -85,14 +125,17 @@ void SetErrorReporter(ErrorReporter r) {
     reporter() = std::move(r);
 }
 
-void ReportError(const std::exception& e) {
+void ReportError(const std::exception& e, const std::string& detail) {
     const std::string message = std::string(e.what()) + ".";
     if (reporter()) {
-        reporter()(message);
+        reporter()(message, detail);
         return;
     }
     QMessageBox box(QMessageBox::Critical, "MYRL", Q(message), QMessageBox::Ok,
                     QApplication::activeWindow());
+    if (!detail.empty()) {
+        box.setInformativeText(Q(detail));
+    }
     box.exec();
 }
 

@@ -27,7 +27,10 @@ void ProgramTest::SetUp() {
     std::filesystem::current_path(Dir);
     Config.Dir = Dir.string();
     Config.Unit.Pacing.Fast = true;
-    SetErrorReporter([this](const std::string& m) { Errors.push_back(m); });
+    SetErrorReporter([this](const std::string& m, const std::string& detail) {
+        Errors.push_back(m);
+        ErrorDetails.push_back(detail);
+    });
 }
 
 void ProgramTest::TearDown() {
