@@ -60,8 +60,8 @@ void Program::RedrawResponse() {
     const bool swr = Form1->SwrTicked();
     const char ts = LocaleThousandsSeparator();
     const char ds = LocaleDecimalSeparator();
-    if (g.canvas().Generation() == lastRedrawGeneration_ &&
-        RedrawInputs(g, State, swr, ts, ds) == lastRedrawInputs_) {
+    if (lastRedrawInputs_ && g.canvas().Generation() == lastRedrawGeneration_ &&
+        RedrawInputs(g, State, swr, ts, ds) == *lastRedrawInputs_) {
         return;
     }
     Form2->ShowReadouts(myrl::RedrawResponse(g, State, swr, ts, ds));

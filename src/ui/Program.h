@@ -3,11 +3,13 @@
 // measurement). One instance; user-interface thread only.
 #pragma once
 
+#include "Draw.h"
 #include "FreqEntry.h"
 #include "MeasState.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace myrl {
@@ -65,7 +67,7 @@ private:
     bool started_ = false;
     std::string leaveParamFileWhy_;
     std::unique_ptr<FolderLock> folderLock_;
-    std::string lastRedrawInputs_;
+    std::optional<RedrawKey> lastRedrawInputs_;
     uint64_t lastRedrawGeneration_ = 0;
 };
 
