@@ -1,6 +1,7 @@
 #include "SweepProc.h"
 
 #include "Command.h"
+#include "Presentation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -97,12 +98,9 @@ AvrStatus ProcessReply(MeasState& s, std::string_view mode, bool swr) {
         }
     }
     for (size_t i = 0; i <= last; ++i) {
-        s.DispTrace[i] = s.NormLevel[i] - s.RefLevel;
         s.SwrTrace[i] = SwrFromLevel(s.NormLevel[i]);
-        if (swr) {
-            s.DispTrace[i] = s.SwrTrace[i];
-        }
     }
+    FillDispTrace(s, swr);
     return status;
 }
 

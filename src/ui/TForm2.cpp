@@ -4,6 +4,7 @@
 #include "Form2Layout.h"
 #include "Format.h"
 #include "FreqPlan.h"
+#include "Presentation.h"
 #include "Program.h"
 #include "SweepProc.h"
 #include "TForm1.h"
@@ -152,34 +153,20 @@ void TForm2::FormCreate() {
 void TForm2::ApplyPresentation() {
     MeasState& s = program_.State;
     GraphPlot& g = Graph1->plot();
-    if (!program_.Form1->SwrTicked()) {
-        SetCaption(Label11, "FREQUENCY RESPONSE");
-        Ref->show();
-        SWRmin->hide();
-        SWRmax->hide();
-        g.logY = false;
-        g.YGridNum = 10;
-        SetCaption(Hdiv, "10dB/div");
-        g.RefYEn = true;
-        g.Ymax = (program_.Form1->Refpos->currentIndex() + s.RefPosBias) * 10;
-        g.Ymin = g.Ymax - g.YGridNum * 10;
-        for (int i = 0; i <= s.PointNum && i < kArrayLen; ++i) {
-            s.DispTrace[static_cast<size_t>(i)] = s.NormLevel[static_cast<size_t>(i)] - s.RefLevel;
-        }
-    } else {
-        SetCaption(Label11, "                  SWR");
-        Ref->hide();
-        SWRmin->show();
-        SWRmax->show();
-        g.logY = true;
-        SetCaption(Hdiv, "  ");
-        g.RefYEn = false;
-        g.Ymax = 10.0;
-        g.Ymin = 1.0;
-        for (int i = 0; i <= s.PointNum && i < kArrayLen; ++i) {
-            s.DispTrace[static_cast<size_t>(i)] = s.SwrTrace[static_cast<size_t>(i)];
-        }
-    }
+    const bool swr = program_.Form1->SwrTicked();
+    const Presentation p =
+        ChoosePresentation(swr, program_.Form1->Refpos->currentIndex(), s.RefPosBias, g.YGridNum);
+    SetCaption(Label11, Q(p.Title));
+    Ref->setVisible(p.RefLabel);
+    SWRmin->setVisible(p.SwrLabels);
+    SWRmax->setVisible(p.SwrLabels);
+    SetCaption(Hdiv, Q(p.Hdiv));
+    g.logY = p.logY;
+    g.YGridNum = p.YGridNum;
+    g.RefYEn = p.RefYEn;
+    g.Ymax = p.Ymax;
+    g.Ymin = p.Ymin;
+    FillDispTrace(s, swr);
 }
 
 void TForm2::ShowReadouts(const MarkerReadouts& r) {
