@@ -11,6 +11,7 @@
 // interval (one per sweep while no reply is abandoned). The CPU time is this process's
 // user + system time over the same interval: the program's UI thread and its serial
 // worker threads; the simulator runs in its own process and is not counted.
+#include "ErrorReport.h"
 #include "Program.h"
 #include "TForm1.h"
 #include "Widgets.h"

@@ -1,4 +1,5 @@
 // MYRL: the control program of the frequency-response analyser.
+#include "ErrorReport.h"
 #include "Program.h"
 #include "Widgets.h"
 

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "Draw.h"
+#include "ErrorReport.h"
 #include "FolderLock.h"
 #include "ParamFile.h"
 #include "Rnd.h"

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "Convert.h"
+#include "ErrorReport.h"
 #include "Errors.h"
 #include "Export.h"
 #include "Form1Layout.h"

@@ -1,6 +1,7 @@
 #include "TForm2.h"
 
 #include "Cepstrum.h"
+#include "ErrorReport.h"
 #include "Form2Layout.h"
 #include "Format.h"
 #include "FreqPlan.h"

@@ -6,7 +6,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPalette>
 
 namespace myrl {
@@ -20,11 +19,6 @@ QFont face(const QStringList& families, int pixels, bool bold, bool italic) {
     f.setBold(bold);
     f.setItalic(italic);
     return f;
-}
-
-ErrorReporter& reporter() {
-    static ErrorReporter r;
-    return r;
 }
 
 char asciiOr(const QString& s, char fallback) {
@@ -119,34 +113,6 @@ char LocaleThousandsSeparator() {
         return ' ';
     }
     return asciiOr(g, ',');
-}
-
-void SetErrorReporter(ErrorReporter r) {
-    reporter() = std::move(r);
-}
-
-void ReportError(const std::exception& e, const std::string& detail) {
-    const std::string message = std::string(e.what()) + ".";
-    if (reporter()) {
-        reporter()(message, detail);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, "MYRL", Q(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    if (!detail.empty()) {
-        box.setInformativeText(Q(detail));
-    }
-    box.exec();
-}
-
-bool Guarded(const std::function<void()>& f) {
-    try {
-        f();
-        return true;
-    } catch (const std::exception& e) {
-        ReportError(e);
-    }
-    return false;
 }
 
 } // namespace myrl

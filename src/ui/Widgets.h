@@ -1,5 +1,5 @@
 // Small helpers shared by the two windows: fonts, colours, self-sizing labels, text
-// conversion and the error report.
+// conversion and text fields.
 #pragma once
 
 #include <QColor>
@@ -9,8 +9,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <exception>
-#include <functional>
 #include <string>
 
 namespace myrl {
@@ -83,16 +81,5 @@ void SetBackground(QWidget* w, const QColor& colour);
 // plain ASCII characters).
 char LocaleDecimalSeparator();
 char LocaleThousandsSeparator();
-
-// How errors reach the user: a message box with an error icon titled "MYRL", the
-// message with a full stop appended; `detail`, when given, is an English sentence shown
-// below it as the box's informative text. Tests may replace it to collect the messages.
-using ErrorReporter = std::function<void(const std::string& message, const std::string& detail)>;
-void SetErrorReporter(ErrorReporter reporter);
-void ReportError(const std::exception& e, const std::string& detail = {});
-
-// Runs `f`; an exception it throws is reported and goes no further, so an event
-// handler that fails stops there and the program carries on. Returns false then.
-bool Guarded(const std::function<void()>& f);
 
 } // namespace myrl

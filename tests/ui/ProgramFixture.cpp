@@ -1,5 +1,6 @@
 #include "ProgramFixture.h"
 
+#include "ErrorReport.h"
 #include "Widgets.h"
 
 #include <QComboBox>
