@@ -143,7 +143,7 @@ void LoadParams(Program& p) {
     TForm1& f1 = *p.Form1;
     Loader load(p);
     if (FileCanBeRead(kParamFileName)) {
-        ApplyParamLines(ReadTextLines(kParamFileName), LocaleDecimalSeparator(), load);
+        ApplyParamLines(ReadParamLines(kParamFileName), LocaleDecimalSeparator(), load);
     } else {
         const StoredParams d;
         load.SetPortNo(d.PortNo);
