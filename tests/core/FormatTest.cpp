@@ -1,6 +1,14 @@
 #include "Format.h"
+#include "Convert.h"
+#include "Errors.h"
+#include "Export.h"
+#include "ParamFile.h"
 
 #include <gtest/gtest.h>
+
+#include <cfloat>
+#include <clocale>
+#include <string>
 
 using namespace myrl;
 
@@ -93,4 +101,38 @@ TEST(Format, Exponent) {
     EXPECT_EQ(FormatExponent(6.25e-2, 4, 1), "6.250E-2");
     EXPECT_EQ(FormatExponent(9.9996e-5, 4, 1), "1.000E-4");
     EXPECT_EQ(FormatExponent(0.0, 4, 1), "0.000E+0");
+}
+
+// The program runs in the user's locale (the window system adopts it from the
+// environment), but the number forms take their separator from the caller alone: run
+// under a decimal-comma locale, nothing here may change.
+TEST(NumberForms, IgnoreTheProcessLocale) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "");
+    const std::string processDecimal = std::localeconv()->decimal_point;
+    RecordProperty("process_decimal_point", processDecimal);
+
+    EXPECT_EQ(FormatGeneral(-23.4812345678901), "-23.4812345678901");
+    EXPECT_EQ(FormatGeneral(0.00005, ','), "0,00005");
+    EXPECT_EQ(FormatGeneral(1.5e-6), "1.5E-6");
+    EXPECT_EQ(FormatFixed(-12.25, 6, 1), " -12.3");
+    EXPECT_EQ(FormatExponent(1.2345e-6, 4, 1), "1.235E-6");
+    EXPECT_EQ(StrToFloat("0.5", '.'), 0.5);
+    EXPECT_EQ(StrToFloat("0,5", ','), 0.5);
+    EXPECT_THROW(StrToFloat("0,5", '.'), EConvertError);
+    EXPECT_EQ(StrToFloat("1.79769313486232E308", '.'), DBL_MAX);
+
+    MeasState s;
+    s.SweepSteps = 0;
+    s.FreqAxis[0] = 10650000;
+    s.DispTrace[0] = -0.5;
+    EXPECT_EQ(ExportBytes(s, '.'), "10650000,-0.5\r\n");
+    EXPECT_EQ(ExportBytes(s, ','), "10650000,-0.5\r\n");
+
+    StoredParams p;
+    p.LevelOffset = 0.5;
+    const std::string file = FormatParamFile(p, ',');
+    EXPECT_EQ(file.substr(0, file.find("\r\n0\r\n")), "1\r\n67108864\r\n12800000\r\n0,5");
+
+    std::setlocale(LC_ALL, saved.c_str());
 }
