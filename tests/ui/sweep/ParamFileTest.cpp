@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace myrl;
 namespace fs = std::filesystem;
@@ -178,4 +179,26 @@ TEST_F(ProgramTest, ByteOrderMarkBeforeLine1IsIgnored) {
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     EXPECT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= 1; }));
     EXPECT_EQ(State().StartFreq, 10650000);
+}
+
+// A parameter file kept elsewhere behind a symbolic link: the close writes the file the
+// link leads to, and the link stays a link.
+TEST_F(ProgramTest, CloseWritesTheFileALinkLeadsTo) {
+    fs::create_directories(Dir / "kept");
+    WriteFile("kept/prm.txt", Lines({"1", "67108864", "12800000", "0", "0", "5000000", "6000000",
+                                     "OFF", "90", "358", "0", "0", "265", "0", "265"}));
+    ASSERT_EQ(::chmod((Dir / "kept/prm.txt").c_str(), 0640), 0);
+    fs::create_symlink("kept/prm.txt", Dir / kFile);
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_EQ(Form1().Edit1->text(), "5000000");
+    Form1().Edit1->setText("123");
+    EXPECT_TRUE(Form1().close());
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_TRUE(fs::is_symlink(Dir / kFile));
+    EXPECT_NE(ReadFile("kept/prm.txt").find("\r\n123\r\n6000000\r\n"), std::string::npos);
+    EXPECT_EQ(fs::status(Dir / "kept/prm.txt").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir / "kept"), fs::directory_iterator()), 1);
 }
