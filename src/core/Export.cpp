@@ -34,6 +34,11 @@ int64_t roundHalfEven64(double x) {
 } // namespace
 
 std::string ExportBytes(const MeasState& s, char decimalSep) {
+    // A comma is the field separator: a locale with a decimal comma gets a full stop in
+    // the values, so that every line still splits into two fields.
+    if (decimalSep == ',') {
+        decimalSep = '.';
+    }
     std::string out;
     out.reserve(static_cast<size_t>(kArrayLen) * 32);
     for (int32_t i = 0; i <= s.SweepSteps && i < kArrayLen; ++i) {

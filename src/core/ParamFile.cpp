@@ -2,8 +2,13 @@
 
 #include "Convert.h"
 #include "Format.h"
+#include "TextFile.h"
 
 namespace myrl {
+
+std::vector<std::string> ReadParamLines(const std::string& path) {
+    return ReadTextLines(path, 15, kParamLineBytes);
+}
 
 void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,
                      int* failedLine) {

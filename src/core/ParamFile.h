@@ -1,6 +1,7 @@
 // The parameter file "myrl_prm.txt": fifteen lines, one value each, CR LF line ends.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,6 +9,18 @@
 namespace myrl {
 
 constexpr const char* kParamFileName = "myrl_prm.txt";
+
+// The most of a line the loader keeps. A value the program writes is at most 25
+// characters and a typed frequency 11, so no line that is meant as a value comes near
+// it, while a line of any length (a file that is not a parameter file) costs no more than
+// this much to read and to report. A longer line keeps this much and a "…" after it:
+// it converts to no number and lines 6 and 7 carry it into the frequency fields as text
+// that does not convert there either.
+constexpr size_t kParamLineBytes = 4096;
+
+// The file's lines as the loader takes them: the first fifteen (a BOM at the start
+// ignored), each cut after kParamLineBytes. Throws EInOutError.
+std::vector<std::string> ReadParamLines(const std::string& path);
 
 // Everything the file keeps.
 struct StoredParams {

@@ -46,4 +46,8 @@ int32_t ceilInt(double x) {
     return wrap32(std::ceil(x));
 }
 
+int32_t nearestInt(double x) {
+    return wrap32(std::nearbyint(x));
+}
+
 } // namespace myrl

@@ -15,4 +15,8 @@ int32_t rnd(double x);
 int32_t floorInt(double x);
 int32_t ceilInt(double x);
 
+// Nearest integer, halves to the even neighbour, reduced modulo 2^32 as floorInt and
+// ceilInt are (for the tuning words, which the unit holds in a 32-bit register).
+int32_t nearestInt(double x);
+
 } // namespace myrl

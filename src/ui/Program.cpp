@@ -171,7 +171,7 @@ void LoadParams(Program& p) {
         // of the file for a typo in one line.
         std::vector<std::string> lines;
         try {
-            lines = ReadTextLines(kParamFileName);
+            lines = ReadParamLines(kParamFileName);
         } catch (const std::exception&) {
             p.LeaveParamFile(std::string(kParamFileName) +
                              " could not be read; it is left as it is when MYRL closes.");

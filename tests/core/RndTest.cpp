@@ -37,3 +37,22 @@ TEST(Rnd, FloorAndCeil) {
     EXPECT_EQ(floorInt(4294967296.0 + 5), 5);
     EXPECT_EQ(floorInt(2147483648.0), std::numeric_limits<int32_t>::min());
 }
+
+TEST(Rnd, NearestKeepsTheLow32Bits) {
+    struct Case {
+        double x;
+        int32_t expected;
+    };
+    const Case cases[] = {{2.5, 2},
+                          {-2.5, -2},
+                          {3.5, 4},
+                          {2147483647.4, 2147483647},
+                          {2147483648.0, std::numeric_limits<int32_t>::min()},
+                          {4294967297.5, 2},
+                          {-2147483649.0, 2147483647},
+                          {1e300, 0},
+                          {std::nan(""), 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(nearestInt(c.x), c.expected) << c.x;
+    }
+}

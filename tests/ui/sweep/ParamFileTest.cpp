@@ -3,6 +3,7 @@
 #include "ProgramFixture.h"
 
 #include "CommX.h"
+#include "Widgets.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace myrl;
 namespace fs = std::filesystem;
@@ -18,9 +20,9 @@ namespace {
 
 constexpr const char* kFile = "myrl_prm.txt";
 
-std::string Lines(std::initializer_list<const char*> lines) {
+std::string Lines(std::initializer_list<std::string> lines) {
     std::string out;
-    for (const char* l : lines) {
+    for (const std::string& l : lines) {
         out += l;
         out += "\r\n";
     }
@@ -196,3 +198,82 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SaveFailure{"ReadOnlyFile", [](const fs::path& d) { return d / kFile; }},
                       SaveFailure{"ReadOnlyFolder", [](const fs::path& d) { return d; }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Floating lines in the locale's form (a decimal comma under a comma locale) are read at
+// start-up and written back alike at the close.
+TEST_F(ProgramTest, FloatingLinesTakeTheLocaleDecimalSeparator) {
+    const std::string sep(1, LocaleDecimalSeparator());
+    const std::string file =
+        Lines({"1", "67108864", "12800000" + sep + "25", "0" + sep + "5", "0", "0", "20000000",
+               "OFF", "90", "358", "0", "0", "265", "0", "265"});
+    WriteFile(kFile, file);
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_EQ(State().FrexRef, 12800000.25);
+    EXPECT_EQ(State().LevelOffset, 0.5);
+    ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= 1; }));
+    EXPECT_TRUE(Form1().close());
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_EQ(ReadFile(kFile), file);
+}
+
+// Start-up texts that do not convert: the message quotes them (at most 100 characters),
+// and nothing is sent.
+TEST_F(ProgramTest, StartupMessagesForTheOtherSeparatorAndALongLine) {
+    const std::string other = LocaleDecimalSeparator() == ',' ? "0.5" : "0,5";
+    struct Case {
+        std::string line1;
+        std::string line4;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"1", other, "'" + other + "' は浮動小数点数ではありません."},
+        {std::string(1 << 20, '7'), "0", "'" + std::string(100, '7') + "…' は整数ではありません."},
+    };
+    StartSimulator();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message.substr(0, 20));
+        WriteFile(kFile, Lines({c.line1, "67108864", "12800000", c.line4, "0", "0", "20000000",
+                                "OFF", "90", "358", "0", "0"}));
+        Errors.clear();
+        StartProgram();
+        EXPECT_EQ(Errors, std::vector<std::string>{c.message});
+        RunFor(std::chrono::milliseconds(200));
+        EXPECT_EQ(Sim->Stats().Commands, 0u);
+        P.reset();
+    }
+}
+
+// A file saved with a UTF-8 byte order mark loads as if it had none: the program sweeps.
+TEST_F(ProgramTest, ByteOrderMarkBeforeLine1IsIgnored) {
+    WriteFile(kFile, "\xEF\xBB\xBF" + Lines({"1", "67108864", "12800000", "0", "1", "10700000",
+                                             "100000", "OFF", "90", "358", "0", "0"}));
+    StartSimulator();
+    StartProgram();
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= 1; }));
+    EXPECT_EQ(State().StartFreq, 10650000);
+}
+
+// A parameter file kept elsewhere behind a symbolic link: the close writes the file the
+// link leads to, and the link stays a link.
+TEST_F(ProgramTest, CloseWritesTheFileALinkLeadsTo) {
+    fs::create_directories(Dir / "kept");
+    WriteFile("kept/prm.txt", Lines({"1", "67108864", "12800000", "0", "0", "5000000", "6000000",
+                                     "OFF", "90", "358", "0", "0", "265", "0", "265"}));
+    ASSERT_EQ(::chmod((Dir / "kept/prm.txt").c_str(), 0640), 0);
+    fs::create_symlink("kept/prm.txt", Dir / kFile);
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_EQ(Form1().Edit1->text(), "5000000");
+    Form1().Edit1->setText("123");
+    EXPECT_TRUE(Form1().close());
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_TRUE(fs::is_symlink(Dir / kFile));
+    EXPECT_NE(ReadFile("kept/prm.txt").find("\r\n123\r\n6000000\r\n"), std::string::npos);
+    EXPECT_EQ(fs::status(Dir / "kept/prm.txt").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir / "kept"), fs::directory_iterator()), 1);
+}
