@@ -18,6 +18,9 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace myrl {
 
 Program::Program() {
@@ -136,7 +139,11 @@ public:
     void SetForm2Top(int32_t v) override { place(*p_.Form2, form2_, {form2_.x(), v}); }
     void SetForm2Left(int32_t v) override { place(*p_.Form2, form2_, {v, form2_.y()}); }
     void PlaceForm2BesideForm1() override {
-        place(*p_.Form2, form2_, {form1_.x() + p_.Form1->width(), form1_.y()});
+        // The panel's frame is on a screen by now, or no screen is known: keep within int.
+        const int64_t left = int64_t{form1_.x()} + p_.Form1->width();
+        place(*p_.Form2, form2_,
+              {static_cast<int>(std::min<int64_t>(left, std::numeric_limits<int>::max())),
+               form1_.y()});
     }
 
 private:
