@@ -87,7 +87,7 @@ start_sim() { # in the working folder; waits for the ready line
     "$SIM" --fast >sim.out 2>&1 </dev/null &
     sim=$!
     pids+=($sim)
-    until_true 10 grep -q '^ready' sim.out || { fail "the simulator did not start: $(cat sim.out)"; return 1; }
+    until_true 10 grep -qs '^ready' sim.out || { fail "the simulator did not start: $(cat sim.out)"; return 1; }
 }
 stop_sim() { kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; }
 start_myrl() { # in the working folder; waits for both windows
