@@ -4,6 +4,7 @@
 #include "Draw.h"
 #include "ErrorReport.h"
 #include "FolderLock.h"
+#include "Form1Layout.h"
 #include "ParamFile.h"
 #include "Rnd.h"
 #include "TForm1.h"
@@ -11,6 +12,7 @@
 #include "TGraph.h"
 #include "TextFile.h"
 #include "Widgets.h"
+#include "WindowFrames.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +20,9 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace myrl {
 
@@ -145,17 +149,35 @@ public:
     }
     void SetMarker1X(int32_t v) override { p_.State.Marker1X = v; }
     void SetMarker2X(int32_t v) override { p_.State.Marker2X = v; }
-    void SetForm1Top(int32_t v) override { p_.Form1->move(p_.Form1->x(), v); }
-    void SetForm1Left(int32_t v) override { p_.Form1->move(v, p_.Form1->y()); }
-    void SetForm1Width(int32_t v) override { p_.Form1->setFixedSize(v, p_.Form1->height()); }
-    void SetForm2Top(int32_t v) override { p_.Form2->move(p_.Form2->x(), v); }
-    void SetForm2Left(int32_t v) override { p_.Form2->move(v, p_.Form2->y()); }
+    // Tops and lefts are those of the windows' frames. A window wholly off every screen
+    // comes onto the nearest; a width the panel cannot be shown with is the layout's.
+    void SetForm1Top(int32_t v) override { place(*p_.Form1, form1_, {form1_.x(), v}); }
+    void SetForm1Left(int32_t v) override { place(*p_.Form1, form1_, {v, form1_.y()}); }
+    void SetForm1Width(int32_t v) override {
+        const int w = ShowableWidth(v, ScreenRects()) ? v : form1::kWidth;
+        p_.Form1->setFixedSize(w, p_.Form1->height());
+    }
+    void SetForm2Top(int32_t v) override { place(*p_.Form2, form2_, {form2_.x(), v}); }
+    void SetForm2Left(int32_t v) override { place(*p_.Form2, form2_, {v, form2_.y()}); }
     void PlaceForm2BesideForm1() override {
-        p_.Form2->move(p_.Form1->x() + p_.Form1->width(), p_.Form1->y());
+        // The panel's frame is on a screen by now, or no screen is known: keep within int.
+        const int64_t left = int64_t{form1_.x()} + p_.Form1->width();
+        place(*p_.Form2, form2_,
+              {static_cast<int>(std::min<int64_t>(left, std::numeric_limits<int>::max())),
+               form1_.y()});
     }
 
 private:
+    static void place(QWidget& w, QPoint& kept, QPoint frame) {
+        kept = OntoNearestScreen(frame, w.frameGeometry().size(), ScreenRects());
+        PlaceFrame(w, kept);
+    }
+
     Program& p_;
+    // Where the frames are put: a window's own position is the frame's only once the
+    // window manager has framed it.
+    QPoint form1_ = p_.Form1->pos();
+    QPoint form2_ = p_.Form2->pos();
 };
 
 } // namespace

@@ -11,8 +11,10 @@
 #include "TForm1.h"
 #include "TGraph.h"
 #include "Widgets.h"
+#include "WindowFrames.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -83,6 +85,18 @@ TForm2::TForm2(Program& program) : QWidget(nullptr, Qt::Window), program_(progra
     move(form2::kDefaultPos.x, form2::kDefaultPos.y);
     setFont(GothicFont(12));
     build();
+    AskForTitleBarOnly(*this);
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    // The window closes only with the program: a request from the window system (a close
+    // button the window manager kept, Alt+F4, WM_DELETE_WINDOW) is refused; the program
+    // itself closes its windows only when it ends.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
 
 void TForm2::build() {
