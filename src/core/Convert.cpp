@@ -192,6 +192,11 @@ std::string NotAFloatText(std::string_view text) {
     return QuotedText(text) + " は浮動小数点数ではありません";
 }
 
+std::string NotAnIntegerInRangeText(std::string_view text, int32_t lo, int32_t hi) {
+    return QuotedText(text) + " は " + std::to_string(lo) + " から " + std::to_string(hi) +
+           " までの整数ではありません";
+}
+
 int32_t StrToInt(std::string_view text) {
     if (auto v = parseInt(text)) {
         return *v;

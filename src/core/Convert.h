@@ -39,5 +39,8 @@ std::string QuotedText(std::string_view text);
 // The message texts, with the offending text quoted in place.
 std::string NotAnIntegerText(std::string_view text);
 std::string NotAFloatText(std::string_view text);
+// A typed count that is an integer but outside lo..hi: "'<text>' は <lo> から <hi> までの
+// 整数ではありません".
+std::string NotAnIntegerInRangeText(std::string_view text, int32_t lo, int32_t hi);
 
 } // namespace myrl

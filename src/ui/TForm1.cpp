@@ -368,7 +368,7 @@ void TForm1::AvrSetChange() {
     lastAvrText_ = text;
     const int32_t n = StrToInt(S(text));
     if (n < 1 || n > kRingDepth) {
-        throw EConvertError("'" + S(text) + "' は 1 から 64 までの整数ではありません");
+        throw EConvertError(NotAnIntegerInRangeText(S(text), 1, kRingDepth));
     }
     program_.State.AvrNum = n;
     AvrReset(program_.State);

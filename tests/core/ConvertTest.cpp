@@ -186,5 +186,7 @@ TEST(Convert, MessagesQuoteTheFirstHundredCharacters) {
         } catch (const EConvertError& e) {
             EXPECT_EQ(std::string(e.what()), "'" + c.quoted + "' は浮動小数点数ではありません");
         }
+        EXPECT_EQ(NotAnIntegerInRangeText(c.text, 1, 64),
+                  "'" + c.quoted + "' は 1 から 64 までの整数ではありません");
     }
 }
