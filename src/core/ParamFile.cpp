@@ -2,6 +2,7 @@
 
 #include "Convert.h"
 #include "Format.h"
+#include "Rnd.h"
 #include "TextFile.h"
 
 namespace myrl {
@@ -51,6 +52,23 @@ void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, Par
         return;
     }
     sink.SetForm2Left(*left);
+}
+
+void ApplyDefaultParams(int32_t graph1Width, ParamSink& sink) {
+    const StoredParams d;
+    sink.SetPortNo(d.PortNo);
+    sink.SetGenClock(d.GenClock);
+    sink.SetFrexRef(d.FrexRef);
+    sink.SetLevelOffset(d.LevelOffset);
+    sink.SetFDefIndex(d.FDefIndex);
+    sink.SetEdit1(d.Edit1);
+    sink.SetEdit2(d.Edit2);
+    sink.SetFrex(d.Frex);
+    sink.SetMarker1X(rnd((graph1Width - 1) * 0.2));
+    sink.SetMarker2X(rnd((graph1Width - 1) * 0.8));
+    sink.SetForm1Top(d.Form1Top);
+    sink.SetForm1Left(d.Form1Left);
+    sink.PlaceForm2BesideForm1();
 }
 
 std::string FormatParamFile(const StoredParams& p, char decimalSep) {

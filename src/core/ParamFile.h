@@ -74,6 +74,11 @@ public:
 void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,
                      int* failedLine = nullptr);
 
+// What a missing file stands for, applied in file order: the defaults of StoredParams, the
+// markers at 20 % and 80 % of (graph1Width - 1) rounded, the control panel at the top-left
+// corner and the display window beside it (PlaceForm2BesideForm1).
+void ApplyDefaultParams(int32_t graph1Width, ParamSink& sink);
+
 // The file's bytes: fifteen lines, each ended by CR LF.
 std::string FormatParamFile(const StoredParams& p, char decimalSep);
 

@@ -6,7 +6,6 @@
 #include "FolderLock.h"
 #include "Form1Layout.h"
 #include "ParamFile.h"
-#include "Rnd.h"
 #include "TForm1.h"
 #include "TForm2.h"
 #include "TGraph.h"
@@ -209,21 +208,7 @@ void LoadParams(Program& p) {
             throw;
         }
     } else {
-        const StoredParams d;
-        load.SetPortNo(d.PortNo);
-        load.SetGenClock(d.GenClock);
-        load.SetFrexRef(d.FrexRef);
-        load.SetLevelOffset(d.LevelOffset);
-        load.SetFDefIndex(d.FDefIndex);
-        load.SetEdit1(d.Edit1);
-        load.SetEdit2(d.Edit2);
-        load.SetFrex(d.Frex);
-        const int w = p.Form2->Graph1->width();
-        load.SetMarker1X(rnd((w - 1) * 0.2));
-        load.SetMarker2X(rnd((w - 1) * 0.8));
-        load.SetForm1Top(0);
-        load.SetForm1Left(0);
-        load.PlaceForm2BesideForm1();
+        ApplyDefaultParams(p.Form2->Graph1->width(), load);
     }
 
     s.SweepTimeIdx = f1.SweepTime->currentIndex();

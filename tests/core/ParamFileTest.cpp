@@ -269,3 +269,15 @@ TEST_F(ParamFileOnDisk, OverLongLinesAreCutAndDoNotConvert) {
         }
     }
 }
+
+// A missing file: the defaults in file order, markers from Graph1's width, the panel at the
+// top-left corner and the display window beside it.
+TEST(ParamFile, MissingFileAppliesTheDefaultsInFileOrder) {
+    Recorder r;
+    ApplyDefaultParams(449, r);
+    EXPECT_EQ(r.log, (std::vector<std::string>{"port 1", "clock " + std::to_string(67108864.0),
+                                               "frexref " + std::to_string(12800000.0),
+                                               "offset " + std::to_string(0.0), "fdef 0", "edit1 0",
+                                               "edit2 20000000", "frex off", "m1 90", "m2 358",
+                                               "f1top 0", "f1left 0", "beside"}));
+}
