@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     double t0 = 0, t1 = 0, cpu0 = 0, cpu1 = 0;
     {
         myrl::Program program;
-        program.Form1->SweepTime->setCurrentIndex(sweepItem);
+        program.Form1->findChild<QComboBox*>("SweepTime")->setCurrentIndex(sweepItem);
         QTimer::singleShot(3000, [&] {
             t0 = MonotonicMs();
             cpu0 = CpuSeconds();

@@ -8,16 +8,10 @@
 #include "ParamFile.h"
 #include "TForm1.h"
 #include "TForm2.h"
-#include "TGraph.h"
 #include "TextFile.h"
 #include "Widgets.h"
 #include "WindowFrames.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -53,68 +47,65 @@ void Program::LockFolder() {
 
 Program::~Program() {
     // The display window goes first: the control panel's timer and port outlive nothing
-    // that needs them.
-    Form1->Timer1->stop();
+    // that needs them (the panel stops its timer and closes its port as it goes).
     Form2.reset();
     Form1.reset();
 }
 
+PanelView& Program::Panel() {
+    return *Form1;
+}
+
+DisplayView& Program::Display() {
+    return *Form2;
+}
+
 void Program::RedrawResponse() {
-    GraphPlot& g = Form2->Graph1->plot();
-    const bool swr = Form1->SwrTicked();
+    GraphPlot& g = Display().Graph1Plot();
+    const bool swr = Panel().SwrTicked();
     const char ts = LocaleThousandsSeparator();
     const char ds = LocaleDecimalSeparator();
     if (lastRedrawInputs_ && g.canvas().Generation() == lastRedrawGeneration_ &&
         RedrawInputs(g, State, swr, ts, ds) == *lastRedrawInputs_) {
         return;
     }
-    Form2->ShowReadouts(myrl::RedrawResponse(g, State, swr, ts, ds));
+    Display().ShowReadouts(myrl::RedrawResponse(g, State, swr, ts, ds));
     // Taken after the redraw: a logarithmic chart writes 1e-99 into DispTrace.
     lastRedrawInputs_ = RedrawInputs(g, State, swr, ts, ds);
     lastRedrawGeneration_ = g.canvas().Generation();
 }
 
 std::string Program::FDefText() const {
-    return S(Form1->F_DEF->currentText());
+    return Form1->FDefText();
 }
 std::string Program::Edit1Text() const {
-    return S(Form1->Edit1->text());
+    return Form1->Edit1Text();
 }
 std::string Program::Edit2Text() const {
-    return S(Form1->Edit2->text());
+    return Form1->Edit2Text();
 }
 void Program::SetEdit1Text(const std::string& text) {
-    Form1->Edit1->setText(Q(text));
+    Panel().SetEdit1Text(text);
 }
 void Program::SetEdit2Text(const std::string& text) {
-    Form1->Edit2->setText(Q(text));
+    Panel().SetEdit2Text(text);
 }
-
 void Program::SetFieldCaptions(const std::string& first, const std::string& second) {
-    SetCaption(Form1->Label6, Q(first));
-    SetCaption(Form1->Label7, Q(second));
+    Panel().SetFieldCaptions(first, second);
 }
-
 void Program::SetSecondFieldVisible(bool visible) {
-    Form1->Edit2->setVisible(visible);
-    Form1->Label9->setVisible(visible);
+    Panel().SetSecondFieldVisible(visible);
 }
-
 void Program::SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
                             const std::string& fdiv) {
-    SetCaption(Form2->Label_FL, Q(fl));
-    SetCaption(Form2->Label_FC, Q(fc));
-    SetCaption(Form2->Label_FU, Q(fu));
-    SetCaption(Form2->Label_FDIV, Q(fdiv));
+    Display().SetFreqLabels(fl, fc, fu, fdiv);
 }
-
 int32_t Program::XGridNum() const {
-    return Form2->Graph1->plot().XGridNum;
+    return Form2->Graph1Plot().XGridNum;
 }
-
 void Program::SetXRange(double xmin, double xmax) {
-    Form2->Graph1->plot().Xmin = xmin;
-    Form2->Graph1->plot().Xmax = xmax;
+    Display().Graph1Plot().Xmin = xmin;
+    Display().Graph1Plot().Xmax = xmax;
 }
 
 char Program::DecimalSeparator() const {
@@ -130,22 +121,14 @@ namespace {
 class Loader : public ParamSink {
 public:
     explicit Loader(Program& p) : p_(p) {}
-    void SetPortNo(int32_t v) override { p_.Form1->CommX1->SetPortNo(v); }
+    void SetPortNo(int32_t v) override { p_.Panel().Port().SetPortNo(v); }
     void SetGenClock(double v) override { p_.State.GenClock = v; }
     void SetFrexRef(double v) override { p_.State.FrexRef = v; }
     void SetLevelOffset(double v) override { p_.State.LevelOffset = v; }
-    void SetFDefIndex(int32_t v) override {
-        QSignalBlocker quiet(p_.Form1->F_DEF); // chosen by the program: no change handler
-        p_.Form1->F_DEF->setCurrentIndex(v);
-    }
-    void SetEdit1(const std::string& v) override { p_.Form1->Edit1->setText(Q(v)); }
-    void SetEdit2(const std::string& v) override { p_.Form1->Edit2->setText(Q(v)); }
-    void SetFrex(bool v) override {
-        if (p_.Form1->FREX->isChecked() != v) {
-            p_.Form1->FREX->setChecked(v);
-            p_.Form1->FREXClick();
-        }
-    }
+    void SetFDefIndex(int32_t v) override { p_.Panel().SelectFDef(v); }
+    void SetEdit1(const std::string& v) override { p_.Panel().SetEdit1Text(v); }
+    void SetEdit2(const std::string& v) override { p_.Panel().SetEdit2Text(v); }
+    void SetFrex(bool v) override { p_.Panel().SetFrex(v); }
     void SetMarker1X(int32_t v) override { p_.State.Marker1X = v; }
     void SetMarker2X(int32_t v) override { p_.State.Marker2X = v; }
     // Tops and lefts are those of the windows' frames. A window wholly off every screen
@@ -208,35 +191,36 @@ void LoadParams(Program& p) {
             throw;
         }
     } else {
-        ApplyDefaultParams(p.Form2->Graph1->width(), load);
+        ApplyDefaultParams(p.Display().Graph1Plot().Width(), load);
     }
 
-    s.SweepTimeIdx = f1.SweepTime->currentIndex();
+    s.SweepTimeIdx = p.Panel().SweepTimeIndex();
     ApplyStartupValues(s);
     SetBackground(&f1, kPanelBackground);
     SetBackground(p.Form2.get(), kPanelBackground);
     p.Form2->setWindowTitle(f1.windowTitle());
-    f1.PlaceRefLabel();
-    f1.CommX1->Close();
-    f1.CommX1->Open();
+    p.Display().PlaceRefLabel(p.Panel().RefposIndex());
+    p.Panel().Port().Close();
+    p.Panel().Port().Open();
 }
 
 void SaveParams(Program& p) {
     TForm1& f1 = *p.Form1;
-    f1.StopLineRecovery();
-    f1.CommX1->Close();
+    PanelView& panel = p.Panel();
+    panel.StopLineRecovery();
+    panel.Port().Close();
     if (p.ParamFileLeft()) {
         return;
     }
     StoredParams out;
-    out.PortNo = f1.CommX1->PortNo();
+    out.PortNo = panel.Port().PortNo();
     out.GenClock = p.State.GenClock;
     out.FrexRef = p.State.FrexRef;
     out.LevelOffset = p.State.LevelOffset;
-    out.FDefIndex = f1.F_DEF->currentIndex();
-    out.Edit1 = S(f1.Edit1->text());
-    out.Edit2 = S(f1.Edit2->text());
-    out.Frex = f1.FREX->isChecked();
+    out.FDefIndex = panel.FDefIndex();
+    out.Edit1 = panel.Edit1Text();
+    out.Edit2 = panel.Edit2Text();
+    out.Frex = panel.FrexTicked();
     out.Marker1X = p.State.Marker1X;
     out.Marker2X = p.State.Marker2X;
     out.Form1Top = f1.y();

@@ -14,7 +14,9 @@
 
 namespace myrl {
 
+class DisplayView;
 class FolderLock;
+class PanelView;
 class TForm1;
 class TForm2;
 
@@ -40,8 +42,12 @@ public:
     void LockFolder();
 
     MeasState State;
+    // The two windows. Each reaches the other, and the start-up code reaches both, only
+    // through their interfaces: Panel() and Display().
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TForm2> Form2;
+    PanelView& Panel();
+    DisplayView& Display();
 
     // The redraw of Graph1 with its marker readouts. A redraw whose inputs and canvas are
     // unchanged since the last one would give the same picture and is skipped.

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "Convert.h"
+#include "DisplayView.h"
 #include "ErrorReport.h"
 #include "Errors.h"
 #include "Export.h"
@@ -10,8 +11,6 @@
 #include "Program.h"
 #include "Rnd.h"
 #include "SweepProc.h"
-#include "TForm2.h"
-#include "TGraph.h"
 #include "UpDown.h"
 #include "Widgets.h"
 
@@ -229,6 +228,41 @@ void TForm1::build() {
     Timer1 = new QTimer(this);
     Timer1->setInterval(50);
     Timer1->setSingleShot(false);
+
+    const std::pair<QObject*, const char*> names[] = {{Display, "Display"},
+                                                      {GroupBox1, "GroupBox1"},
+                                                      {GroupBox2, "GroupBox2"},
+                                                      {RadioGroup1, "RadioGroup1"},
+                                                      {MODE, "MODE"},
+                                                      {Refpos, "Refpos"},
+                                                      {Reflvl, "Reflvl"},
+                                                      {UpDown1, "UpDown1"},
+                                                      {AvrSet, "AvrSet"},
+                                                      {SweepTime, "SweepTime"},
+                                                      {Panel2, "Panel2"},
+                                                      {ProgressBar1, "ProgressBar1"},
+                                                      {F_DEF, "F_DEF"},
+                                                      {Label6, "Label6"},
+                                                      {Label7, "Label7"},
+                                                      {Label9, "Label9"},
+                                                      {Edit1, "Edit1"},
+                                                      {Edit2, "Edit2"},
+                                                      {Button1, "Button1"},
+                                                      {Button2, "Button2"},
+                                                      {Button3, "Button3"},
+                                                      {Button4, "Button4"},
+                                                      {Button5, "Button5"},
+                                                      {Button6, "Button6"},
+                                                      {Button7, "Button7"},
+                                                      {FREX, "FREX"},
+                                                      {SWR, "SWR"},
+                                                      {CEPS, "CEPS"},
+                                                      {RunItem, "RunItem"},
+                                                      {HoldItem, "HoldItem"},
+                                                      {Timer1, "Timer1"}};
+    for (const auto& [control, name] : names) {
+        control->setObjectName(name);
+    }
 }
 
 void TForm1::connectHandlers() {
@@ -321,17 +355,14 @@ void TForm1::SweepTimeChange() {
     program_.State.SweepTimeIdx = SweepTime->currentIndex();
 }
 
-void TForm1::PlaceRefLabel() {
-    const auto& g = program_.Form2->Graph1->geometry();
-    const double rows = static_cast<double>(g.height()) / program_.Form2->Graph1->plot().YGridNum;
-    const int top = rnd(Refpos->currentIndex() * rows + g.top()) - 5;
-    program_.Form2->Ref->move(program_.Form2->Ref->x(), top);
+void TForm1::placeRefLabel() {
+    program_.Display().PlaceRefLabel(Refpos->currentIndex());
 }
 
 void TForm1::RefposChange() {
-    PlaceRefLabel();
-    SetCaption(program_.Form2->Ref, Reflvl->text());
-    program_.Form2->ApplyPresentation();
+    placeRefLabel();
+    program_.Display().SetRefCaption(S(Reflvl->text()));
+    program_.Display().ApplyPresentation();
     program_.RedrawResponse();
 }
 
@@ -360,7 +391,7 @@ void TForm1::PlanButtonClick(int button) {
 }
 
 void TForm1::CEPSClick() {
-    program_.Form2->CEPSClick(CEPS->isChecked());
+    program_.Display().CEPSClick(CEPS->isChecked());
 }
 
 void TForm1::AvrSetChange() {
@@ -384,8 +415,8 @@ void TForm1::MODEChange() {
 
 void TForm1::showReferenceLevel() {
     Reflvl->setText(Q(FormatFixed(program_.State.RefLevel, 6, 1, LocaleDecimalSeparator())));
-    SetCaption(program_.Form2->Ref, Reflvl->text());
-    program_.Form2->ApplyPresentation();
+    program_.Display().SetRefCaption(S(Reflvl->text()));
+    program_.Display().ApplyPresentation();
     program_.RedrawResponse();
 }
 
@@ -419,14 +450,68 @@ bool TForm1::CepsTicked() const {
 bool TForm1::FrexTicked() const {
     return FREX->isChecked();
 }
+int TForm1::RefposIndex() const {
+    return Refpos->currentIndex();
+}
+std::string TForm1::ReflvlText() const {
+    return S(Reflvl->text());
+}
+int TForm1::SweepTimeIndex() const {
+    return SweepTime->currentIndex();
+}
+std::string TForm1::AvrSetText() const {
+    return S(AvrSet->currentText());
+}
+int TForm1::FDefIndex() const {
+    return F_DEF->currentIndex();
+}
+std::string TForm1::FDefText() const {
+    return S(F_DEF->currentText());
+}
+std::string TForm1::Edit1Text() const {
+    return S(Edit1->text());
+}
+std::string TForm1::Edit2Text() const {
+    return S(Edit2->text());
+}
+void TForm1::SelectFDef(int index) {
+    QSignalBlocker quiet(F_DEF);
+    F_DEF->setCurrentIndex(index);
+}
+void TForm1::SetEdit1Text(const std::string& text) {
+    Edit1->setText(Q(text));
+}
+void TForm1::SetEdit2Text(const std::string& text) {
+    Edit2->setText(Q(text));
+}
+void TForm1::SetFieldCaptions(const std::string& first, const std::string& second) {
+    SetCaption(Label6, Q(first));
+    SetCaption(Label7, Q(second));
+}
+void TForm1::SetSecondFieldVisible(bool visible) {
+    Edit2->setVisible(visible);
+    Label9->setVisible(visible);
+}
+void TForm1::SetFrex(bool ticked) {
+    if (FREX->isChecked() != ticked) {
+        FREX->setChecked(ticked);
+        FREXClick();
+    }
+}
+void TForm1::StartSweepTimer() {
+    Timer1->start();
+}
+bool TForm1::SweepTimerActive() const {
+    return Timer1->isActive();
+}
 void TForm1::SetProgress(int32_t received) {
     ProgressBar1->setValue(std::min(received, ProgressBar1->maximum()));
 }
 void TForm1::SetAvrStat(const std::string& text) {
-    SetCaption(program_.Form2->AvrStat, Q(text));
+    program_.Display().SetAvrStat(text);
 }
 void TForm1::CepstrumStep() {
-    program_.Form2->CepstrumStep();
+    program_.Display().CepstrumStep();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -3,6 +3,7 @@
 // User-interface thread only.
 #pragma once
 
+#include "PanelView.h"
 #include "SweepCycle.h"
 #include "Widgets.h"
 
@@ -28,48 +29,14 @@ class Program;
 class TCommX;
 class UpDown;
 
-class TForm1 : public QWidget, public CycleView {
+class TForm1 : public QWidget, public PanelView, public CycleView {
     Q_OBJECT
 
 public:
     explicit TForm1(Program& program);
     ~TForm1() override;
 
-    // Controls, reached by name from the rest of the program.
-    QGroupBox* Display;
-    QGroupBox* GroupBox1;
-    QGroupBox* GroupBox2;
-    QGroupBox* RadioGroup1;
-    QComboBox* MODE;
-    QComboBox* Refpos;
-    TextField* Reflvl;
-    UpDown* UpDown1;
-    QComboBox* AvrSet;
-    QComboBox* SweepTime;
-    QFrame* Panel2;
-    QProgressBar* ProgressBar1;
-    QComboBox* F_DEF;
-    QLabel* Label6;
-    QLabel* Label7;
-    QLabel* Label9;
-    TextField* Edit1; // at most 11 characters typed
-    TextField* Edit2;
-    QPushButton* Button1;
-    QPushButton* Button2;
-    QPushButton* Button3;
-    QPushButton* Button4;
-    QPushButton* Button5;
-    QPushButton* Button6;
-    QPushButton* Button7;
-    QCheckBox* FREX;
-    QCheckBox* SWR;
-    QCheckBox* CEPS;
-    QRadioButton* RunItem;
-    QRadioButton* HoldItem;
-    QTimer* Timer1;
-    std::unique_ptr<TCommX> CommX1;
-
-    // Wires CommX1's line events (OnReceive, OnBreak, OnError) to this thread's event
+    // Wires the port's line events (OnReceive, OnBreak, OnError) to this thread's event
     // loop; call it before assigning any of them.
     void SetLineEventDispatch();
 
@@ -89,22 +56,31 @@ public:
     void UpDown1Click(bool up);
     void ReflvlKeyPress();
 
-    // The line was lost (hang-up, unplugged adapter) while the port was open: the cycle
-    // closes the port and opens it again by name, at most once a second, until it opens.
-    // SaveParams ends this for good.
-    void StopLineRecovery() { lineLost_ = false; }
-    bool LineLost() const { return lineLost_; }
-
-    // Places the display window's Ref label by the selected reference position.
-    void PlaceRefLabel();
-    // Item 0 of STATUS ("RUN") is selected.
-    bool Running() const;
-
-    // CycleView.
+    // PanelView and CycleView.
     std::string ModeText() const override;
     bool SwrTicked() const override;
     bool CepsTicked() const override;
     bool FrexTicked() const override;
+    int RefposIndex() const override;
+    std::string ReflvlText() const override;
+    int SweepTimeIndex() const override;
+    std::string AvrSetText() const override;
+    bool Running() const override;
+    int FDefIndex() const override;
+    std::string FDefText() const override;
+    std::string Edit1Text() const override;
+    std::string Edit2Text() const override;
+    void SelectFDef(int index) override;
+    void SetEdit1Text(const std::string& text) override;
+    void SetEdit2Text(const std::string& text) override;
+    void SetFieldCaptions(const std::string& first, const std::string& second) override;
+    void SetSecondFieldVisible(bool visible) override;
+    void SetFrex(bool ticked) override;
+    void StartSweepTimer() override;
+    bool SweepTimerActive() const override;
+    TCommX& Port() override { return *CommX1; }
+    bool LineLost() const override { return lineLost_; }
+    void StopLineRecovery() override { lineLost_ = false; }
     void SetProgress(int32_t received) override;
     void SetAvrStat(const std::string& text) override;
     void CepstrumStep() override;
@@ -116,8 +92,44 @@ private:
     void build();
     void connectHandlers();
     void showReferenceLevel();
-
+    // Places the display window's Ref label by the selected reference position.
+    void placeRefLabel();
     void recoverLine();
+
+    // Controls, each with its caption or items; reached by nobody outside this window
+    // (tests find them by object name, which is the control's name).
+    QGroupBox* Display;     // "DISPLAY"
+    QGroupBox* GroupBox1;   // "FREQUENCY"
+    QGroupBox* GroupBox2;   // "UTILITIES"
+    QGroupBox* RadioGroup1; // "STATUS"
+    QComboBox* MODE;        // "THRU", "NORM", "CAL"
+    QComboBox* Refpos;      // "0" … "9"
+    TextField* Reflvl;      // reference level, "   0.0"
+    UpDown* UpDown1;        // steps the reference level by 0.1 dB
+    QComboBox* AvrSet;      // "1" … "64", typed counts too
+    QComboBox* SweepTime;   // "<0.5", "0.5s" … "20s"
+    QFrame* Panel2;         // white frame of the progress bar
+    QProgressBar* ProgressBar1;
+    QComboBox* F_DEF;       // "START/STOP", "CENTER/SPAN", "ZERO SPAN"
+    QLabel* Label6;         // "START", "CENTER" or "FREQUENCY"
+    QLabel* Label7;         // "STOP", "SPAN" or empty
+    QLabel* Label9;         // "Hz" beside Edit2
+    TextField* Edit1;       // first frequency; at most 11 characters typed
+    TextField* Edit2;       // second frequency
+    QPushButton* Button1;   // "<"
+    QPushButton* Button2;   // "-"
+    QPushButton* Button3;   // "+"
+    QPushButton* Button4;   // ">"
+    QPushButton* Button5;   // "FL=C"
+    QPushButton* Button6;   // "FU=C"
+    QPushButton* Button7;   // "SAVE DATA"
+    QCheckBox* FREX;        // "FREX"
+    QCheckBox* SWR;         // "SWR"
+    QCheckBox* CEPS;        // "CEPSTRUM"
+    QRadioButton* RunItem;  // "RUN"
+    QRadioButton* HoldItem; // "HOLD"
+    QTimer* Timer1;         // the sweep cycle's 50 ms timer
+    std::unique_ptr<TCommX> CommX1;
 
     Program& program_;
     QString lastAvrText_;

@@ -5,10 +5,11 @@
 #include "Form2Layout.h"
 #include "Format.h"
 #include "FreqPlan.h"
+#include "PanelView.h"
 #include "Presentation.h"
 #include "Program.h"
+#include "Rnd.h"
 #include "SweepProc.h"
-#include "TForm1.h"
 #include "TGraph.h"
 #include "Widgets.h"
 #include "WindowFrames.h"
@@ -128,6 +129,19 @@ void TForm2::build() {
     M_disp2 = times(Panel1, form2::M_disp2, "(    dB )", 13, kWhite);
     AvrStat = times(Panel1, form2::AvrStat, "Averaging", 13, kYellow);
 
+    const std::pair<QObject*, const char*> names[] = {
+        {Label1, "Label1"},         {Hdiv, "Hdiv"},         {Label11, "Label11"},
+        {Label10, "Label10"},       {Graph1, "Graph1"},     {Graph2, "Graph2"},
+        {Label12, "Label12"},       {DelayDiv, "DelayDiv"}, {Delay, "Delay"},
+        {SWRmax, "SWRmax"},         {Ref, "Ref"},           {SWRmin, "SWRmin"},
+        {Label_FL, "Label_FL"},     {Label_FC, "Label_FC"}, {Label_FU, "Label_FU"},
+        {Label_FDIV, "Label_FDIV"}, {Panel1, "Panel1"},     {F_disp1, "F_disp1"},
+        {F_disp2, "F_disp2"},       {DF_disp, "DF_disp"},   {M_disp1, "M_disp1"},
+        {M_disp2, "M_disp2"},       {AvrStat, "AvrStat"}};
+    for (const auto& [control, name] : names) {
+        control->setObjectName(name);
+    }
+
     for (QWidget* w : {static_cast<QWidget*>(Graph2), static_cast<QWidget*>(Label10),
                        static_cast<QWidget*>(Label12), static_cast<QWidget*>(DelayDiv),
                        static_cast<QWidget*>(Delay)}) {
@@ -156,21 +170,21 @@ void TForm2::FormCreate() {
     ApplyPresentation();
     ApplyFreqEntries(s, program_);
     ApplyFreqMode(s, program_);
-    CalcSweepWords(s, program_.Form1->FrexTicked());
-    CalcFreqAxis(s, program_.Form1->FrexTicked());
+    CalcSweepWords(s, program_.Panel().FrexTicked());
+    CalcFreqAxis(s, program_.Panel().FrexTicked());
     Graph1->Clear();
     Graph2->Clear();
     s.AvrNum = 1;
     AvrReset(s);
-    program_.Form1->Timer1->start();
+    program_.Panel().StartSweepTimer();
 }
 
 void TForm2::ApplyPresentation() {
     MeasState& s = program_.State;
     GraphPlot& g = Graph1->plot();
-    const bool swr = program_.Form1->SwrTicked();
+    const bool swr = program_.Panel().SwrTicked();
     const Presentation p =
-        ChoosePresentation(swr, program_.Form1->Refpos->currentIndex(), s.RefPosBias, g.YGridNum);
+        ChoosePresentation(swr, program_.Panel().RefposIndex(), s.RefPosBias, g.YGridNum);
     SetCaption(Label11, Q(p.Title));
     Ref->setVisible(p.RefLabel);
     SWRmin->setVisible(p.SwrLabels);
@@ -182,6 +196,32 @@ void TForm2::ApplyPresentation() {
     g.Ymax = p.Ymax;
     g.Ymin = p.Ymin;
     FillDispTrace(s, swr);
+}
+
+GraphPlot& TForm2::Graph1Plot() {
+    return Graph1->plot();
+}
+
+void TForm2::PlaceRefLabel(int refpos) {
+    const QRect g = Graph1->geometry();
+    const double rows = static_cast<double>(g.height()) / Graph1->plot().YGridNum;
+    Ref->move(Ref->x(), rnd(refpos * rows + g.top()) - 5);
+}
+
+void TForm2::SetRefCaption(const std::string& text) {
+    SetCaption(Ref, Q(text));
+}
+
+void TForm2::SetAvrStat(const std::string& text) {
+    SetCaption(AvrStat, Q(text));
+}
+
+void TForm2::SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
+                           const std::string& fdiv) {
+    SetCaption(Label_FL, Q(fl));
+    SetCaption(Label_FC, Q(fc));
+    SetCaption(Label_FU, Q(fu));
+    SetCaption(Label_FDIV, Q(fdiv));
 }
 
 void TForm2::ShowReadouts(const MarkerReadouts& r) {
@@ -205,7 +245,7 @@ void TForm2::CEPSClick(bool ticked) {
     Label11->show();
     Label12->setVisible(ticked);
     SWRmax->move(SWRmax->x(), SWRmax->y() + d);
-    program_.Form1->PlaceRefLabel();
+    PlaceRefLabel(program_.Panel().RefposIndex());
 }
 
 void TForm2::CepstrumStep() {

@@ -3,6 +3,7 @@
 // User-interface thread only.
 #pragma once
 
+#include "DisplayView.h"
 #include "Draw.h"
 
 #include <QWidget>
@@ -15,47 +16,24 @@ namespace myrl {
 class Program;
 class TGraph;
 
-class TForm2 : public QWidget {
+class TForm2 : public QWidget, public DisplayView {
     Q_OBJECT
 
 public:
     explicit TForm2(Program& program);
 
-    QLabel* Label1;
-    QLabel* Hdiv;
-    QLabel* Label11;
-    QLabel* Label10;
-    TGraph* Graph1;
-    TGraph* Graph2;
-    QLabel* Label12;
-    QLabel* DelayDiv;
-    QLabel* Delay;
-    QLabel* SWRmax;
-    QLabel* Ref;
-    QLabel* SWRmin;
-    QLabel* Label_FL;
-    QLabel* Label_FC;
-    QLabel* Label_FU;
-    QLabel* Label_FDIV;
-    QFrame* Panel1;
-    QLabel* F_disp1;
-    QLabel* F_disp2;
-    QLabel* DF_disp;
-    QLabel* M_disp1;
-    QLabel* M_disp2;
-    QLabel* AvrStat;
-
-    // The start sequence; throws at the first failure, leaving Timer1 off.
-    void FormCreate();
-    // dB (linear) or SWR (logarithmic) presentation of Graph1 by the SWR box; refills
-    // DispTrace. Does not redraw.
-    void ApplyPresentation();
-    // Shows the marker readouts.
-    void ShowReadouts(const MarkerReadouts& r);
-    // Opens (ticked) or closes the delay view above the response chart.
-    void CEPSClick(bool ticked);
-    // Transform of the sweep just processed, drawn on Graph2.
-    void CepstrumStep();
+    // DisplayView.
+    void FormCreate() override;
+    GraphPlot& Graph1Plot() override;
+    void ApplyPresentation() override;
+    void PlaceRefLabel(int refpos) override;
+    void SetRefCaption(const std::string& text) override;
+    void ShowReadouts(const MarkerReadouts& r) override;
+    void SetAvrStat(const std::string& text) override;
+    void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
+                       const std::string& fdiv) override;
+    void CEPSClick(bool ticked) override;
+    void CepstrumStep() override;
 
     void Graph1MouseDown(int X, int Y);
     void Graph1MouseMove(int X, int Y);
@@ -67,6 +45,32 @@ protected:
 
 private:
     void build();
+
+    // Controls, each with its initial caption; reached by nobody outside this window
+    // (tests find them by object name, which is the control's name).
+    QLabel* Label1;     // "MYRL", the window's title
+    QLabel* Hdiv;       // "10dB/div", Graph1's vertical scale
+    QLabel* Label11;    // "FREQUENCY RESPONSE", Graph1's title
+    QLabel* Label10;    // "CEPSTRUM", Graph2's title
+    TGraph* Graph1;     // the response chart
+    TGraph* Graph2;     // the cepstrum chart
+    QLabel* Label12;    // "0sec"
+    QLabel* DelayDiv;   // "sec/div"
+    QLabel* Delay;      // "[ Delay ]"
+    QLabel* SWRmax;     // "10.0"
+    QLabel* Ref;        // "   0.0", the reference level beside its grid line
+    QLabel* SWRmin;     // "1.0"
+    QLabel* Label_FL;   // start frequency
+    QLabel* Label_FC;   // centre frequency
+    QLabel* Label_FU;   // stop frequency
+    QLabel* Label_FDIV; // frequency per division
+    QFrame* Panel1;     // the readout panel
+    QLabel* F_disp1;    // "FL="
+    QLabel* F_disp2;    // "FU="
+    QLabel* DF_disp;    // "df ="
+    QLabel* M_disp1;    // "(    dB )"
+    QLabel* M_disp2;    // "(    dB )"
+    QLabel* AvrStat;    // "Averaging"
 
     Program& program_;
 };

@@ -74,18 +74,19 @@ void ProgramTest::RunFor(std::chrono::milliseconds time) {
 }
 
 void ProgramTest::EnterPlan(const QString& fdef, const QString& edit1, const QString& edit2) {
-    Form1().F_DEF->setCurrentIndex(Form1().F_DEF->findText(fdef));
+    PanelControl<QComboBox>("F_DEF")->setCurrentIndex(
+        PanelControl<QComboBox>("F_DEF")->findText(fdef));
     if (!edit1.isEmpty()) {
-        Form1().Edit1->setText(edit1);
-        Form1().Edit2->setText(edit2);
-        QTest::keyClick(Form1().Edit1, Qt::Key_Return);
+        PanelControl<QLineEdit>("Edit1")->setText(edit1);
+        PanelControl<QLineEdit>("Edit2")->setText(edit2);
+        QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Return);
     }
     ASSERT_TRUE(Errors.empty()) << Errors.front();
 }
 
 void ProgramTest::Hold() {
-    QTest::mouseClick(Form1().HoldItem, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return !Form1().Timer1->isActive(); }));
+    QTest::mouseClick(PanelControl<QRadioButton>("HoldItem"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !Form1().SweepTimerActive(); }));
 }
 
 void ProgramTest::WriteFile(const std::string& name, const std::string& bytes) {

@@ -15,10 +15,19 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace myrl {
+
+// A control of a window, found by its name (each control's object name is its name).
+template <class W> W* Control(QWidget& window, const char* name) {
+    if (W* w = window.findChild<W*>(QString::fromLatin1(name))) {
+        return w;
+    }
+    throw std::runtime_error(std::string("no control named ") + name);
+}
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -51,6 +60,8 @@ protected:
     std::string ReadFile(const std::string& name) const;
 
     MeasState& State() { return P->State; }
+    template <class W> W* PanelControl(const char* name) { return Control<W>(Form1(), name); }
+    template <class W> W* DisplayControl(const char* name) { return Control<W>(Form2(), name); }
     TForm1& Form1() { return *P->Form1; }
     TForm2& Form2() { return *P->Form2; }
 

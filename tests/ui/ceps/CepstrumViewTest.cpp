@@ -29,16 +29,16 @@ protected:
         ASSERT_TRUE(Errors.empty()) << Errors.front();
     }
 
-    void ClickCeps() { QTest::mouseClick(Form1().CEPS, Qt::LeftButton); }
+    void ClickCeps() { QTest::mouseClick(PanelControl<QCheckBox>("CEPS"), Qt::LeftButton); }
 
     // Chooses a frequency definition and, unless empty, enters the two fields with Enter.
 
     // Runs the cycle until Graph2's scale label reads `caption`.
     bool WaitForCaption(const QString& caption) {
-        return WaitUntil([&] { return Form2().DelayDiv->text() == caption; });
+        return WaitUntil([&] { return DisplayControl<QLabel>("DelayDiv")->text() == caption; });
     }
 
-    const GraphPlot& Chart2() { return Form2().Graph2->plot(); }
+    const GraphPlot& Chart2() { return DisplayControl<TGraph>("Graph2")->plot(); }
 
     // Pixels of the trace colour on Graph2, as (column, row).
     std::vector<std::pair<int, int>> TracePixels() {
@@ -68,10 +68,18 @@ struct Place {
 };
 
 Place Layout(TForm2& f) {
-    return {f.Graph1->geometry(),   f.Hdiv->pos(),          f.Label11->pos(),
-            f.SWRmax->pos(),        f.Ref->pos(),           f.Graph2->isVisible(),
-            f.Label10->isVisible(), f.Label12->isVisible(), f.DelayDiv->isVisible(),
-            f.Delay->isVisible(),   f.Label11->isVisible()};
+    auto label = [&f](const char* name) { return Control<QLabel>(f, name); };
+    return {Control<TGraph>(f, "Graph1")->geometry(),
+            label("Hdiv")->pos(),
+            label("Label11")->pos(),
+            label("SWRmax")->pos(),
+            label("Ref")->pos(),
+            Control<TGraph>(f, "Graph2")->isVisible(),
+            label("Label10")->isVisible(),
+            label("Label12")->isVisible(),
+            label("DelayDiv")->isVisible(),
+            label("Delay")->isVisible(),
+            label("Label11")->isVisible()};
 }
 
 } // namespace
@@ -86,10 +94,11 @@ TEST_F(CepstrumViewTest, TickingAndUntickingAlternatesBetweenTwoLayouts) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         ClickCeps();
-        ASSERT_TRUE(Form1().CEPS->isChecked());
+        ASSERT_TRUE(PanelControl<QCheckBox>("CEPS")->isChecked());
         const Place on = Layout(Form2());
         EXPECT_EQ(on.Graph1, QRect(32, 186, 449, 143));
-        EXPECT_EQ(Form2().Graph1->plot().Height(), 143); // the chart follows the widget
+        EXPECT_EQ(DisplayControl<TGraph>("Graph1")->plot().Height(),
+                  143); // the chart follows the widget
         EXPECT_EQ(on.Hdiv, off.Hdiv + QPoint(0, 140));
         EXPECT_EQ(on.Label11, off.Label11 + QPoint(0, 140));
         EXPECT_EQ(on.SWRmax, off.SWRmax + QPoint(0, 140));
@@ -97,10 +106,10 @@ TEST_F(CepstrumViewTest, TickingAndUntickingAlternatesBetweenTwoLayouts) {
         EXPECT_EQ(on.Ref, QPoint(off.Ref.x(), rnd(1 * (143.0 / 10) + 186) - 5));
         EXPECT_TRUE(on.Graph2 && on.Label10 && on.Label12 && on.DelayDiv && on.Delay);
         EXPECT_TRUE(on.Label11Shown);
-        EXPECT_EQ(Form2().Graph2->geometry(), QRect(32, 46, 449, 89));
+        EXPECT_EQ(DisplayControl<TGraph>("Graph2")->geometry(), QRect(32, 46, 449, 89));
 
         ClickCeps();
-        ASSERT_FALSE(Form1().CEPS->isChecked());
+        ASSERT_FALSE(PanelControl<QCheckBox>("CEPS")->isChecked());
         const Place back = Layout(Form2());
         EXPECT_EQ(back.Graph1, off.Graph1);
         EXPECT_EQ(back.Hdiv, off.Hdiv);
@@ -136,7 +145,8 @@ TEST_F(CepstrumViewTest, FlatCurveScaleAndDelayAxisFollowThePointSpacing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.DelayDiv);
         EnterPlan(c.Fdef, c.Edit1, c.Edit2);
-        ASSERT_TRUE(WaitForCaption(c.DelayDiv)) << Form2().DelayDiv->text().toStdString();
+        ASSERT_TRUE(WaitForCaption(c.DelayDiv))
+            << DisplayControl<QLabel>("DelayDiv")->text().toStdString();
         const GraphPlot& g = Chart2();
         EXPECT_EQ(g.Xmin, 0);
         EXPECT_DOUBLE_EQ(g.Xmax, c.Xmax);
@@ -207,7 +217,7 @@ TEST_F(CepstrumViewTest, ZeroPointSpacingLeavesTheViewAsItWas) {
     const uint64_t commands = Sim->Stats().Commands;
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= commands + 2; }));
     EXPECT_EQ(State().FreqAxis[1], State().FreqAxis[0]); // the plan still has no spacing
-    EXPECT_EQ(Form2().DelayDiv->text(), "6.250E-5 sec/div");
+    EXPECT_EQ(DisplayControl<QLabel>("DelayDiv")->text(), "6.250E-5 sec/div");
     EXPECT_EQ(Chart2().Xmin, 0);
     EXPECT_DOUBLE_EQ(Chart2().Xmax, 1 / (4 * 400.0));
     EXPECT_EQ(Chart2().Ymax, ymax);

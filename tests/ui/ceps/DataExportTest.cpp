@@ -80,7 +80,7 @@ protected:
         return StrToFloat(line.substr(line.find(',') + 1), '.');
     }
 
-    void Save() { QTest::mouseClick(Form1().Button7, Qt::LeftButton); }
+    void Save() { QTest::mouseClick(PanelControl<QPushButton>("Button7"), Qt::LeftButton); }
 
     // Presses SAVE DATA and gives the file's lines, having checked that no message came
     // and that the file holds the trace shown, 251 lines ended by CR LF.
@@ -149,8 +149,8 @@ TEST_F(DataExportTest, WritesTheShownTraceOfTheSpan) {
 
 TEST_F(DataExportTest, WithSwrTickedTheValuesAreStandingWaveRatios) {
     StartHeld();
-    QTest::mouseClick(Form1().SWR, Qt::LeftButton);
-    ASSERT_TRUE(Form1().SWR->isChecked());
+    QTest::mouseClick(PanelControl<QCheckBox>("SWR"), Qt::LeftButton);
+    ASSERT_TRUE(PanelControl<QCheckBox>("SWR")->isChecked());
     const auto lines = SaveAndRead();
     for (size_t i = 0; i < lines.size(); ++i) {
         const double v = Value(lines[i]);
@@ -193,8 +193,8 @@ TEST_F(DataExportTest, SecondPressLeavesOnlyTheSecondExport) {
     Save();
     const std::string first = ReadFile(file);
     // A higher reference level lowers every plotted value.
-    Form1().Reflvl->setText(Typed("12.5"));
-    QTest::keyClick(Form1().Reflvl, Qt::Key_Return);
+    PanelControl<QLineEdit>("Reflvl")->setText(Typed("12.5"));
+    QTest::keyClick(PanelControl<QLineEdit>("Reflvl"), Qt::Key_Return);
     ASSERT_EQ(State().RefLevel, 12.5);
     Save();
     ASSERT_TRUE(Errors.empty()) << Errors.front();
@@ -211,8 +211,8 @@ TEST_F(DataExportTest, ReadOnlyFolderReportsAccessDeniedAndKeepsTheOldFile) {
     Save();
     const std::string old = ReadFile(file);
     ASSERT_EQ(CrLfLines(old).size(), 251u);
-    Form1().Reflvl->setText(Typed("12.5"));
-    QTest::keyClick(Form1().Reflvl, Qt::Key_Return);
+    PanelControl<QLineEdit>("Reflvl")->setText(Typed("12.5"));
+    QTest::keyClick(PanelControl<QLineEdit>("Reflvl"), Qt::Key_Return);
 
     fs::permissions(Dir, fs::perms::owner_read | fs::perms::owner_exec);
     Save();

@@ -29,16 +29,17 @@ TEST_F(PanelTest, PresentationControlsRedrawAndMeasurementControlsRestartAveragi
         bool restartsAveraging;
     };
     const std::vector<Case> cases = {
-        {"SWR on", [&] { tick(Form1().SWR); }, true, false},
-        {"SWR off", [&] { tick(Form1().SWR); }, true, false},
-        {"Refpos 3", [&] { Choose(Form1().Refpos, 3); }, true, false},
-        {"upper arrow", [&] { QTest::mouseClick(Form1().UpDown1->UpButton(), Qt::LeftButton); },
+        {"SWR on", [&] { tick(PanelControl<QCheckBox>("SWR")); }, true, false},
+        {"SWR off", [&] { tick(PanelControl<QCheckBox>("SWR")); }, true, false},
+        {"Refpos 3", [&] { Choose(PanelControl<QComboBox>("Refpos"), 3); }, true, false},
+        {"upper arrow",
+         [&] { QTest::mouseClick(PanelControl<UpDown>("UpDown1")->UpButton(), Qt::LeftButton); },
          true, false},
-        {"MODE NORM", [&] { Choose(Form1().MODE, 1); }, false, true},
-        {"MODE THRU", [&] { Choose(Form1().MODE, 0); }, false, true},
-        {"FREX", [&] { tick(Form1().FREX); }, false, true},
-        {"SWEEP TIME", [&] { Choose(Form1().SweepTime, 4); }, false, true},
-        {"AVERAGING 8", [&] { Choose(Form1().AvrSet, 3); }, false, true},
+        {"MODE NORM", [&] { Choose(PanelControl<QComboBox>("MODE"), 1); }, false, true},
+        {"MODE THRU", [&] { Choose(PanelControl<QComboBox>("MODE"), 0); }, false, true},
+        {"FREX", [&] { tick(PanelControl<QCheckBox>("FREX")); }, false, true},
+        {"SWEEP TIME", [&] { Choose(PanelControl<QComboBox>("SweepTime"), 4); }, false, true},
+        {"AVERAGING 8", [&] { Choose(PanelControl<QComboBox>("AvrSet"), 3); }, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -54,13 +55,13 @@ TEST_F(PanelTest, PresentationControlsRedrawAndMeasurementControlsRestartAveragi
     }
     EXPECT_DOUBLE_EQ(State().SweepTimeIdx, 4);
     EXPECT_EQ(State().AvrNum, 8);
-    EXPECT_EQ(Form1().MODE->currentText(), "THRU");
+    EXPECT_EQ(PanelControl<QComboBox>("MODE")->currentText(), "THRU");
     EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(PanelTest, TypedAveragingCountOutsideTheRingIsRefused) {
     StartHeld();
-    Choose(Form1().AvrSet, 2); // "4"
+    Choose(PanelControl<QComboBox>("AvrSet"), 2); // "4"
     ASSERT_EQ(State().AvrNum, 4);
     struct Case {
         const char* typed;
@@ -76,7 +77,7 @@ TEST_F(PanelTest, TypedAveragingCountOutsideTheRingIsRefused) {
         {"64", "", 64},
         {"1", "", 1}, // exactly what was typed, not completed to "16"
     };
-    QLineEdit* field = Form1().AvrSet->lineEdit();
+    QLineEdit* field = PanelControl<QComboBox>("AvrSet")->lineEdit();
     ASSERT_NE(field, nullptr);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -92,21 +93,22 @@ TEST_F(PanelTest, TypedAveragingCountOutsideTheRingIsRefused) {
             EXPECT_TRUE(AveragingRestarted());
         }
         EXPECT_EQ(State().AvrNum, c.avrNum);
-        EXPECT_EQ(Form1().AvrSet->count(), 7); // typed text never joins the list
+        EXPECT_EQ(PanelControl<QComboBox>("AvrSet")->count(), 7); // typed text never joins the list
     }
     // Leaving the field after a refused count does not repeat the message.
     Type(field, "99");
     Errors.clear();
-    Form1().Edit1->setFocus();
+    PanelControl<QLineEdit>("Edit1")->setFocus();
     QTest::keyClick(field, Qt::Key_Tab);
     EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(PanelTest, AveragingCountReachesTheStatusLine) {
     StartHeld();
-    Choose(Form1().AvrSet, 1); // "2"
-    Click(Form1().RunItem);
-    ASSERT_TRUE(WaitUntil([&] { return Form2().AvrStat->text().endsWith("2 / 2"); }))
-        << Form2().AvrStat->text().toStdString();
+    Choose(PanelControl<QComboBox>("AvrSet"), 1); // "2"
+    Click(PanelControl<QRadioButton>("RunItem"));
+    ASSERT_TRUE(WaitUntil([&] {
+        return DisplayControl<QLabel>("AvrStat")->text().endsWith("2 / 2");
+    })) << DisplayControl<QLabel>("AvrStat")->text().toStdString();
     EXPECT_TRUE(Errors.empty());
 }

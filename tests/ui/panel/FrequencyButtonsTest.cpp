@@ -22,7 +22,7 @@ struct Step {
 };
 
 QPushButton* ByCaption(TForm1& f, const QString& caption) {
-    for (QPushButton* b : {f.Button1, f.Button2, f.Button3, f.Button4, f.Button5, f.Button6}) {
+    for (QPushButton* b : f.findChildren<QPushButton*>()) {
         if (b->text() == caption) {
             return b;
         }
@@ -46,8 +46,8 @@ TEST_F(PanelTest, ZoomAndMoveKeepWholeHertzInCentreAndSpan) {
         QPushButton* b = ByCaption(Form1(), s.button);
         ASSERT_NE(b, nullptr);
         Click(b);
-        EXPECT_EQ(Form1().Edit1->text(), s.centre);
-        EXPECT_EQ(Form1().Edit2->text(), s.span);
+        EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), s.centre);
+        EXPECT_EQ(PanelControl<QLineEdit>("Edit2")->text(), s.span);
         EXPECT_DOUBLE_EQ(State().StartFreq, s.start);
         EXPECT_DOUBLE_EQ(State().StopFreq, s.stop);
         EXPECT_DOUBLE_EQ(Plot().Xmin, s.start);
@@ -60,17 +60,17 @@ TEST_F(PanelTest, CentringOnAMarkerRoundsToWholeHertz) {
     StartHeld();
     State().MarkerFL = 10712345.6;
     State().MarkerFU = 10687654.4;
-    Click(Form1().Button5);
-    EXPECT_EQ(Form1().Edit1->text(), "10712346");
-    EXPECT_EQ(Form1().Edit2->text(), "100000");
-    Click(Form1().Button6);
-    EXPECT_EQ(Form1().Edit1->text(), "10687654");
-    EXPECT_EQ(Form1().Edit2->text(), "100000");
+    Click(PanelControl<QPushButton>("Button5"));
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "10712346");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit2")->text(), "100000");
+    Click(PanelControl<QPushButton>("Button6"));
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "10687654");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit2")->text(), "100000");
 }
 
 TEST_F(PanelTest, CentringOnADraggedMarkerUsesItsReadout) {
     StartHeld();
-    TGraph* g = Form2().Graph1;
+    TGraph* g = DisplayControl<TGraph>("Graph1");
     const int grab = State().Marker1X;
     QTest::mousePress(g, Qt::LeftButton, {}, QPoint(grab, 100));
     QTest::mouseMove(g, QPoint(300, 100));
@@ -78,42 +78,45 @@ TEST_F(PanelTest, CentringOnADraggedMarkerUsesItsReadout) {
     ASSERT_EQ(State().Marker1X, 300);
     const double fl = State().MarkerFL; // computed by the redraw the drag ran
     EXPECT_NEAR(fl, 10650000 + 100000.0 * 300 / 448, 1);
-    Click(Form1().Button5);
-    EXPECT_EQ(Form1().Edit1->text().toDouble(), std::nearbyint(fl));
+    Click(PanelControl<QPushButton>("Button5"));
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text().toDouble(), std::nearbyint(fl));
 }
 
 TEST_F(PanelTest, FrequencyButtonsDoNothingInZeroSpan) {
     StartHeld();
-    Choose(Form1().F_DEF, 2);
-    ASSERT_EQ(Form1().F_DEF->currentText(), "ZERO SPAN");
+    Choose(PanelControl<QComboBox>("F_DEF"), 2);
+    ASSERT_EQ(PanelControl<QComboBox>("F_DEF")->currentText(), "ZERO SPAN");
     ASSERT_TRUE(State().ZeroSpan);
     const double start = State().StartFreq, stop = State().StopFreq;
-    const QString e1 = Form1().Edit1->text(), e2 = Form1().Edit2->text();
-    for (QPushButton* b : {Form1().Button1, Form1().Button2, Form1().Button3, Form1().Button4,
-                           Form1().Button5, Form1().Button6}) {
+    const QString e1 = PanelControl<QLineEdit>("Edit1")->text(),
+                  e2 = PanelControl<QLineEdit>("Edit2")->text();
+    for (QPushButton* b :
+         {PanelControl<QPushButton>("Button1"), PanelControl<QPushButton>("Button2"),
+          PanelControl<QPushButton>("Button3"), PanelControl<QPushButton>("Button4"),
+          PanelControl<QPushButton>("Button5"), PanelControl<QPushButton>("Button6")}) {
         SCOPED_TRACE(b->text().toStdString());
         Click(b);
         EXPECT_EQ(State().StartFreq, start);
         EXPECT_EQ(State().StopFreq, stop);
-        EXPECT_EQ(Form1().Edit1->text(), e1);
-        EXPECT_EQ(Form1().Edit2->text(), e2);
+        EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), e1);
+        EXPECT_EQ(PanelControl<QLineEdit>("Edit2")->text(), e2);
         EXPECT_TRUE(State().ZeroSpan);
         EXPECT_DOUBLE_EQ(Plot().Xmin, 0);
         EXPECT_DOUBLE_EQ(Plot().Xmax, 100);
     }
-    EXPECT_FALSE(Form1().Edit2->isVisible());
-    EXPECT_FALSE(Form1().Label9->isVisible());
+    EXPECT_FALSE(PanelControl<QLineEdit>("Edit2")->isVisible());
+    EXPECT_FALSE(PanelControl<QLabel>("Label9")->isVisible());
     EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(PanelTest, TypedFrequencyTakesEffectOnEnter) {
     StartHeld();
-    Form1().Edit1->setFocus();
-    QTest::keyClick(Form1().Edit1, Qt::Key_End);
-    QTest::keyClick(Form1().Edit1, Qt::Key_Backspace);
-    QTest::keyClicks(Form1().Edit1, "5");
+    PanelControl<QLineEdit>("Edit1")->setFocus();
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_End);
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Backspace);
+    QTest::keyClicks(PanelControl<QLineEdit>("Edit1"), "5");
     EXPECT_DOUBLE_EQ(State().StartFreq, 10650000); // not before Enter
-    QTest::keyClick(Form1().Edit1, Qt::Key_Return);
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Return);
     EXPECT_DOUBLE_EQ(State().StartFreq, 10650005);
-    EXPECT_EQ(Form1().Edit1->text(), "10700005");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "10700005");
 }

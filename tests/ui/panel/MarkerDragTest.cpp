@@ -28,7 +28,7 @@ bool MarkerLineAt(const GraphPlot& g, int x) {
 
 TEST_F(PanelTest, PressWithinNinePixelsGrabsAMarker) {
     StartHeld();
-    TGraph* g = Form2().Graph1;
+    TGraph* g = DisplayControl<TGraph>("Graph1");
     struct Case {
         int m1, m2;  // marker columns before
         int press;   // column pressed
@@ -62,7 +62,7 @@ TEST_F(PanelTest, PressWithinNinePixelsGrabsAMarker) {
 
 TEST_F(PanelTest, DraggingPastTheRightEdgeEndsTheDragAtTheLastColumnInside) {
     StartHeld();
-    TGraph* g = Form2().Graph1;
+    TGraph* g = DisplayControl<TGraph>("Graph1");
     const int W = g->width();
     ASSERT_EQ(W, 449);
     QTest::mousePress(g, Qt::LeftButton, {}, QPoint(State().Marker2X, 100));
@@ -83,22 +83,22 @@ TEST_F(PanelTest, DraggingPastTheRightEdgeEndsTheDragAtTheLastColumnInside) {
     QTest::mouseRelease(g, Qt::LeftButton, {}, QPoint(W - 30, 100));
     // The readout follows the marker: the upper marker sits on the stop frequency.
     EXPECT_DOUBLE_EQ(State().MarkerFU, State().StopFreq);
-    EXPECT_TRUE(Form2().F_disp2->text().contains("10,750,000"))
-        << Form2().F_disp2->text().toStdString();
+    EXPECT_TRUE(DisplayControl<QLabel>("F_disp2")->text().contains("10,750,000"))
+        << DisplayControl<QLabel>("F_disp2")->text().toStdString();
     EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(PanelTest, DelayUnderThePointerOnTheCepstrumChart) {
     StartHeld();
-    QCheckBox* ceps = Form1().CEPS;
+    QCheckBox* ceps = PanelControl<QCheckBox>("CEPS");
     QTest::mouseClick(ceps, Qt::LeftButton, {}, QPoint(8, ceps->height() / 2));
-    TGraph* g2 = Form2().Graph2;
+    TGraph* g2 = DisplayControl<TGraph>("Graph2");
     ASSERT_TRUE(g2->isVisible());
     g2->plot().Xmin = 0;
     g2->plot().Xmax = 2.47e-6;
     QTest::mouseMove(g2, QPoint(224, 40)); // half way across 449 columns
-    EXPECT_EQ(Form2().Delay->text(), "[ Delay = 1.235E-6 sec ]");
+    EXPECT_EQ(DisplayControl<QLabel>("Delay")->text(), "[ Delay = 1.235E-6 sec ]");
     QTest::mouseMove(g2, QPoint(0, 40));
-    EXPECT_EQ(Form2().Delay->text(), "[ Delay = 0.000E+0 sec ]");
+    EXPECT_EQ(DisplayControl<QLabel>("Delay")->text(), "[ Delay = 0.000E+0 sec ]");
     EXPECT_TRUE(Errors.empty());
 }

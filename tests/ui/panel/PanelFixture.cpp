@@ -19,10 +19,11 @@ void PanelTest::StartHeld() {
     StartSimulator();
     StartProgram();
     ASSERT_TRUE(Errors.empty()) << Errors.front();
-    ASSERT_TRUE(WaitUntil([&] { return Form2().AvrStat->text() != "Averaging"; }));
-    Click(Form1().HoldItem);
-    ASSERT_TRUE(Form1().HoldItem->isChecked());
-    ASSERT_TRUE(WaitUntil([&] { return !Form1().Timer1->isActive(); }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() != "Averaging"; }));
+    Click(PanelControl<QRadioButton>("HoldItem"));
+    ASSERT_TRUE(PanelControl<QRadioButton>("HoldItem")->isChecked());
+    ASSERT_TRUE(WaitUntil([&] { return !Form1().SweepTimerActive(); }));
     ASSERT_TRUE(Errors.empty()) << Errors.front();
 }
 

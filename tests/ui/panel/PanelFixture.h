@@ -28,7 +28,7 @@ protected:
     // Chooses item `index` of a drop-down with the keyboard (Up/Down), as a user would.
     void Choose(QComboBox* box, int index);
 
-    GraphPlot& Plot() { return Form2().Graph1->plot(); }
+    GraphPlot& Plot() { return DisplayControl<TGraph>("Graph1")->plot(); }
     uint32_t Pixel(int x, int y) { return Plot().canvas().Pixel(x, y); }
 
     // Paints a small square that only a redraw of Graph1 removes.

@@ -64,12 +64,12 @@ TEST_F(PanelTest, ThreeUpperClicksLowerTheTraceByThreeTenths) {
     StartHeld();
     const MeasState before = State();
     for (int i = 0; i < 3; ++i) {
-        QTest::mouseClick(Form1().UpDown1->UpButton(), Qt::LeftButton);
+        QTest::mouseClick(PanelControl<UpDown>("UpDown1")->UpButton(), Qt::LeftButton);
     }
-    EXPECT_EQ(Form1().Reflvl->text(), "   0.3");
-    EXPECT_EQ(Form2().Ref->text(), "   0.3");
+    EXPECT_EQ(PanelControl<QLineEdit>("Reflvl")->text(), "   0.3");
+    EXPECT_EQ(DisplayControl<QLabel>("Ref")->text(), "   0.3");
     EXPECT_NEAR(State().RefLevel, 0.3, 1e-12);
-    EXPECT_EQ(Form1().UpDown1->Position(), 3);
+    EXPECT_EQ(PanelControl<UpDown>("UpDown1")->Position(), 3);
     for (int i = 0; i <= State().PointNum; ++i) {
         ASSERT_NEAR(State().DispTrace[i], before.NormLevel[i] - 0.3, 1e-9) << i;
     }
@@ -87,8 +87,8 @@ TEST_F(PanelTest, ThreeUpperClicksLowerTheTraceByThreeTenths) {
         EXPECT_LE(rows.front(), y + 1);
         EXPECT_GE(rows.back(), y - 1);
     }
-    QTest::mouseClick(Form1().UpDown1->DownButton(), Qt::LeftButton);
-    EXPECT_EQ(Form1().Reflvl->text(), "   0.2");
+    QTest::mouseClick(PanelControl<UpDown>("UpDown1")->DownButton(), Qt::LeftButton);
+    EXPECT_EQ(PanelControl<QLineEdit>("Reflvl")->text(), "   0.2");
     EXPECT_TRUE(Errors.empty());
 }
 
@@ -108,40 +108,41 @@ TEST_F(PanelTest, TypedReferenceLevelIsLimitedAndFormatted) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        Type(Form1().Reflvl, c.typed);
-        EXPECT_EQ(Form1().Reflvl->text(), c.shown);
-        EXPECT_EQ(Form2().Ref->text(), c.shown);
+        Type(PanelControl<QLineEdit>("Reflvl"), c.typed);
+        EXPECT_EQ(PanelControl<QLineEdit>("Reflvl")->text(), c.shown);
+        EXPECT_EQ(DisplayControl<QLabel>("Ref")->text(), c.shown);
         EXPECT_DOUBLE_EQ(State().RefLevel, c.level);
-        EXPECT_EQ(Form1().UpDown1->Position(), c.position);
+        EXPECT_EQ(PanelControl<UpDown>("UpDown1")->Position(), c.position);
         EXPECT_DOUBLE_EQ(State().DispTrace[10], State().NormLevel[10] - c.level);
     }
     EXPECT_TRUE(Errors.empty());
 
     // At the top of the arrows' range the upper arrow does nothing, the lower one steps.
-    Type(Form1().Reflvl, "150");
-    QTest::mouseClick(Form1().UpDown1->UpButton(), Qt::LeftButton);
-    EXPECT_EQ(Form1().Reflvl->text(), "  99.9");
-    QTest::mouseClick(Form1().UpDown1->DownButton(), Qt::LeftButton);
-    EXPECT_EQ(Form1().Reflvl->text(), "  99.8");
-    EXPECT_EQ(Form1().UpDown1->Position(), 999);
+    Type(PanelControl<QLineEdit>("Reflvl"), "150");
+    QTest::mouseClick(PanelControl<UpDown>("UpDown1")->UpButton(), Qt::LeftButton);
+    EXPECT_EQ(PanelControl<QLineEdit>("Reflvl")->text(), "  99.9");
+    QTest::mouseClick(PanelControl<UpDown>("UpDown1")->DownButton(), Qt::LeftButton);
+    EXPECT_EQ(PanelControl<QLineEdit>("Reflvl")->text(), "  99.8");
+    EXPECT_EQ(PanelControl<UpDown>("UpDown1")->Position(), 999);
 }
 
 TEST_F(PanelTest, ReferenceLevelThatIsNotANumberChangesNothing) {
     StartHeld();
-    Type(Form1().Reflvl, "-3.5");
+    Type(PanelControl<QLineEdit>("Reflvl"), "-3.5");
     StampGraph1();
-    Type(Form1().Reflvl, "abc");
+    Type(PanelControl<QLineEdit>("Reflvl"), "abc");
     ASSERT_EQ(Errors.size(), 1u);
     EXPECT_EQ(Errors[0], "'abc' は浮動小数点数ではありません.");
     EXPECT_DOUBLE_EQ(State().RefLevel, -3.5);
-    EXPECT_EQ(Form1().UpDown1->Position(), -35);
-    EXPECT_EQ(Form2().Ref->text(), "  -3.5");
+    EXPECT_EQ(PanelControl<UpDown>("UpDown1")->Position(), -35);
+    EXPECT_EQ(DisplayControl<QLabel>("Ref")->text(), "  -3.5");
     EXPECT_FALSE(StampGone());
 }
 
 TEST_F(PanelTest, ReferencePositionPlacesTheLineAndTheRefLabel) {
     StartHeld();
-    Type(Form1().Reflvl, "30"); // the trace goes 30 dB down, clear of the reference line
+    Type(PanelControl<QLineEdit>("Reflvl"),
+         "30"); // the trace goes 30 dB down, clear of the reference line
     struct Case {
         int refpos;
         int labelTop; // Graph1 top 46, 283 / 10 rows per division, less 5
@@ -156,10 +157,10 @@ TEST_F(PanelTest, ReferencePositionPlacesTheLineAndTheRefLabel) {
     const int W = Plot().Width();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.refpos);
-        Choose(Form1().Refpos, c.refpos);
-        EXPECT_EQ(Form2().Ref->y(), c.labelTop);
-        EXPECT_EQ(Form2().Ref->text(), "  30.0");
-        EXPECT_TRUE(Form2().Ref->isVisible());
+        Choose(PanelControl<QComboBox>("Refpos"), c.refpos);
+        EXPECT_EQ(DisplayControl<QLabel>("Ref")->y(), c.labelTop);
+        EXPECT_EQ(DisplayControl<QLabel>("Ref")->text(), "  30.0");
+        EXPECT_TRUE(DisplayControl<QLabel>("Ref")->isVisible());
         EXPECT_DOUBLE_EQ(Plot().Ymax, c.ymax);
         EXPECT_DOUBLE_EQ(Plot().Ymin, c.ymax - 100);
         EXPECT_EQ(static_cast<int>(std::lround(Plot().MapY(0))), c.lineRow);
@@ -173,19 +174,20 @@ TEST_F(PanelTest, ReferencePositionPlacesTheLineAndTheRefLabel) {
 
 TEST_F(PanelTest, SwrPresentationAndBack) {
     StartHeld();
-    Type(Form1().Reflvl, "30"); // the trace goes 30 dB down, clear of the reference line
-    QCheckBox* swr = Form1().SWR;
+    Type(PanelControl<QLineEdit>("Reflvl"),
+         "30"); // the trace goes 30 dB down, clear of the reference line
+    QCheckBox* swr = PanelControl<QCheckBox>("SWR");
     QTest::mouseClick(swr, Qt::LeftButton, {}, QPoint(8, swr->height() / 2));
     ASSERT_TRUE(swr->isChecked());
-    EXPECT_EQ(Form2().Label11->text(), "                  SWR");
-    EXPECT_EQ(Form2().Hdiv->text(), "  ");
-    EXPECT_TRUE(Form2().SWRmax->isVisible());
-    EXPECT_TRUE(Form2().SWRmin->isVisible());
-    EXPECT_EQ(Form2().SWRmax->text(), "10.0");
-    EXPECT_EQ(Form2().SWRmin->text(), "1.0");
-    EXPECT_EQ(Form2().SWRmax->pos(), QPoint(10, 40));
-    EXPECT_EQ(Form2().SWRmin->pos(), QPoint(16, 318));
-    EXPECT_FALSE(Form2().Ref->isVisible());
+    EXPECT_EQ(DisplayControl<QLabel>("Label11")->text(), "                  SWR");
+    EXPECT_EQ(DisplayControl<QLabel>("Hdiv")->text(), "  ");
+    EXPECT_TRUE(DisplayControl<QLabel>("SWRmax")->isVisible());
+    EXPECT_TRUE(DisplayControl<QLabel>("SWRmin")->isVisible());
+    EXPECT_EQ(DisplayControl<QLabel>("SWRmax")->text(), "10.0");
+    EXPECT_EQ(DisplayControl<QLabel>("SWRmin")->text(), "1.0");
+    EXPECT_EQ(DisplayControl<QLabel>("SWRmax")->pos(), QPoint(10, 40));
+    EXPECT_EQ(DisplayControl<QLabel>("SWRmin")->pos(), QPoint(16, 318));
+    EXPECT_FALSE(DisplayControl<QLabel>("Ref")->isVisible());
     EXPECT_TRUE(Plot().logY);
     EXPECT_FALSE(Plot().RefYEn);
     EXPECT_DOUBLE_EQ(Plot().Ymin, 1.0);
@@ -198,11 +200,11 @@ TEST_F(PanelTest, SwrPresentationAndBack) {
 
     QTest::mouseClick(swr, Qt::LeftButton, {}, QPoint(8, swr->height() / 2));
     ASSERT_FALSE(swr->isChecked());
-    EXPECT_EQ(Form2().Label11->text(), "FREQUENCY RESPONSE");
-    EXPECT_EQ(Form2().Hdiv->text(), "10dB/div");
-    EXPECT_FALSE(Form2().SWRmax->isVisible());
-    EXPECT_FALSE(Form2().SWRmin->isVisible());
-    EXPECT_TRUE(Form2().Ref->isVisible());
+    EXPECT_EQ(DisplayControl<QLabel>("Label11")->text(), "FREQUENCY RESPONSE");
+    EXPECT_EQ(DisplayControl<QLabel>("Hdiv")->text(), "10dB/div");
+    EXPECT_FALSE(DisplayControl<QLabel>("SWRmax")->isVisible());
+    EXPECT_FALSE(DisplayControl<QLabel>("SWRmin")->isVisible());
+    EXPECT_TRUE(DisplayControl<QLabel>("Ref")->isVisible());
     EXPECT_FALSE(Plot().logY);
     EXPECT_EQ(Plot().YGridNum, 10);
     EXPECT_DOUBLE_EQ(Plot().Ymax, 10);

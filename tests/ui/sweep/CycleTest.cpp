@@ -43,11 +43,11 @@ std::vector<double> Drawn(const MeasState& s) {
 
 class CycleTest : public ProgramTest {
 protected:
-    int Progress() { return Form1().ProgressBar1->value(); }
+    int Progress() { return PanelControl<QProgressBar>("ProgressBar1")->value(); }
     uint64_t Commands() const { return Sim->Stats().Commands; }
     // Waits until a sweep has been processed (the status shows its averaging numbers).
     bool WaitForCurve() {
-        return WaitUntil([&] { return Form2().AvrStat->text() == kOneOfOne; });
+        return WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() == kOneOfOne; });
     }
 };
 
@@ -75,7 +75,7 @@ TEST_F(CycleTest, SilentUnitGetsANewCommandEveryStepAndNoCurve) {
     const sim::SimStats st = Sim->Stats();
     EXPECT_EQ(st.RepliesSilent, st.Commands);
     EXPECT_EQ(st.JunkLines, 0u);
-    EXPECT_EQ(Form2().AvrStat->text(), "Averaging"); // never processed a sweep
+    EXPECT_EQ(DisplayControl<QLabel>("AvrStat")->text(), "Averaging"); // never processed a sweep
     EXPECT_EQ(Progress(), 0);
     EXPECT_TRUE(Errors.empty());
 }
@@ -106,22 +106,22 @@ TEST_F(CycleTest, HoldFreezesTheSweepAndRunContinuesIt) {
     StartSimulator();
     StartProgram();
     ASSERT_TRUE(WaitUntil([&] { return Progress() > 0 && Progress() < 300; }));
-    QTest::mouseClick(Form1().HoldItem, Qt::LeftButton);
+    QTest::mouseClick(PanelControl<QRadioButton>("HoldItem"), Qt::LeftButton);
     // The step under way ends and the timer stays off.
-    ASSERT_TRUE(WaitUntil([&] { return !Form1().Timer1->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Form1().SweepTimerActive(); }));
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().RepliesCompleted >= 1; }));
     const int frozen = Progress();
     RunFor(std::chrono::milliseconds(700)); // longer than the receive time-out
     EXPECT_EQ(Progress(), frozen);
     EXPECT_LT(frozen, 2 * kPointCount);
-    EXPECT_EQ(Form2().AvrStat->text(), "Averaging");
+    EXPECT_EQ(DisplayControl<QLabel>("AvrStat")->text(), "Averaging");
     EXPECT_EQ(Commands(), 1u);
 
-    QTest::mouseClick(Form1().RunItem, Qt::LeftButton);
+    QTest::mouseClick(PanelControl<QRadioButton>("RunItem"), Qt::LeftButton);
     uint64_t commandsAtCurve = 0;
     ASSERT_TRUE(WaitUntil([&] {
         commandsAtCurve = Commands();
-        return Form2().AvrStat->text() == kOneOfOne;
+        return DisplayControl<QLabel>("AvrStat")->text() == kOneOfOne;
     }));
     EXPECT_EQ(commandsAtCurve, 1u); // the sweep went on: no new command before its curve
     EXPECT_EQ(Drawn(State()), TraceFor(*Sim->Stats().LastCommand, Sim->Unit()));
@@ -151,9 +151,9 @@ TEST_P(ChangeDuringReplyTest, AxisFromSentWordsNextCommandFromNewPlan) {
     PointArray axis{};
     ASSERT_TRUE(WaitUntil([&] {
         axis = State().FreqAxis;
-        return Form2().AvrStat->text() == kOneOfOne;
+        return DisplayControl<QLabel>("AvrStat")->text() == kOneOfOne;
     }));
-    const bool frex = Form1().FREX->isChecked();
+    const bool frex = PanelControl<QCheckBox>("FREX")->isChecked();
     MeasState expected = State();
     expected.StartWord = sent.StartWord;
     expected.StepWord = sent.StepWord;
@@ -171,14 +171,16 @@ TEST_P(ChangeDuringReplyTest, AxisFromSentWordsNextCommandFromNewPlan) {
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, ChangeDuringReplyTest,
-    ::testing::Values(ChangeCase{"FrexTicked", [](TForm1& f) { f.FREX->click(); }},
-                      ChangeCase{"NewRange",
-                                 [](TForm1& f) {
-                                     f.Edit1->setText("1M");
-                                     f.Edit2->setText("2M");
-                                     QTest::keyClick(f.Edit2, Qt::Key_Return);
-                                 }},
-                      ChangeCase{"ZeroSpanChosen", [](TForm1& f) { f.F_DEF->setCurrentIndex(2); }}),
+    ::testing::Values(
+        ChangeCase{"FrexTicked", [](TForm1& f) { Control<QCheckBox>(f, "FREX")->click(); }},
+        ChangeCase{"NewRange",
+                   [](TForm1& f) {
+                       Control<QLineEdit>(f, "Edit1")->setText("1M");
+                       Control<QLineEdit>(f, "Edit2")->setText("2M");
+                       QTest::keyClick(Control<QLineEdit>(f, "Edit2"), Qt::Key_Return);
+                   }},
+        ChangeCase{"ZeroSpanChosen",
+                   [](TForm1& f) { Control<QComboBox>(f, "F_DEF")->setCurrentIndex(2); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Closing the control panel from a handler that runs inside the step's Read: the file is
@@ -197,7 +199,7 @@ TEST_F(CycleTest, CloseWhileAStepWaitsInRead) {
     QObject::connect(&poll, &QTimer::timeout, [&] {
         // Events reach this handler during a step only through Read's event processing:
         // the timer is off from the start of a step to its end.
-        if (Commands() >= 1 && !Form1().Timer1->isActive()) {
+        if (Commands() >= 1 && !Form1().SweepTimerActive()) {
             poll.stop();
             closedInsideStep = true;
             closeAccepted = Form1().close();
@@ -214,7 +216,7 @@ TEST_F(CycleTest, CloseWhileAStepWaitsInRead) {
     EXPECT_TRUE(closedInsideStep);
     EXPECT_TRUE(closeAccepted);
     EXPECT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_FALSE(Form1().CommX1->Active());
+    EXPECT_FALSE(Form1().Port().Active());
     EXPECT_EQ(ReadFile("myrl_prm.txt").substr(0, 3), "1\r\n");
     P.reset(); // as main() does after the loop
 }

@@ -44,8 +44,10 @@ protected:
         QTest::keyClicks(field, text);
     }
     std::vector<std::string> Labels() {
-        return {S(Form2().Label_FL->text()), S(Form2().Label_FC->text()),
-                S(Form2().Label_FU->text()), S(Form2().Label_FDIV->text())};
+        return {S(DisplayControl<QLabel>("Label_FL")->text()),
+                S(DisplayControl<QLabel>("Label_FC")->text()),
+                S(DisplayControl<QLabel>("Label_FU")->text()),
+                S(DisplayControl<QLabel>("Label_FDIV")->text())};
     }
     static std::string S(const QString& q) { return q.toStdString(); }
 };
@@ -54,21 +56,21 @@ protected:
 
 TEST_P(FreqEntryTest, EnterAppliesTheFields) {
     const EntryCase& c = GetParam();
-    Form1().F_DEF->setCurrentIndex(c.fdef);
-    Type(Form1().Edit1, c.typed1);
-    Type(Form1().Edit2, c.typed2);
+    PanelControl<QComboBox>("F_DEF")->setCurrentIndex(c.fdef);
+    Type(PanelControl<QLineEdit>("Edit1"), c.typed1);
+    Type(PanelControl<QLineEdit>("Edit2"), c.typed2);
     State().AvrCount = 3;
-    QTest::keyClick(Form1().Edit2, Qt::Key_Return);
+    QTest::keyClick(PanelControl<QLineEdit>("Edit2"), Qt::Key_Return);
 
     EXPECT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_EQ(Form1().Edit1->text(), c.field1);
-    EXPECT_EQ(Form1().Edit2->text(), c.field2);
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), c.field1);
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit2")->text(), c.field2);
     EXPECT_EQ(State().StartFreq, c.start);
     EXPECT_EQ(State().StopFreq, c.stop);
     EXPECT_EQ(State().ZeroSpan, c.zeroSpan);
     EXPECT_EQ(Labels(), (std::vector<std::string>{c.fl, c.fc, c.fu, c.fdiv}));
-    EXPECT_EQ(Form2().Graph1->plot().Xmin, c.xmin);
-    EXPECT_EQ(Form2().Graph1->plot().Xmax, c.xmax);
+    EXPECT_EQ(DisplayControl<TGraph>("Graph1")->plot().Xmin, c.xmin);
+    EXPECT_EQ(DisplayControl<TGraph>("Graph1")->plot().Xmax, c.xmax);
     EXPECT_EQ(State().AvrCount, 1);
 }
 
@@ -91,55 +93,55 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FreqEntryTest, EmptyFieldShowsTheMessageAndKeepsThePlan) {
     const std::vector<std::string> labels = Labels();
-    Form1().Edit1->clear();
+    PanelControl<QLineEdit>("Edit1")->clear();
     State().AvrCount = 3;
-    QTest::keyClick(Form1().Edit1, Qt::Key_Return);
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Return);
     EXPECT_EQ(Errors, std::vector<std::string>{"'' は浮動小数点数ではありません."});
     EXPECT_EQ(State().StartFreq, 0);
     EXPECT_EQ(State().StopFreq, 20000000);
     EXPECT_EQ(Labels(), labels);
-    EXPECT_EQ(Form2().Graph1->plot().Xmax, 20000000);
+    EXPECT_EQ(DisplayControl<TGraph>("Graph1")->plot().Xmax, 20000000);
     EXPECT_EQ(State().AvrCount, 1); // the averaging restarted before the failure
 }
 
 TEST_F(FreqEntryTest, ChangingTheDefinitionRewritesFieldsAndCaptions) {
-    Form1().F_DEF->setCurrentIndex(1);
-    Type(Form1().Edit1, "10.7M");
-    Type(Form1().Edit2, "100k");
-    QTest::keyClick(Form1().Edit1, Qt::Key_Return);
+    PanelControl<QComboBox>("F_DEF")->setCurrentIndex(1);
+    Type(PanelControl<QLineEdit>("Edit1"), "10.7M");
+    Type(PanelControl<QLineEdit>("Edit2"), "100k");
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Return);
 
-    Form1().F_DEF->setCurrentIndex(0);
-    EXPECT_EQ(Form1().Edit1->text(), "10650000");
-    EXPECT_EQ(Form1().Edit2->text(), "10750000");
-    EXPECT_EQ(Form1().Label6->text(), "START");
-    EXPECT_EQ(Form1().Label7->text(), "STOP");
+    PanelControl<QComboBox>("F_DEF")->setCurrentIndex(0);
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "10650000");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit2")->text(), "10750000");
+    EXPECT_EQ(PanelControl<QLabel>("Label6")->text(), "START");
+    EXPECT_EQ(PanelControl<QLabel>("Label7")->text(), "STOP");
 
-    Form1().F_DEF->setCurrentIndex(2);
-    EXPECT_EQ(Form1().Label6->text(), "FREQUENCY");
-    EXPECT_EQ(Form1().Label7->text(), "");
-    EXPECT_TRUE(Form1().Edit2->isHidden());
-    EXPECT_TRUE(Form1().Label9->isHidden());
+    PanelControl<QComboBox>("F_DEF")->setCurrentIndex(2);
+    EXPECT_EQ(PanelControl<QLabel>("Label6")->text(), "FREQUENCY");
+    EXPECT_EQ(PanelControl<QLabel>("Label7")->text(), "");
+    EXPECT_TRUE(PanelControl<QLineEdit>("Edit2")->isHidden());
+    EXPECT_TRUE(PanelControl<QLabel>("Label9")->isHidden());
     EXPECT_TRUE(State().ZeroSpan);
-    EXPECT_EQ(Form2().Label_FC->text(), "10,700,000");
+    EXPECT_EQ(DisplayControl<QLabel>("Label_FC")->text(), "10,700,000");
     EXPECT_TRUE(Errors.empty()) << Errors.front();
 }
 
 // The fields take at most 11 typed characters, but what the program writes into them stays
 // whole: the overflow message quotes the full integer.
 TEST_F(FreqEntryTest, TypingStopsAtElevenCharactersWhileTheProgramsTextsStayWhole) {
-    Type(Form1().Edit1, "123456789012345");
-    EXPECT_EQ(Form1().Edit1->text(), "12345678901");
-    QTest::keyClick(Form1().Edit1, Qt::Key_Backspace);
-    EXPECT_EQ(Form1().Edit1->text(), "1234567890");
+    Type(PanelControl<QLineEdit>("Edit1"), "123456789012345");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "12345678901");
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Backspace);
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "1234567890");
 
-    Type(Form1().Edit1, "99999999M");
-    QTest::keyClick(Form1().Edit1, Qt::Key_Return);
+    Type(PanelControl<QLineEdit>("Edit1"), "99999999M");
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Return);
     EXPECT_EQ(Errors, std::vector<std::string>{"'99999999000000' は整数ではありません."});
-    EXPECT_EQ(Form1().Edit1->text(), "99999999000000");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "99999999000000");
     // Longer than the limit already: it can be shortened, not lengthened.
-    QTest::keyClick(Form1().Edit1, Qt::Key_End);
-    QTest::keyClick(Form1().Edit1, Qt::Key_5);
-    EXPECT_EQ(Form1().Edit1->text(), "99999999000000");
-    QTest::keyClick(Form1().Edit1, Qt::Key_Backspace);
-    EXPECT_EQ(Form1().Edit1->text(), "9999999900000");
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_End);
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_5);
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "99999999000000");
+    QTest::keyClick(PanelControl<QLineEdit>("Edit1"), Qt::Key_Backspace);
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "9999999900000");
 }

@@ -18,13 +18,13 @@ TEST_F(ProgramTest, SweepsResumeWhenALostLineComesBack) {
 
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Hangups >= 1; }));
     ASSERT_TRUE(WaitUntil([&] { return Form1().LineLost(); }));
-    EXPECT_FALSE(Form1().CommX1->Active());
+    EXPECT_FALSE(Form1().Port().Active());
 
     // Back under the same link: the program reopens it and completes sweeps again.
     const uint64_t before = Sim->Stats().RepliesCompleted;
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Connections >= 2; }));
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().RepliesCompleted >= before + 2; }));
-    EXPECT_TRUE(Form1().CommX1->Active());
+    EXPECT_TRUE(Form1().Port().Active());
     EXPECT_FALSE(Form1().LineLost());
     EXPECT_TRUE(Errors.empty());
 }
@@ -39,6 +39,6 @@ TEST_F(ProgramTest, ClosingThePanelEndsTheRecoveryOfALostLine) {
     EXPECT_FALSE(Form1().LineLost());
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Connections >= 2; })); // the line is back
     RunFor(std::chrono::milliseconds(1500));
-    EXPECT_FALSE(Form1().CommX1->Active());
+    EXPECT_FALSE(Form1().Port().Active());
     EXPECT_TRUE(Errors.empty());
 }

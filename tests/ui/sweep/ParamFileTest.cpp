@@ -38,7 +38,7 @@ TEST_F(ProgramTest, FirstRunWritesTheFifteenLinesAtClose) {
     EXPECT_FALSE(fs::exists(Dir / kFile)); // nothing is saved before the close
     EXPECT_TRUE(Form1().close());
     EXPECT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_FALSE(Form1().CommX1->Active());
+    EXPECT_FALSE(Form1().Port().Active());
     EXPECT_EQ(ReadFile(kFile), Lines({"1", "67108864", "12800000", "0", "0", "0", "20000000", "OFF",
                                       "90", "358", "0", "0", "265", "0", "265"}));
 }
@@ -51,7 +51,7 @@ TEST_F(ProgramTest, TwelveLinesPlaceTheDisplayBesideThePanel) {
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     EXPECT_EQ(Form1().pos(), QPoint(30, 40));
     EXPECT_EQ(Form2().pos(), QPoint(30 + 265, 40));
-    EXPECT_EQ(Form1().Edit1->text(), "10700000");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "10700000");
     EXPECT_EQ(State().Marker1X, 50);
     EXPECT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= 1; }));
 }
@@ -91,16 +91,16 @@ TEST_P(StartFailureTest, ShowsTheMessageNeverSweepsAndKeepsAHalfReadFile) {
     }
     EXPECT_TRUE(Form1().isVisible());
     EXPECT_TRUE(Form2().isVisible());
-    QTest::mouseClick(Form1().RunItem, Qt::LeftButton);
+    QTest::mouseClick(PanelControl<QRadioButton>("RunItem"), Qt::LeftButton);
     RunFor(std::chrono::milliseconds(400));
-    QTest::mouseClick(Form1().HoldItem, Qt::LeftButton);
-    QTest::mouseClick(Form1().RunItem, Qt::LeftButton);
+    QTest::mouseClick(PanelControl<QRadioButton>("HoldItem"), Qt::LeftButton);
+    QTest::mouseClick(PanelControl<QRadioButton>("RunItem"), Qt::LeftButton);
     RunFor(std::chrono::milliseconds(400));
-    EXPECT_TRUE(Form1().RunItem->isChecked());
-    EXPECT_FALSE(Form1().Timer1->isActive());
+    EXPECT_TRUE(PanelControl<QRadioButton>("RunItem")->isChecked());
+    EXPECT_FALSE(Form1().SweepTimerActive());
     EXPECT_EQ(Sim->Stats().Commands, 0u);
 
-    Form1().Edit2->setText("123");
+    PanelControl<QLineEdit>("Edit2")->setText("123");
     EXPECT_TRUE(Form1().close());
     const bool leftAsItWas = *c.detail != 0;
     EXPECT_EQ(ReadFile(kFile) == bytes, leftAsItWas);
@@ -142,13 +142,13 @@ TEST_F(ProgramTest, SecondInstanceInTheFolderLeavesTheFileToTheFirst) {
     StartSimulator();
     StartProgram();
     ASSERT_TRUE(Errors.empty()) << Errors.front();
-    Form1().Edit2->setText("7000000");
+    PanelControl<QLineEdit>("Edit2")->setText("7000000");
 
     auto second = std::make_unique<Program>();
     EXPECT_EQ(Errors, std::vector<std::string>{"ポートをオープンできませんでした."});
     ASSERT_EQ(ErrorDetails.size(), 1u);
     EXPECT_NE(ErrorDetails[0].find("Another MYRL runs in this folder"), std::string::npos);
-    second->Form1->Edit2->setText("9000000");
+    Control<QLineEdit>(*second->Form1, "Edit2")->setText("9000000");
     EXPECT_TRUE(second->Form1->close());
     second.reset();
     EXPECT_FALSE(fs::exists(Dir / kFile));
@@ -173,7 +173,7 @@ TEST_P(SaveFailureTest, KeepsThePanelOpenAndThePreviousFile) {
     StartSimulator();
     StartProgram();
     ASSERT_TRUE(Errors.empty()) << Errors.front();
-    Form1().Edit1->setText("123");
+    PanelControl<QLineEdit>("Edit1")->setText("123");
     const fs::path locked = GetParam().target(Dir);
     const fs::perms before = fs::status(locked).permissions();
     fs::permissions(locked,
@@ -267,8 +267,8 @@ TEST_F(ProgramTest, CloseWritesTheFileALinkLeadsTo) {
     StartSimulator();
     StartProgram();
     ASSERT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_EQ(Form1().Edit1->text(), "5000000");
-    Form1().Edit1->setText("123");
+    EXPECT_EQ(PanelControl<QLineEdit>("Edit1")->text(), "5000000");
+    PanelControl<QLineEdit>("Edit1")->setText("123");
     EXPECT_TRUE(Form1().close());
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     EXPECT_TRUE(fs::is_symlink(Dir / kFile));

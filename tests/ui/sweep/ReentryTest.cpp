@@ -21,8 +21,8 @@ TEST_F(ProgramTest, RunChosenDuringAStepDoesNotNestASecondStep) {
     // apart than that).
     QTimer clicker;
     QObject::connect(&clicker, &QTimer::timeout, [&] {
-        QTest::mouseClick(Form1().HoldItem, Qt::LeftButton);
-        QTest::mouseClick(Form1().RunItem, Qt::LeftButton);
+        QTest::mouseClick(PanelControl<QRadioButton>("HoldItem"), Qt::LeftButton);
+        QTest::mouseClick(PanelControl<QRadioButton>("RunItem"), Qt::LeftButton);
     });
     clicker.start(70);
     std::vector<std::chrono::steady_clock::time_point> sent;

@@ -1,0 +1,41 @@
+// What the control panel, the start-up code and any later window may ask of the display
+// window: its response chart, the labels the panel's handlers rewrite, the presentation and
+// the delay view. Nobody outside the display window reaches its controls. User-interface
+// thread only.
+#pragma once
+
+#include "Draw.h"
+
+#include <string>
+
+namespace myrl {
+
+class DisplayView {
+public:
+    // The start sequence; throws at the first failure, leaving the sweep timer off.
+    virtual void FormCreate() = 0;
+
+    // The response chart Graph1: its properties, size and picture.
+    virtual GraphPlot& Graph1Plot() = 0;
+    // dB (linear) or SWR (logarithmic) presentation by the panel's SWR box; refills
+    // DispTrace. Does not redraw.
+    virtual void ApplyPresentation() = 0;
+    // Places the Ref label level with the refpos-th grid line of Graph1.
+    virtual void PlaceRefLabel(int refpos) = 0;
+    virtual void SetRefCaption(const std::string& text) = 0;
+    virtual void ShowReadouts(const MarkerReadouts& r) = 0;
+    virtual void SetAvrStat(const std::string& text) = 0;
+    // Start, centre and stop frequency and frequency per division under Graph1.
+    virtual void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
+                               const std::string& fdiv) = 0;
+
+    // Opens (ticked) or closes the delay view above the response chart.
+    virtual void CEPSClick(bool ticked) = 0;
+    // Transform of the sweep just processed, drawn on Graph2.
+    virtual void CepstrumStep() = 0;
+
+protected:
+    ~DisplayView() = default;
+};
+
+} // namespace myrl

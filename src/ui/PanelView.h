@@ -1,0 +1,53 @@
+// What the display window, the start-up code and any later window may ask of the control
+// panel: its settings as the controls show them, the frequency fields, the sweep timer and
+// the port. Nobody outside the panel reaches its controls. User-interface thread only.
+#pragma once
+
+#include <string>
+
+namespace myrl {
+
+class TCommX;
+
+class PanelView {
+public:
+    // Settings.
+    virtual std::string ModeText() const = 0;   // MODE
+    virtual bool SwrTicked() const = 0;         // SWR
+    virtual bool CepsTicked() const = 0;        // CEPSTRUM
+    virtual bool FrexTicked() const = 0;        // FREX
+    virtual int RefposIndex() const = 0;        // REF. position item, 0..9
+    virtual std::string ReflvlText() const = 0; // the reference level field
+    virtual int SweepTimeIndex() const = 0;     // SWEEP TIME item, 0..16
+    virtual std::string AvrSetText() const = 0; // the AVERAGING text
+    virtual bool Running() const = 0;           // STATUS is RUN
+
+    // The frequency definition and its two fields.
+    virtual int FDefIndex() const = 0;
+    virtual std::string FDefText() const = 0;
+    virtual std::string Edit1Text() const = 0;
+    virtual std::string Edit2Text() const = 0;
+    // Chosen by the program: F_DEF's change handler does not run.
+    virtual void SelectFDef(int index) = 0;
+    virtual void SetEdit1Text(const std::string& text) = 0;
+    virtual void SetEdit2Text(const std::string& text) = 0;
+    virtual void SetFieldCaptions(const std::string& first, const std::string& second) = 0;
+    virtual void SetSecondFieldVisible(bool visible) = 0;
+    // Ticks or unticks FREX; its click handler runs when the state changes.
+    virtual void SetFrex(bool ticked) = 0;
+
+    // The sweep timer Timer1: switched on here, off by each step of the cycle.
+    virtual void StartSweepTimer() = 0;
+    virtual bool SweepTimerActive() const = 0;
+    // The serial port CommX1, owned by the panel.
+    virtual TCommX& Port() = 0;
+    // The line was lost while open and is being opened again once a second; StopLineRecovery
+    // ends that for good (the close).
+    virtual bool LineLost() const = 0;
+    virtual void StopLineRecovery() = 0;
+
+protected:
+    ~PanelView() = default;
+};
+
+} // namespace myrl
