@@ -149,6 +149,7 @@ int AsOrdinaryUser(const std::vector<std::string>& paths, const std::function<in
         ADD_FAILURE() << "no user nobody";
         return -1;
     }
+    std::fflush(nullptr); // nothing buffered may be written twice
     const pid_t pid = ::fork();
     if (pid < 0) {
         ADD_FAILURE() << "fork failed";
