@@ -173,6 +173,8 @@ const std::map<std::string, Option>& Options() {
                  [](SimOptions& o, long n) { o.Config.Unit.Seed = static_cast<uint64_t>(n); })},
         {"--silence",
          Real(0, 1, [](SimOptions& o) -> double& { return o.Config.Unit.Faults.Silence; })},
+        {"--xoff-noise",
+         Real(0, 1, [](SimOptions& o) -> double& { return o.Config.Unit.Faults.XoffNoise; })},
         {"--stall",
          Integer(-1, 100000,
                  [](SimOptions& o, long n) { o.Config.Unit.Faults.StallAfter = int(n); })},
@@ -292,6 +294,8 @@ Detector noise:
   --seed N             seed of noise and fault choices (default 1)
 Faults:
   --silence P          probability of no reply to a command (default 0)
+  --xoff-noise P       probability that noise replaces a reply by a lone XOFF (0x13),
+                       which stops the program's output until it resumes it (default 0)
   --stall K            replies stop after K characters (-1: off, default)
   --stall-prob P       probability that a reply stalls when --stall is set (default 1)
   --corrupt P          per-character probability of a non-hexadecimal character

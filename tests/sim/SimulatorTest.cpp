@@ -133,6 +133,8 @@ TEST_F(SimulatorTest, FaultsDoWhatTheySay) {
     const Case cases[] = {
         {"silence", make([](FaultConfig& f) { f.Silence = 1; }), 0,
          [](const SimStats& s) { return s.RepliesSilent == 1; }},
+        {"XOFF noise", make([](FaultConfig& f) { f.XoffNoise = 1; }), 1,
+         [](const SimStats& s) { return s.RepliesAbandoned == 1; }},
         {"stall", make([](FaultConfig& f) { f.StallAfter = 101; }), 101,
          [](const SimStats& s) { return s.RepliesAbandoned == 1; }},
         {"trailer", make([](FaultConfig& f) { f.Trailer = "\r\n"; }), 514,
@@ -162,6 +164,8 @@ TEST_F(SimulatorTest, FaultsDoWhatTheySay) {
                             !std::isxdigit(static_cast<unsigned char>(got[k])));
             }
             EXPECT_GT(bad, 50u);
+        } else if (c.faults.XoffNoise > 0) {
+            EXPECT_EQ(got, "\x13");
         } else {
             EXPECT_EQ(got, (clean + c.faults.Trailer).substr(0, c.chars));
         }
