@@ -264,8 +264,9 @@ Standard input that is /dev/null (a start in the background) is not watched.
 Line:
   --dir DIR            directory of the link (default .)
   --port N             link name COM<N>, 1..255 (default 1)
-  --log FILE           every line received, with a monotonic time stamp in ms, and a
-                       summary at exit
+  --log FILE           every line received, each publication of the link ("ready")
+                       and hang-up, with a monotonic time stamp in ms, and a summary at
+                       exit
   --ignore-stdin       neither read standard input nor stop at its end
 Device under test:
   --device NAME        thru, bandpass, lowpass, open, short or cable (default thru)

@@ -156,6 +156,7 @@ void Simulator::Publish() {
         ++stats_.Connections;
     }
     changed_.notify_all();
+    Log("ready", link_);
     if (config_.OnEvent) {
         config_.OnEvent("ready " + link_ + " " + pty_->SlavePath());
     }
