@@ -298,7 +298,8 @@ Faults:
   --corrupt P          per-character probability of a non-hexadecimal character
   --trailer TEXT       characters after the 512, escapes \r \n \t \\ (e.g. '\r\n')
   --hangup-after N     close the line with the reply to the N-th command of a
-                       connection (0: never, default)
+                       connection, or when a new command cuts that reply (0: never,
+                       default)
   --hangup-chars K     ... after K characters of that reply (default: all of it)
   --return-after S     publish a new pseudo-terminal under the same link S seconds after
                        a hang-up (default: stay away)

@@ -276,6 +276,13 @@ void Simulator::HandleLine(const std::string& line) {
         }
     }
     changed_.notify_all();
+    if (reply_ && reply_->Plan.HangupAfter) {
+        // The reply the line was to close with is cut short: the line goes all the same,
+        // and the new command is not answered.
+        reply_.reset();
+        hangupFrom_ = Clock::now();
+        return;
+    }
     reply_.reset();
     Reply r;
     r.Plan = PlanReply(*cmd, unit, ++commandsThisConnection_, rng_);
