@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -170,7 +171,9 @@ TEST_P(FileFaultTest, ShowsTheMessageAndKeepsTheOldFileWhole) {
         EXPECT_EQ(ReadFile(kExport), ExportBytes(State(), LocaleDecimalSeparator()));
     }
     EXPECT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_EQ(Entries(), entries);
+    const std::set<std::string> after = Entries();
+    EXPECT_TRUE(std::includes(entries.begin(), entries.end(), after.begin(), after.end()))
+        << "a file left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
