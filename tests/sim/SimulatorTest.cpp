@@ -200,6 +200,20 @@ TEST_F(SimulatorTest, HangUpClosesTheLineAndCanComeBack) {
     EXPECT_EQ(again.Read(512).size(), 512u);
 }
 
+TEST_F(SimulatorTest, HangUpComesEvenWhenANewCommandCutsItsReply) {
+    UnitConfig unit = FastUnit();
+    unit.Faults.HangupAfter = 1;
+    unit.Faults.FirstDelaySeconds = 600; // the reply to close with has not begun ...
+    StartSim(unit);
+    port_->Send(BuildCommand(0, 80000, 3));
+    ASSERT_TRUE(Wait([](const SimStats& s) { return s.Commands == 1; }));
+    port_->Send(BuildCommand(0, 80000, 3)); // ... when the next command cuts it
+    ASSERT_TRUE(Wait([](const SimStats& s) { return s.Hangups == 1; }));
+    EXPECT_EQ(port_->Read(1).size(), 0u);
+    EXPECT_TRUE(port_->HungUp);
+    EXPECT_EQ(sim_->Stats().CharsSent, 0u);
+}
+
 TEST_F(SimulatorTest, HangUpWithoutReturnRemovesTheLink) {
     UnitConfig unit = FastUnit();
     unit.Faults.HangupAfter = 1;
