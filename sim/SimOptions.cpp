@@ -173,6 +173,8 @@ const std::map<std::string, Option>& Options() {
                  [](SimOptions& o, long n) { o.Config.Unit.Seed = static_cast<uint64_t>(n); })},
         {"--silence",
          Real(0, 1, [](SimOptions& o) -> double& { return o.Config.Unit.Faults.Silence; })},
+        {"--xoff-noise",
+         Real(0, 1, [](SimOptions& o) -> double& { return o.Config.Unit.Faults.XoffNoise; })},
         {"--stall",
          Integer(-1, 100000,
                  [](SimOptions& o, long n) { o.Config.Unit.Faults.StallAfter = int(n); })},
@@ -264,8 +266,9 @@ Standard input that is /dev/null (a start in the background) is not watched.
 Line:
   --dir DIR            directory of the link (default .)
   --port N             link name COM<N>, 1..255 (default 1)
-  --log FILE           every line received, with a monotonic time stamp in ms, and a
-                       summary at exit
+  --log FILE           every line received, each publication of the link ("ready")
+                       and hang-up, with a monotonic time stamp in ms, and a summary at
+                       exit
   --ignore-stdin       neither read standard input nor stop at its end
 Device under test:
   --device NAME        thru, bandpass, lowpass, open, short or cable (default thru)
@@ -292,12 +295,15 @@ Detector noise:
   --seed N             seed of noise and fault choices (default 1)
 Faults:
   --silence P          probability of no reply to a command (default 0)
+  --xoff-noise P       probability that noise replaces a reply by a lone XOFF (0x13),
+                       which stops the program's output until it resumes it (default 0)
   --stall K            replies stop after K characters (-1: off, default)
   --stall-prob P       probability that a reply stalls when --stall is set (default 1)
   --corrupt P          per-character probability of a non-hexadecimal character
   --trailer TEXT       characters after the 512, escapes \r \n \t \\ (e.g. '\r\n')
   --hangup-after N     close the line with the reply to the N-th command of a
-                       connection (0: never, default)
+                       connection, or when a new command cuts that reply (0: never,
+                       default)
   --hangup-chars K     ... after K characters of that reply (default: all of it)
   --return-after S     publish a new pseudo-terminal under the same link S seconds after
                        a hang-up (default: stay away)

@@ -156,6 +156,7 @@ void Simulator::Publish() {
         ++stats_.Connections;
     }
     changed_.notify_all();
+    Log("ready", link_);
     if (config_.OnEvent) {
         config_.OnEvent("ready " + link_ + " " + pty_->SlavePath());
     }
@@ -275,6 +276,13 @@ void Simulator::HandleLine(const std::string& line) {
         }
     }
     changed_.notify_all();
+    if (reply_ && reply_->Plan.HangupAfter) {
+        // The reply the line was to close with is cut short: the line goes all the same,
+        // and the new command is not answered.
+        reply_.reset();
+        hangupFrom_ = Clock::now();
+        return;
+    }
     reply_.reset();
     Reply r;
     r.Plan = PlanReply(*cmd, unit, ++commandsThisConnection_, rng_);

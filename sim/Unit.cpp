@@ -20,6 +20,8 @@ bool Chance(double p, Rng& rng) {
 // XON or XOFF.
 constexpr char kJunkChars[] = "GHIJKLMNOPQRSTUVWXYZ?*#";
 
+constexpr char kXoff = 0x13;
+
 } // namespace
 
 std::vector<int> SweepReadings(const SweepCommand& cmd, const UnitConfig& unit, Rng& rng) {
@@ -53,6 +55,11 @@ PlannedReply PlanReply(const SweepCommand& cmd, const UnitConfig& unit, int comm
     if (Chance(f.Silence, rng)) {
         plan.Silent = true;
         plan.Cut = plan.HangupAfter;
+        return plan;
+    }
+    if (Chance(f.XoffNoise, rng)) {
+        plan.Text.assign(1, kXoff);
+        plan.Cut = true;
         return plan;
     }
     plan.Text = ReplyText(SweepReadings(cmd, unit, rng));

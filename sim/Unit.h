@@ -17,6 +17,8 @@ namespace myrl::sim {
 // as noted.
 struct FaultConfig {
     double Silence = 0.0;           // probability of no reply at all
+    double XoffNoise = 0.0;         // probability that line noise eats the reply and leaves
+                                    // a lone XOFF (0x13), which stops the program's output
     int StallAfter = -1;            // a stalled reply stops after this many characters (< 0: off)
     double StallProb = 1.0;         // probability that a reply stalls when StallAfter >= 0
     double Corrupt = 0.0;           // per-character probability of a non-hexadecimal character

@@ -11,6 +11,7 @@
 // interval (one per sweep while no reply is abandoned). The CPU time is this process's
 // user + system time over the same interval: the program's UI thread and its serial
 // worker threads; the simulator runs in its own process and is not counted.
+#include "AppRun.h"
 #include "ErrorReport.h"
 #include "Program.h"
 #include "TForm1.h"
@@ -20,43 +21,24 @@
 #include <QComboBox>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
-namespace {
+using myrl::bench::MonotonicMs;
 
-double MonotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
+namespace {
 
 double CpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     return s(u.ru_utime) + s(u.ru_stime);
-}
-
-pid_t StartSim(const std::string& path) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execl(path.c_str(), path.c_str(), "--paced", "--device", "lowpass", "--log", "sim.log",
-              "--ignore-stdin", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
 }
 
 } // namespace
@@ -69,16 +51,10 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     }
 
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("myrl-rate-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    fs::current_path(dir);
-    const pid_t sim = StartSim(simPath);
-    for (int i = 0; i < 200 && !fs::is_symlink("COM1"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!fs::is_symlink("COM1")) {
-        std::fprintf(stderr, "sweep_rate: myrl-sim did not publish COM1\n");
+    const auto dir = myrl::bench::EnterScratchFolder("rate");
+    const pid_t sim =
+        myrl::bench::StartSim(simPath, {"--paced", "--device", "lowpass", "--log", "sim.log"});
+    if (sim < 0) {
         return 1;
     }
 
@@ -102,8 +78,7 @@ int main(int argc, char** argv) {
         });
         QApplication::exec();
     }
-    kill(sim, SIGTERM);
-    waitpid(sim, nullptr, 0);
+    myrl::bench::StopProcess(sim);
 
     std::ifstream log("sim.log");
     std::vector<double> commands;
@@ -118,8 +93,7 @@ int main(int argc, char** argv) {
             commands.push_back(ms);
         }
     }
-    fs::current_path(fs::temp_directory_path());
-    fs::remove_all(dir);
+    myrl::bench::RemoveScratchFolder(dir);
     if (commands.size() < 2) {
         std::fprintf(stderr, "sweep_rate: too few commands (%zu)\n", commands.size());
         return 1;

@@ -46,6 +46,7 @@ struct MeasState {
     bool SweepStart = false;
     int32_t RxCount = 0;
     std::string ReplyText;
+    bool SweepAbandoned = false; // the last sweep got no reply in time (or the read failed)
 
     // Averaging.
     std::array<std::array<int32_t, kRingDepth>, kArrayLen> SampleRing{};

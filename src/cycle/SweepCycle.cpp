@@ -16,6 +16,7 @@ void abandonSweep(MeasState& s) {
     s.RxCount = 0;
     s.ReplyText.clear();
     s.SweepStart = true;
+    s.SweepAbandoned = true;
 }
 
 } // namespace
@@ -27,6 +28,13 @@ StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view) {
         CalcSweepWords(s, view.FrexTicked());
         const int32_t code = SweepCode(s.SweepTimeIdx);
         port.PurgeTrans();
+        if (s.SweepAbandoned) {
+            // The reply was given up, so nothing sent can still wait for a legitimate XON:
+            // an XOFF that holds the output now came from noise, and would mute the port
+            // until the unit happened to send XON.
+            port.ResumeTrans();
+            s.SweepAbandoned = false;
+        }
         port.PurgeReceive();
         port.WriteString(BuildCommand(s.StartWord, s.StepWord, code));
         s.SweepStart = false;

@@ -37,7 +37,7 @@ enum class StepResult {
 
 // Sends a command when a sweep starts, reads what has arrived, and processes a complete
 // reply. A read that returns nothing, or fails (port closed or line lost), abandons the
-// sweep: the next step sends a new command.
+// sweep: the next step purges, resumes output held by XOFF and sends a new command.
 StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view);
 
 } // namespace myrl

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
@@ -189,8 +190,31 @@ void TCommTransThread::HalfDuplexStep(bool beforeBurst) {
         FOwner.ModemLine(TIOCM_RTS, sendLevel);
         SleepMs(CharTime.load());
     } else {
+        WaitSent();
         SleepMs(CharTime.load());
         FOwner.ModemLine(TIOCM_RTS, !sendLevel);
+    }
+}
+
+// Returns once the bytes written have left the line: the driver's output queue is empty and,
+// where the driver tells (UARTs), so is the transmitter. Unlike tcdrain it wakes for a purge
+// or a stop request (the bytes are discarded then), so it never holds up PurgeTrans or Close.
+void TCommTransThread::WaitSent() {
+    while (!Stopping()) {
+        int queued = 0;
+        if (::ioctl(FFd, TIOCOUTQ, &queued) != 0) {
+            return; // line gone
+        }
+        unsigned int lsr = 0;
+        const bool shifting =
+            queued == 0 && ::ioctl(FFd, TIOCSERGETLSR, &lsr) == 0 && (lsr & TIOCSER_TEMT) == 0;
+        if (queued <= 0 && !shifting) {
+            return;
+        }
+        pollfd p{FWake.Fd(), POLLIN, 0};
+        if (::poll(&p, 1, std::max(1, CharTime.load())) > 0) {
+            FWake.Drain();
+        }
     }
 }
 

@@ -18,6 +18,8 @@ class TCustomCommX;
 // task, so either may outlive the other.
 struct TCommDelivery {
     enum class State { Pending, Running, Done, Cancelled };
+    int Msg = 0;
+    int32_t LParam = 0;
     std::mutex Lock;
     std::condition_variable Changed;
     State Now = State::Pending;
@@ -58,6 +60,7 @@ private:
     void Run();
     void Send(const uint8_t* data, size_t len);
     void HalfDuplexStep(bool beforeBurst);
+    void WaitSent();
     bool Stopping() const { return Abort.load() || Terminated.load(); }
 
     TCustomCommX& FOwner;

@@ -71,6 +71,30 @@ void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// Runs a notification once, on the UI thread: from the dispatcher's task or from a wait of
+// the component's own, whichever comes first; the other finds it run (or cancelled: the
+// component stopped waiting, and may be closed or gone) and does nothing.
+template <class Handle> void RunDelivery(TCommDelivery& r, Handle&& handle) {
+    {
+        std::lock_guard lock(r.Lock);
+        if (r.Now != TCommDelivery::State::Pending) {
+            return;
+        }
+        r.Now = TCommDelivery::State::Running;
+    }
+    struct Finish {
+        TCommDelivery& r;
+        ~Finish() {
+            {
+                std::lock_guard lock(r.Lock);
+                r.Now = TCommDelivery::State::Done;
+            }
+            r.Changed.notify_all();
+        }
+    } finish{r};
+    handle();
+}
+
 // One character at the given bit rate, in whole ms rounded up; 0 when it cannot be computed.
 int32_t CharTimeMs(int32_t bitRate) {
     const int32_t charsPerSecond = bitRate / 10;
@@ -109,6 +133,11 @@ void TCustomCommX::SetProcessEvents(TCommProcessEvents ProcessEvents) {
     FProcessEvents = std::move(ProcessEvents);
 }
 
+void TCustomCommX::SetCounterSource(TCommCounterSource Source) {
+    std::lock_guard lock(FErrLock);
+    FCounterSource = std::move(Source);
+}
+
 uint32_t TCustomCommX::Handle() const {
     return FFd >= 0 ? static_cast<uint32_t>(FFd) : kCommInvalidHandle;
 }
@@ -144,10 +173,12 @@ void TCustomCommX::Open() {
         throw ECommError(kErrOpenFailed);
     }
     // Exclusive use: flock keeps other processes (and other components) off even for root,
-    // whom TIOCEXCL does not stop.
+    // whom TIOCEXCL does not stop. The exclusive mode belongs to the terminal, not to this
+    // descriptor: a refused open must not end the holder's, so it is set only once the
+    // flock is ours, and from then on every path that ends the line ends it (Close).
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd) ||
         ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-        ::close(fd);
+        ::close(fd); // TIOCEXCL, the last check, did not take effect
         throw ECommError(kErrOpenFailed);
     }
     FFd = fd;
@@ -234,6 +265,10 @@ void TCustomCommX::Close() {
     PurgeReceive();
     SleepMs(100);
     StopThreads();
+    // The terminal keeps its exclusive mode beyond this descriptor (a pseudo-terminal as long
+    // as its other end is open), and would refuse the next open to anyone but root. On a line
+    // that has hung up the call fails, harmlessly: such a terminal is not opened again.
+    [[maybe_unused]] const int r = ::ioctl(FFd, TIOCNXCL);
     ::close(FFd); // also releases the flock
     FFd = -1;
     ++FSession;
@@ -260,9 +295,13 @@ bool TCustomCommX::Write(const void* Buffer, int32_t Count) {
             if (FProcessEvents) {
                 const TCommProcessEvents processEvents = FProcessEvents;
                 processEvents();
-                if (!life->Alive) {
-                    return false;
-                }
+            } else {
+                // Nothing else would run the notification a worker may wait on, and the
+                // transmit thread finishes no block while it waits.
+                RunWaitingDeliveries();
+            }
+            if (!life->Alive) {
+                return false;
             }
             SleepMs(1);
             continue;
@@ -378,6 +417,16 @@ void TCustomCommX::PurgeReceive() {
     }
 }
 
+void TCustomCommX::ResumeTrans() {
+    if (!Active()) {
+        return;
+    }
+    // TCOON alone lifts only a stop made by TCOOFF; after one it also lifts a stop by XOFF.
+    // The transmit thread, waiting for the line to take bytes, wakes when output restarts.
+    ::tcflow(FFd, TCOOFF);
+    ::tcflow(FFd, TCOON);
+}
+
 int32_t TCustomCommX::ReceiveCount() {
     if (!Active()) {
         return 0;
@@ -423,27 +472,38 @@ void TCustomCommX::SetDtr(bool Value) {
 }
 
 int32_t TCustomCommX::ClearLineErrors(uint32_t* breaks) {
-    serial_icounter_struct ic{};
-    if (::ioctl(FFd, TIOCGICOUNT, &ic) != 0) {
-        return 0; // the driver keeps no counters (pseudo-terminals)
-    }
     std::lock_guard lock(FErrLock);
-    const auto delta = [](uint32_t now, uint32_t& last) {
-        const uint32_t d = now - last;
-        last = now;
+    TCommLineCounters now;
+    if (FCounterSource) {
+        if (!FCounterSource(FFd, now)) {
+            return 0;
+        }
+    } else {
+        serial_icounter_struct ic{};
+        if (::ioctl(FFd, TIOCGICOUNT, &ic) != 0) {
+            return 0; // the driver keeps no counters (pseudo-terminals)
+        }
+        now.Overrun = static_cast<uint32_t>(ic.overrun + ic.buf_overrun);
+        now.Parity = static_cast<uint32_t>(ic.parity);
+        now.Frame = static_cast<uint32_t>(ic.frame);
+        now.Break = static_cast<uint32_t>(ic.brk);
+    }
+    const auto delta = [](uint32_t value, uint32_t& last) {
+        const uint32_t d = value - last;
+        last = value;
         return d;
     };
     int32_t bits = 0;
-    if (delta(static_cast<uint32_t>(ic.overrun + ic.buf_overrun), FErrOverrun)) {
+    if (delta(now.Overrun, FErrLast.Overrun)) {
         bits |= 0x02;
     }
-    if (delta(static_cast<uint32_t>(ic.parity), FErrParity)) {
+    if (delta(now.Parity, FErrLast.Parity)) {
         bits |= 0x04;
     }
-    if (delta(static_cast<uint32_t>(ic.frame), FErrFrame)) {
+    if (delta(now.Frame, FErrLast.Frame)) {
         bits |= 0x08;
     }
-    const uint32_t brk = delta(static_cast<uint32_t>(ic.brk), FErrBreak);
+    const uint32_t brk = delta(now.Break, FErrLast.Break);
     if (breaks) {
         *breaks = brk;
     }
@@ -456,6 +516,8 @@ int32_t TCustomCommX::ClearLineErrors(uint32_t* breaks) {
 void TCustomCommX::Deliver(Slot slot, int Msg, int32_t LParam,
                            const std::function<bool()>& abandoned) {
     auto record = std::make_shared<TCommDelivery>();
+    record->Msg = Msg;
+    record->LParam = LParam;
     TCommDispatcher dispatcher;
     {
         // Registered under the lock that CancelDelivery takes after the stop flags are set:
@@ -467,25 +529,8 @@ void TCustomCommX::Deliver(Slot slot, int Msg, int32_t LParam,
         dispatcher = FDispatcher;
         FDelivery[static_cast<int>(slot)] = record;
     }
-    dispatcher([record, this, Msg, LParam] {
-        {
-            std::lock_guard lock(record->Lock);
-            if (record->Now == TCommDelivery::State::Cancelled) {
-                return; // the component stopped waiting; it may be closed or gone
-            }
-            record->Now = TCommDelivery::State::Running;
-        }
-        struct Finish {
-            TCommDelivery& r;
-            ~Finish() {
-                {
-                    std::lock_guard lock(r.Lock);
-                    r.Now = TCommDelivery::State::Done;
-                }
-                r.Changed.notify_all();
-            }
-        } finish{*record};
-        HandleNotify(Msg, LParam);
+    dispatcher([record, this] {
+        RunDelivery(*record, [this, &record] { HandleNotify(record->Msg, record->LParam); });
     });
     {
         std::unique_lock lock(record->Lock);
@@ -498,6 +543,24 @@ void TCustomCommX::Deliver(Slot slot, int Msg, int32_t LParam,
     if (FDelivery[static_cast<int>(slot)] == record) {
         FDelivery[static_cast<int>(slot)].reset();
     }
+}
+
+bool TCustomCommX::RunWaitingDeliveries() {
+    const auto life = FLife;
+    for (const Slot slot : {Slot::Trans, Slot::Receive}) {
+        std::shared_ptr<TCommDelivery> record;
+        {
+            std::lock_guard lock(FDeliverLock);
+            record = FDelivery[static_cast<int>(slot)];
+        }
+        if (record) {
+            RunDelivery(*record, [this, &record] { HandleNotify(record->Msg, record->LParam); });
+            if (!life->Alive) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 void TCustomCommX::CancelDelivery(Slot slot) {

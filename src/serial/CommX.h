@@ -12,7 +12,9 @@
 // - Read (while nothing has arrived) and Write (while 32 blocks wait) call the
 //   pending-events hook, so UI handlers may run inside them, including Close or even the
 //   destruction of this component: Read then returns -1 and Write false, without touching
-//   the component again.
+//   the component again. Without a hook, Write's wait still runs this component's own
+//   notifications that its workers wait on (the transmit thread cannot finish a block while
+//   its notification waits), so the events may run inside Write all the same.
 // - Do not destroy the component from inside one of its own events.
 #pragma once
 
@@ -89,6 +91,19 @@ struct TCommLineSettings {
     uint16_t XoffLim = 0;
 };
 
+// Line-event counters of a device, as the driver keeps them (TIOCGICOUNT): running totals.
+struct TCommLineCounters {
+    uint32_t Overrun = 0; // hardware and buffer overruns
+    uint32_t Parity = 0;
+    uint32_t Frame = 0;
+    uint32_t Break = 0;
+};
+
+// Source of the counters of the open device `fd`; false when there are none. Called on any
+// thread, one call at a time. Default: TIOCGICOUNT, which pseudo-terminals lack (no line
+// errors or breaks can occur there).
+using TCommCounterSource = std::function<bool(int fd, TCommLineCounters& counters)>;
+
 // Handle value while closed.
 inline constexpr uint32_t kCommInvalidHandle = 0xFFFFFFFFu;
 
@@ -108,8 +123,10 @@ public:
     // TIOCEXCL). Applies every setting, starts both worker threads, pauses 100 ms.
     // Throws ECommError; a failure after the device opened closes the component first.
     void Open();
-    // Lowers DTR and RTS, discards unsent and unread bytes, stops and joins both workers and
-    // closes the device; pauses 100 ms before and 200 ms after stopping them. Nothing if closed.
+    // Lowers DTR and RTS, discards unsent and unread bytes, stops and joins both workers,
+    // ends the exclusive mode (TIOCNXCL: a terminal whose other end stays open keeps it, and
+    // would refuse the next open to anyone but root) and closes the device; pauses 100 ms
+    // before and 200 ms after stopping the workers. Nothing if closed.
     void Close();
 
     // Queues Count bytes in blocks of at most BufLenTrans for the transmit thread and returns
@@ -132,6 +149,10 @@ public:
     void PurgeTrans();
     // Discards the driver's input queue. Nothing if closed.
     void PurgeReceive();
+    // Resumes output that an XOFF from the other end holds, as if XON had arrived (with
+    // XON/XOFF flow control a stray XOFF from line noise would otherwise stop the port's
+    // output until the other end happens to send XON). Nothing if closed or not held.
+    void ResumeTrans();
     // Bytes waiting in the driver's input queue; 0 when closed. Clears the line-error state
     // without reporting it.
     int32_t ReceiveCount();
@@ -176,6 +197,8 @@ public:
     // UI-thread hooks; set them before Open (they may be replaced at any time on the UI thread).
     void SetDispatcher(TCommDispatcher Dispatcher);
     void SetProcessEvents(TCommProcessEvents ProcessEvents);
+    // Where the line-event counters come from; empty: the driver's. Set it while closed.
+    void SetCounterSource(TCommCounterSource Source);
     // True while a dispatcher is set (any thread).
     bool HasDispatcher();
 
@@ -220,6 +243,9 @@ private:
     void Deliver(Slot slot, int Msg, int32_t LParam, const std::function<bool()>& abandoned);
     // UI side: drop or let go the delivery the worker of `slot` waits on.
     void CancelDelivery(Slot slot);
+    // UI side: run the notifications the workers wait on now, in place of the dispatcher.
+    // False when a handler destroyed the component (then nothing of it may be touched).
+    bool RunWaitingDeliveries();
     // The notification handler, UI thread.
     void HandleNotify(int Msg, int32_t LParam);
     // Line errors since the last call (bits 0x02 overrun, 0x04 parity, 0x08 frame), and the
@@ -259,8 +285,12 @@ private:
     TCommTimeouts FTimeouts;
     std::atomic<uint32_t> FWriteTimeoutMs{0}; // the transmit thread's copy of the write time-out
 
-    std::mutex FErrLock; // guards the line-error counters below
-    uint32_t FErrOverrun = 0, FErrParity = 0, FErrFrame = 0, FErrBreak = 0;
+    // Guards the counter source and the last counters seen; held across reading the counters
+    // and taking their differences, so that two threads cannot count one event twice or
+    // lose one by storing an older reading over a newer one.
+    std::mutex FErrLock;
+    TCommCounterSource FCounterSource;
+    TCommLineCounters FErrLast;
 
     std::mutex FDeliverLock; // guards the dispatcher and the two delivery slots
     TCommDispatcher FDispatcher;

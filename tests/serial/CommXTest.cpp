@@ -4,21 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <future>
+#include <grp.h>
 #include <memory>
 #include <mutex>
 #include <poll.h>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace myrl {
 namespace {
@@ -131,6 +140,41 @@ private:
     std::deque<std::function<void()>> FTasks;
 };
 
+// Runs `body` in a child process as an ordinary user: as nobody when the test runs as root
+// (root passes a terminal's exclusive mode, users do not), handing `paths` to that user
+// first. Returns the child's exit status, 100 + signal when it was killed.
+int AsOrdinaryUser(const std::vector<std::string>& paths, const std::function<int()>& body) {
+    const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+    if (::geteuid() == 0 && nobody == nullptr) {
+        ADD_FAILURE() << "no user nobody";
+        return -1;
+    }
+    std::fflush(nullptr); // nothing buffered may be written twice
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork failed";
+        return -1;
+    }
+    if (pid == 0) {
+        if (nobody) {
+            for (const std::string& p : paths) {
+                if (::chown(p.c_str(), nobody->pw_uid, static_cast<gid_t>(-1)) != 0) {
+                    ::_exit(90);
+                }
+            }
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+                ::setuid(nobody->pw_uid) != 0) {
+                ::_exit(91);
+            }
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
 // Each test runs in its own temporary working directory, where ports are published as COMn.
 class CommXTest : public ::testing::Test {
 protected:
@@ -205,6 +249,75 @@ TEST_F(CommXTest, OpensClosesAndReopens) {
     comm->Open();
     EXPECT_TRUE(comm->WriteString("two"));
     EXPECT_EQ(pty.Receive(3), "two");
+}
+
+// The unit's end of the line stays open throughout, so the terminal is never freed: only an
+// exclusive mode that ended with the line lets the same user open it again.
+TEST_F(CommXTest, AClosedLineOpensAgainForAnOrdinaryUser) {
+    Publish(pty, 1);
+    const std::string slave = pty.SlavePath();
+    const int failed = AsOrdinaryUser({std::filesystem::current_path().string(), slave}, [&] {
+        std::string lastRefusal; // why the last Open failed, for the report of a failed case
+        const auto opens = [&](TCommX& c) {
+            try {
+                c.Open();
+                return true;
+            } catch (const ECommError& e) {
+                lastRefusal = std::string(e.what()) + " (" + std::strerror(errno) + ")";
+                return false;
+            }
+        };
+        struct Case {
+            const char* what;
+            std::function<bool()> end; // ends an open line; false when that went wrong
+        };
+        const Case cases[] = {
+            {"Close",
+             [&] {
+                 TCommX c;
+                 const bool opened = opens(c);
+                 c.Close();
+                 return opened;
+             }},
+            {"destruction while open",
+             [&] {
+                 auto c = std::make_unique<TCommX>();
+                 return opens(*c);
+             }},
+            {"Open failing after the device opened",
+             [&] {
+                 TCommX c;
+                 c.SetBufLenTrans(0);
+                 return !opens(c) && !c.Active();
+             }},
+            {"Open refused while another component holds the line",
+             [&] {
+                 TCommX holder;
+                 TCommX second;
+                 if (!opens(holder) || opens(second)) {
+                     return false;
+                 }
+                 // The refused Open must not end the holder's exclusive mode.
+                 const int fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+                 const bool keptOut = fd < 0 && errno == EBUSY;
+                 if (fd >= 0) {
+                     ::close(fd);
+                 }
+                 return keptOut;
+             }},
+        };
+        int index = 0;
+        for (const Case& c : cases) {
+            ++index;
+            TCommX again;
+            if (!c.end() || !opens(again)) {
+                std::fprintf(stderr, "after %s: %s\n", c.what, lastRefusal.c_str());
+                return index;
+            }
+        }
+        return 0;
+    });
+    EXPECT_EQ(failed, 0) << "the numbered case failed (see the child's messages above)";
 }
 
 TEST_F(CommXTest, DevicePathPrefersTheLinkAndOpenedPathRemembersIt) {
@@ -447,6 +560,29 @@ TEST_F(CommXTest, WriteQueuesBlocksOfBufLenTransInOrder) {
     EXPECT_EQ(comm->PendingBytes(), 0);
 }
 
+// A pseudo-terminal has no modem lines and no transmitter to drain (its output queue always
+// reads empty), so the RTS timing itself cannot be seen here; what can: every burst goes out
+// whole, the thread comes back for the next one, and a line that takes nothing more does not
+// hold up Close.
+TEST_F(CommXTest, HalfDuplexBurstsGoOutWholeAndCloseIsNotHeldUp) {
+    for (const TCommFlowCtrls mode : {cfcHalfHigh, cfcHalfLow}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        Pty p;
+        OpenOn(p, mode == cfcHalfHigh ? 1 : 2);
+        comm->SetFlowCtrl(mode);
+        for (const size_t n : {10, 3000}) {
+            const std::string data = Pattern(n);
+            EXPECT_TRUE(comm->WriteString(data));
+            EXPECT_EQ(p.Receive(n), data);
+            EXPECT_TRUE(ui.PumpUntil([this] { return comm->QueuedBlocks() == 0; }));
+        }
+        comm->SetTimeOutTrans(0);
+        EXPECT_TRUE(comm->WriteString(Pattern(48 * 1024))); // more than the pty holds
+        comm->Close();
+        EXPECT_FALSE(comm->Active());
+    }
+}
+
 TEST_F(CommXTest, PurgeTransDropsQueuedBlocks) {
     OpenOn(pty);
     HoldLine();
@@ -460,6 +596,23 @@ TEST_F(CommXTest, PurgeTransDropsQueuedBlocks) {
     EXPECT_TRUE(comm->WriteString("after"));
     EXPECT_EQ(pty.Receive(5), "after");
     EXPECT_EQ(pty.Receive(1, 50ms), ""); // nothing of the purged data follows
+}
+
+TEST_F(CommXTest, ResumeTransLiftsAStopByXoff) {
+    OpenOn(pty);
+    HoldLine(); // a stray XOFF, and no XON will follow
+    EXPECT_TRUE(comm->WriteString("cmd"));
+    EXPECT_EQ(pty.Receive(1, 50ms), ""); // held
+    comm->PurgeTrans();                  // drops the held block; the stop stays
+    EXPECT_TRUE(comm->WriteString("next"));
+    EXPECT_EQ(pty.Receive(1, 50ms), "");
+    comm->ResumeTrans();
+    EXPECT_EQ(pty.Receive(4), "next");
+    comm->ResumeTrans(); // not held: nothing changes
+    EXPECT_TRUE(comm->WriteString("more"));
+    EXPECT_EQ(pty.Receive(4), "more");
+    comm->Close();
+    comm->ResumeTrans(); // closed: nothing
 }
 
 TEST_F(CommXTest, ReadReturnsWhatHasArrived) {
@@ -593,6 +746,95 @@ TEST_F(CommXTest, BitRateAfterASecondOpenReachesTheNewTransmitThread) {
     comm->SetBitRate(300);
     EXPECT_EQ(comm->TransCharTimeMs(), 34);
     EXPECT_EQ(cfgetospeed(&static_cast<const termios&>(pty.Settings())), B300);
+}
+
+// Line errors cannot occur on a pseudo-terminal; these tests feed the component counters of
+// their own, as a UART's driver would report them.
+class LineErrorTest : public CommXTest {
+protected:
+    std::atomic<uint32_t> overruns{0};
+    std::vector<int32_t> errors; // OnError's ErrorState, in order
+    void OpenWithCounters(TCommCounterSource source) {
+        Publish(pty, 1);
+        comm = MakeComm(1);
+        comm->SetCounterSource(std::move(source));
+        comm->OnError = [this](TCustomCommX&, int32_t state) { errors.push_back(state); };
+        comm->Open();
+    }
+};
+
+// With a dispatcher but no pending-events hook, the transmit thread waits for the UI thread to
+// take its line-error notification while the UI thread waits in Write for the transmit thread
+// to finish a block.
+TEST_F(LineErrorTest, WriteWithoutAnEventsHookTakesTheTransmitThreadsNotification) {
+    OpenWithCounters([this](int, TCommLineCounters& c) {
+        c.Overrun = ++overruns; // an overrun before every reading
+        return true;
+    });
+    comm->SetProcessEvents(nullptr);
+    comm->SetBufLenTrans(1);
+    pty.Hangup(); // every block now fails on the line and is reported with the line errors
+    auto write = std::async(std::launch::async, [this] { return comm->WriteString(Pattern(40)); });
+    const bool returned = write.wait_for(5s) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "Write waits for ever";
+    while (write.wait_for(1ms) != std::future_status::ready) {
+        ui.ProcessEvents(); // unblocks the failed case so that the test can end
+    }
+    EXPECT_TRUE(write.get());
+    ASSERT_FALSE(errors.empty());
+    for (const int32_t e : errors) {
+        EXPECT_EQ(e, 0x02);
+    }
+    comm->Close();
+}
+
+// The receive thread takes a reading of the counters, then an overrun happens and the UI
+// thread's ReceiveCount takes and clears it, then the receive thread works with its older
+// reading: nothing may be reported (the error was cleared) and nothing counted twice.
+TEST_F(LineErrorTest, AnErrorClearedByReceiveCountIsNotReportedByAnOlderReading) {
+    const std::thread::id uiThread = std::this_thread::get_id();
+    std::mutex lock;
+    std::condition_variable changed;
+    bool armed = false, inside = false, released = false;
+    OpenWithCounters([&](int, TCommLineCounters& c) {
+        c.Overrun = overruns.load();
+        if (std::this_thread::get_id() != uiThread) {
+            std::unique_lock l(lock);
+            if (armed) {
+                armed = false;
+                inside = true;
+                changed.notify_all();
+                // Held until the test lets go, or briefly when the UI thread cannot read
+                // meanwhile (it waits for this reading to finish).
+                changed.wait_for(l, 500ms, [&] { return released; });
+            }
+        }
+        return true;
+    });
+    int received = 0;
+    comm->OnReceive = [&](TCustomCommX&, int32_t) { ++received; };
+    {
+        std::lock_guard l(lock);
+        armed = true;
+    }
+    pty.Send("x");
+    {
+        std::unique_lock l(lock);
+        ASSERT_TRUE(changed.wait_for(l, 5s, [&] { return inside; }));
+    }
+    overruns = 1;
+    comm->ReceiveCount();
+    {
+        std::lock_guard l(lock);
+        released = true;
+    }
+    changed.notify_all();
+    // The receive thread's pass ends with the characters received, after any error.
+    ASSERT_TRUE(ui.PumpUntil([&] { return received > 0; }));
+    EXPECT_TRUE(errors.empty()) << "reported ErrorState " << errors.front();
+    pty.Send("y"); // the next pass finds no new error either
+    ASSERT_TRUE(ui.PumpUntil([&] { return received > 1; }));
+    EXPECT_TRUE(errors.empty()) << "reported ErrorState " << errors.front();
 }
 
 // Handlers that run inside Read's or Write's wait may close or destroy the component.

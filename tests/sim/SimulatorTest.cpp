@@ -133,6 +133,8 @@ TEST_F(SimulatorTest, FaultsDoWhatTheySay) {
     const Case cases[] = {
         {"silence", make([](FaultConfig& f) { f.Silence = 1; }), 0,
          [](const SimStats& s) { return s.RepliesSilent == 1; }},
+        {"XOFF noise", make([](FaultConfig& f) { f.XoffNoise = 1; }), 1,
+         [](const SimStats& s) { return s.RepliesAbandoned == 1; }},
         {"stall", make([](FaultConfig& f) { f.StallAfter = 101; }), 101,
          [](const SimStats& s) { return s.RepliesAbandoned == 1; }},
         {"trailer", make([](FaultConfig& f) { f.Trailer = "\r\n"; }), 514,
@@ -162,6 +164,8 @@ TEST_F(SimulatorTest, FaultsDoWhatTheySay) {
                             !std::isxdigit(static_cast<unsigned char>(got[k])));
             }
             EXPECT_GT(bad, 50u);
+        } else if (c.faults.XoffNoise > 0) {
+            EXPECT_EQ(got, "\x13");
         } else {
             EXPECT_EQ(got, (clean + c.faults.Trailer).substr(0, c.chars));
         }
@@ -194,6 +198,20 @@ TEST_F(SimulatorTest, HangUpClosesTheLineAndCanComeBack) {
     ASSERT_TRUE(again.IsOpen());
     again.Send(BuildCommand(0, 80000, 3));
     EXPECT_EQ(again.Read(512).size(), 512u);
+}
+
+TEST_F(SimulatorTest, HangUpComesEvenWhenANewCommandCutsItsReply) {
+    UnitConfig unit = FastUnit();
+    unit.Faults.HangupAfter = 1;
+    unit.Faults.FirstDelaySeconds = 600; // the reply to close with has not begun ...
+    StartSim(unit);
+    port_->Send(BuildCommand(0, 80000, 3));
+    ASSERT_TRUE(Wait([](const SimStats& s) { return s.Commands == 1; }));
+    port_->Send(BuildCommand(0, 80000, 3)); // ... when the next command cuts it
+    ASSERT_TRUE(Wait([](const SimStats& s) { return s.Hangups == 1; }));
+    EXPECT_EQ(port_->Read(1).size(), 0u);
+    EXPECT_TRUE(port_->HungUp);
+    EXPECT_EQ(sim_->Stats().CharsSent, 0u);
 }
 
 TEST_F(SimulatorTest, HangUpWithoutReturnRemovesTheLink) {

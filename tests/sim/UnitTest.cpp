@@ -46,6 +46,7 @@ TEST(Unit, FaultsShapeTheReply) {
     };
     const Case cases[] = {
         {"silence", make([](FaultConfig& f) { f.Silence = 1; }), 1, 0, true, false, false},
+        {"XOFF noise", make([](FaultConfig& f) { f.XoffNoise = 1; }), 1, 1, false, true, false},
         {"stall", make([](FaultConfig& f) { f.StallAfter = 100; }), 1, 100, false, true, false},
         {"stall never", make([](FaultConfig& f) { f.StallAfter = 100, f.StallProb = 0; }), 1, 512,
          false, false, false},

@@ -80,6 +80,21 @@ TEST_F(CycleTest, SilentUnitGetsANewCommandEveryStepAndNoCurve) {
     EXPECT_TRUE(Errors.empty());
 }
 
+// Line noise eats a reply and leaves a lone XOFF: with XON/XOFF flow control that stops the
+// program's output, and the unit, silent, never sends XON. Once the sweep is given up for
+// silence the program must send its next command all the same.
+TEST_F(CycleTest, AStrayXoffDoesNotMuteTheProgram) {
+    Config.Unit.Faults.XoffNoise = 1;
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().CharsSent >= 1; })); // the XOFF
+    ASSERT_EQ(Commands(), 1u);
+    Sim->SetFaults({});
+    ASSERT_TRUE(WaitUntil([&] { return Commands() >= 2; })) << "no command after the XOFF";
+    ASSERT_TRUE(WaitForCurve());
+    EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(CycleTest, ReplyCutOffIsAbandonedAndTheNextCurveComesFromTheNextReplyAlone) {
     Config.Unit.Faults.StallAfter = 100;
     StartSimulator();
