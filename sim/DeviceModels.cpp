@@ -120,7 +120,7 @@ uint32_t PointWord(const SweepCommand& cmd, int point) {
 }
 
 double GeneratorHz(uint32_t word, double clockHz) {
-    return word * clockHz / 67108864.0;
+    return word * clockHz / kWordsPerClock;
 }
 
 std::optional<double> DutHz(const GeneratorConfig& gen, uint32_t word) {
@@ -131,7 +131,7 @@ std::optional<double> DutHz(const GeneratorConfig& gen, uint32_t word) {
     if (!gen.Frex) {
         return out;
     }
-    double dut = 32.0 * out - gen.FrexRefHz * 256.0 / 11.0;
+    double dut = kFrexMultiplier * out - FrexOffsetFor(gen.FrexRefHz);
     if (dut < 0) {
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Command.h"
+#include "UnitConstants.h"
 
 #include <cstdint>
 #include <optional>
@@ -56,9 +57,9 @@ double DeviceDb(const DeviceConfig& device, double freqHz);
 int DetectorReading(double levelDb);
 
 struct GeneratorConfig {
-    double ClockHz = 67108864.0;
+    double ClockHz = kDefaultGenClock;
     bool Frex = false; // FREX extension attached
-    double FrexRefHz = 12800000.0;
+    double FrexRefHz = kDefaultFrexRef;
 };
 
 // Tuning word of point i: StartWord + i * StepWord in 32-bit arithmetic.

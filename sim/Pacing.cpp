@@ -1,5 +1,7 @@
 #include "Pacing.h"
 
+#include "UnitConstants.h"
+
 #include <algorithm>
 
 namespace myrl::sim {
@@ -17,8 +19,8 @@ std::vector<double> CharSchedule(int sweepCode, std::size_t chars, const PacingC
     double sweep = SweepSecondsFromCode(sweepCode);
     double lineFree = 0.0; // when the line can take the next character
     for (std::size_t k = 0; k < chars; ++k) {
-        double point = static_cast<double>(std::min<std::size_t>(k / 2, 255));
-        double ready = point / 256.0 * sweep;
+        double point = static_cast<double>(std::min<std::size_t>(k / 2, kPointCount - 1));
+        double ready = point / kPointCount * sweep;
         double start = std::max(lineFree, ready);
         due[k] = firstDelaySeconds + start;
         lineFree = start + pacing.CharSeconds;

@@ -1,5 +1,7 @@
 #include "Unit.h"
 
+#include "UnitConstants.h"
+
 #include <algorithm>
 
 namespace myrl::sim {
@@ -25,9 +27,9 @@ constexpr char kXoff = 0x13;
 } // namespace
 
 std::vector<int> SweepReadings(const SweepCommand& cmd, const UnitConfig& unit, Rng& rng) {
-    std::vector<int> readings(256);
+    std::vector<int> readings(kPointCount);
     std::normal_distribution<double> noise(0.0, 1.0);
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < kPointCount; ++i) {
         auto freq = DutHz(unit.Generator, PointWord(cmd, i));
         double level = freq ? DeviceDb(unit.Device, *freq) : kFloorDb;
         if (unit.Faults.NoiseDb > 0) {

@@ -99,10 +99,11 @@ pid_t StartProgram(int sweepItem, double seconds) {
         QApplication app(argc, argv);
         QApplication::setApplicationName("MYRL");
         QApplication::setQuitOnLastWindowClosed(false);
-        SetErrorReporter(
-            [](const std::string& m, const std::string&) { std::fprintf(stderr, "myrl error: %s\n", m.c_str()); });
+        SetErrorReporter([](const std::string& m, const std::string&) {
+            std::fprintf(stderr, "myrl error: %s\n", m.c_str());
+        });
         Program program;
-        program.Form1->SweepTime->setCurrentIndex(sweepItem);
+        program.Form1->findChild<QComboBox*>("SweepTime")->setCurrentIndex(sweepItem);
         if (seconds > 0) {
             QTimer::singleShot(static_cast<int>(seconds * 1000), [&] { program.Form1->close(); });
         }

@@ -3,6 +3,7 @@
 #include "Export.h"
 #include "FreqPlan.h"
 #include "Plans.h"
+#include "TempDir.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,13 +36,10 @@ BENCHMARK(BM_ExportBytes);
 
 static void BM_ExportData(benchmark::State& state) {
     const MeasState s = exportState();
-    const fs::path dir =
-        fs::temp_directory_path() / ("myrl-export-bench-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempDir dir("myrl-export-bench");
     const std::string file = (dir / kExportFileName).string();
     for (auto _ : state) {
         benchmark::DoNotOptimize(ExportData(s, file));
     }
-    fs::remove_all(dir);
 }
 BENCHMARK(BM_ExportData)->UseRealTime();

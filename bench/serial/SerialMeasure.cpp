@@ -8,6 +8,8 @@
 // The process plays both ends: the component owns the slave side (published as COM1 in a
 // temporary working directory), the program writes on the master side.
 #include "CommX.h"
+#include "PtyPair.h"
+#include "TempDir.h"
 
 #include <algorithm>
 #include <chrono>
@@ -28,34 +30,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The unit's end of a line published as COM1 in a working folder of its own.
 struct Line {
-    int master = -1;
-    std::filesystem::path dir;
-    std::filesystem::path oldDir;
+    myrl::TempDir dir{"myrl-measure", myrl::TempDir::Enter::Yes};
+    myrl::PtyPair pty;
+    int master = pty.Master();
 
-    Line() {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128] = {};
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
-            ::ptsname_r(master, name, sizeof name) != 0) {
-            std::perror("pseudo-terminal");
-            std::exit(1);
-        }
-        char tmpl[] = "/tmp/myrl-measure-XXXXXX";
-        if (::mkdtemp(tmpl) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        dir = tmpl;
-        oldDir = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
-        std::filesystem::create_symlink(name, "COM1");
-    }
-    ~Line() {
-        ::close(master);
-        std::filesystem::current_path(oldDir);
-        std::filesystem::remove_all(dir);
-    }
+    Line() { pty.Publish(dir.Path(), 1); }
 };
 
 double CpuSeconds() {

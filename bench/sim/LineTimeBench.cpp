@@ -4,6 +4,7 @@
 // between two reads that brought characters).
 #include "Command.h"
 #include "Simulator.h"
+#include "TempDir.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -21,10 +22,9 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 void BM_CommandToLastChar(benchmark::State& state) {
-    char name[] = "/tmp/myrl-sim-bench-XXXXXX";
-    std::string dir = mkdtemp(name);
+    const myrl::TempDir dir("myrl-sim-bench");
     SimConfig cfg;
-    cfg.Dir = dir;
+    cfg.Dir = dir.Path().string();
     Simulator sim(cfg); // real pacing
     sim.Start();
     int fd = open(sim.LinkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -65,7 +65,6 @@ void BM_CommandToLastChar(benchmark::State& state) {
     state.counters["line_time_ms"] = 531.0 / 1920.0 * 1000.0;
     close(fd);
     sim.Stop();
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -10,15 +10,16 @@ void CalcSweepWords(MeasState& s, bool frex) {
             s.StartWord = floorInt(s.StartFreq / s.FreqRes);
             s.StepWord = ceilInt((s.StopFreq - s.StartFreq) / s.FreqRes / s.SweepSteps);
         } else {
-            s.StartWord = floorInt((s.StartFreq + s.FrexOffset) / 32 / s.FreqRes);
-            s.StepWord = ceilInt((s.StopFreq - s.StartFreq) / 32 / s.FreqRes / s.SweepSteps);
+            s.StartWord = floorInt((s.StartFreq + s.FrexOffset) / kFrexMultiplier / s.FreqRes);
+            s.StepWord =
+                ceilInt((s.StopFreq - s.StartFreq) / kFrexMultiplier / s.FreqRes / s.SweepSteps);
         }
     } else {
         if (!frex) {
             s.StartWord = nearestInt(((s.StopFreq + s.StartFreq) / 2) / s.FreqRes);
         } else {
-            s.StartWord =
-                nearestInt(((s.StopFreq + s.StartFreq) / 2 + s.FrexOffset) / 32 / s.FreqRes);
+            s.StartWord = nearestInt(((s.StopFreq + s.StartFreq) / 2 + s.FrexOffset) /
+                                     kFrexMultiplier / s.FreqRes);
         }
         s.StepWord = 0;
     }
@@ -36,7 +37,7 @@ void CalcFreqAxis(MeasState& s, bool frex) {
                                  static_cast<uint32_t>(i) * static_cast<uint32_t>(s.StepWord));
         double f = static_cast<double>(word) * s.FreqRes;
         if (frex) {
-            f = f * 32 - s.FrexOffset;
+            f = f * kFrexMultiplier - s.FrexOffset;
         }
         s.FreqAxis[static_cast<size_t>(i)] = f;
     }

@@ -4,7 +4,7 @@ namespace myrl {
 
 void ApplyStartupValues(MeasState& s) {
     s.FreqRes = s.GenClock / kWordsPerClock;
-    s.FrexOffset = s.FrexRef * 256 / 11;
+    s.FrexOffset = FrexOffsetFor(s.FrexRef);
     s.PointNum = kPointCount;
     s.SweepSteps = kSweepStepCount;
     s.LevelScale = 256;

@@ -4,17 +4,17 @@
 // zero-filled; start-up gives the working values.
 #pragma once
 
+#include "UnitConstants.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 
 namespace myrl {
 
-constexpr int kPointCount = 256;              // N, measured points per sweep
-constexpr int kArrayLen = kPointCount + 1;    // entries 0..N of every per-point array
-constexpr int kRingDepth = 64;                // averaging depth
-constexpr int kSweepStepCount = 250;          // tuning steps across the span
-constexpr double kWordsPerClock = 67108864.0; // 2^26
+constexpr int kArrayLen = kPointCount + 1; // entries 0..N of every per-point array
+constexpr int kRingDepth = 64;             // averaging depth
+constexpr int kSweepStepCount = 250;       // tuning steps across the span
 
 using PointArray = std::array<double, kArrayLen>;
 

@@ -1,6 +1,8 @@
 // The parameter file "myrl_prm.txt": fifteen lines, one value each, CR LF line ends.
 #pragma once
 
+#include "UnitConstants.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,8 +27,8 @@ std::vector<std::string> ReadParamLines(const std::string& path);
 // Everything the file keeps.
 struct StoredParams {
     int32_t PortNo = 1;
-    double GenClock = 67108864;
-    double FrexRef = 12800000;
+    double GenClock = kDefaultGenClock;
+    double FrexRef = kDefaultFrexRef;
     double LevelOffset = 0;
     int32_t FDefIndex = 0; // 0 "START/STOP", 1 "CENTER/SPAN", 2 "ZERO SPAN"
     std::string Edit1 = "0";

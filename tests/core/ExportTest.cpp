@@ -2,6 +2,7 @@
 #include "Errors.h"
 #include "FreqPlan.h"
 #include "Plans.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +21,6 @@ namespace {
 class ExportTest : public ::testing::Test {
 protected:
     ExportTest() {
-        dir = fs::temp_directory_path() /
-              ("myrl-export-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         file = (dir / kExportFileName).string();
 
         // A 100 kHz span from 10.65 MHz in 250 steps of 400 Hz.
@@ -32,10 +28,6 @@ protected:
         for (size_t k = 0; k < kArrayLen; ++k) {
             s.DispTrace[k] = -40 + 0.125 * static_cast<double>(k);
         }
-    }
-    ~ExportTest() override {
-        fs::permissions(dir, fs::perms::owner_all);
-        fs::remove_all(dir);
     }
     static std::string slurp(const std::string& p) {
         std::ifstream in(p, std::ios::binary);
@@ -47,7 +39,8 @@ protected:
         return static_cast<size_t>(
             std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
     }
-    fs::path dir;
+    TempDir tmp{"myrl-export"};
+    const fs::path dir = tmp.Path();
     std::string file;
     MeasState s;
 };

@@ -128,6 +128,32 @@ TEST(FreqPlan, TuningWordsKeepTheirLow32BitsInEveryBranch) {
     }
 }
 
+// Outside zero span the start word is the floor and the step word the ceiling of their
+// quotients: plans whose quotients have fractions (a clock other than 2^26, a half-hertz
+// start, a span not a multiple of 250 steps) tell floor and ceiling from rounding.
+TEST(FreqPlan, StartWordsFloorAndStepWordsCeil) {
+    const struct {
+        const char* name;
+        double clock, start, stop;
+        bool frex;
+        int32_t startWord, stepWord;
+    } cases[] = {
+        {"half-hertz resolution", 33554432, 1000.75, 2000.75, false, 2001, 8}, // 2001.5: rnd 2002
+        {"half-hertz start", 67108864, 999999.5, 1000999.5, false, 999999, 4}, // rnd: 1000000
+        {"span not a multiple", 67108864, 1000, 2001, false, 1000, 5},         // 4.004
+        {"below a whole word", 67108864, 0.75, 250.75, false, 0, 1},
+        {"FREX", 67108864, 100000000, 100000001, true, 12434090, 1}, // 12434090.909…
+    };
+    for (const auto& c : cases) {
+        MeasState s = plan(c.start, c.stop, false);
+        s.GenClock = c.clock;
+        s.FreqRes = c.clock / kWordsPerClock;
+        CalcSweepWords(s, c.frex);
+        EXPECT_EQ(s.StartWord, c.startWord) << c.name;
+        EXPECT_EQ(s.StepWord, c.stepWord) << c.name;
+    }
+}
+
 TEST(FreqPlan, SweepCodeTable) {
     const int32_t codes[17] = {0, 3, 8, 12, 17, 22, 26, 31, 36, 41, 46, 50, 55, 74, 93, 140, 188};
     const char* sent[17] = {"00", "03", "08", "0C", "11", "16", "1A", "1F", "24",

@@ -1,5 +1,6 @@
 #include "ParamFile.h"
 #include "Errors.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -58,15 +59,7 @@ struct Floats : Recorder {
 // A parameter file in a folder of its own.
 class ParamFileOnDisk : public ::testing::Test {
 protected:
-    ParamFileOnDisk() {
-        dir = std::filesystem::temp_directory_path() /
-              ("myrl-paramfile-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        file = (dir / kParamFileName).string();
-    }
-    ~ParamFileOnDisk() override { std::filesystem::remove_all(dir); }
+    ParamFileOnDisk() { file = (dir / kParamFileName).string(); }
     void write(const std::string& bytes) const {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
     }
@@ -77,7 +70,8 @@ protected:
         }
         return out;
     }
-    std::filesystem::path dir;
+    TempDir tmp{"myrl-paramfile"};
+    const std::filesystem::path dir = tmp.Path();
     std::string file;
 };
 

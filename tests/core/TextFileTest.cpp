@@ -1,5 +1,6 @@
 #include "TextFile.h"
 #include "Errors.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -22,17 +23,6 @@ namespace {
 
 class TextFileTest : public ::testing::Test {
 protected:
-    TextFileTest() {
-        dir = fs::temp_directory_path() /
-              ("myrl-textfile-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    ~TextFileTest() override {
-        fs::permissions(dir, fs::perms::owner_all);
-        fs::remove_all(dir);
-    }
     std::string path(const char* name) const { return (dir / name).string(); }
     static std::string slurp(const std::string& p) {
         std::ifstream in(p, std::ios::binary);
@@ -54,7 +44,8 @@ protected:
     void expectNoTemporaries() const {
         EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
     }
-    fs::path dir;
+    TempDir tmp{"myrl-textfile"};
+    const fs::path dir = tmp.Path();
 };
 
 void expectIoError(const std::function<void()>& f, int code, const std::string& text) {

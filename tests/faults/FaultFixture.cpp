@@ -11,7 +11,7 @@ void FaultTest::SetUp() {
 }
 
 uint64_t FaultTest::Graph1Generation() {
-    return Form2().Graph1->plot().canvas().Generation();
+    return DisplayControl<TGraph>("Graph1")->plot().canvas().Generation();
 }
 
 void FaultTest::ExpectSweepsGoOn(const std::string& what, uint64_t replies) {
@@ -31,7 +31,7 @@ void FaultTest::ExpectSweepsGoOn(const std::string& what, uint64_t replies) {
 void FaultTest::ExpectWindowsAndLine() {
     EXPECT_TRUE(Form1().isVisible());
     EXPECT_TRUE(Form2().isVisible());
-    EXPECT_TRUE(Form1().CommX1->Active());
+    EXPECT_TRUE(Form1().Port().Active());
     EXPECT_FALSE(Form1().LineLost());
 }
 

@@ -139,7 +139,7 @@ TEST_P(FileFaultTest, ShowsTheMessageAndKeepsTheOldFileWhole) {
     StartProgram();
     ASSERT_TRUE(Errors.empty()) << Errors.front();
     ExpectSweepsGoOn("before the fault");
-    Form1().Edit1->setText("123"); // a change the next parameter file would hold
+    PanelControl<QLineEdit>("Edit1")->setText("123"); // a change the next parameter file would hold
 
     const bool params = c.target == Target::ParamFileAtClose;
     const std::string file = params ? kParams : kExport;
@@ -149,7 +149,7 @@ TEST_P(FileFaultTest, ShowsTheMessageAndKeepsTheOldFileWhole) {
     if (params) {
         EXPECT_FALSE(Form1().close()); // the panel stays open
     } else {
-        QTest::mouseClick(Form1().Button7, Qt::LeftButton);
+        QTest::mouseClick(PanelControl<QPushButton>("Button7"), Qt::LeftButton);
     }
     EXPECT_EQ(Errors, std::vector<std::string>{c.message});
     EXPECT_EQ(ReadFile(file), old);
@@ -167,7 +167,7 @@ TEST_P(FileFaultTest, ShowsTheMessageAndKeepsTheOldFileWhole) {
         EXPECT_TRUE(Form1().close());
         EXPECT_EQ(ReadFile(kParams), ParamFile("123"));
     } else {
-        QTest::mouseClick(Form1().Button7, Qt::LeftButton);
+        QTest::mouseClick(PanelControl<QPushButton>("Button7"), Qt::LeftButton);
         EXPECT_EQ(ReadFile(kExport), ExportBytes(State(), LocaleDecimalSeparator()));
     }
     EXPECT_TRUE(Errors.empty()) << Errors.front();

@@ -37,7 +37,7 @@ TEST_F(FaultTest, ASecondInstanceInTheFolderIsRefusedAndLeavesTheFileAlone) {
     ExpectSweepsGoOn("the first instance beside the second");
     ExpectWindowsAndLine();
     EXPECT_TRUE(Errors.empty()) << Errors.front();
-    Form1().Edit1->setText("123");
+    PanelControl<QLineEdit>("Edit1")->setText("123");
     ASSERT_TRUE(Form1().close());
     const std::string first = ReadFile("myrl_prm.txt");
     EXPECT_EQ(first, ParamFile("123"));

@@ -1,6 +1,8 @@
 // The serial component against real pseudo-terminals: the test plays the unit on the master
 // side and is the component's UI thread (it runs the dispatched notifications when it pumps).
 #include "CommX.h"
+#include "PtyPair.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -40,22 +42,9 @@ constexpr const char* kOpenFailed = "ポートをオープンできませんで�
 // A pseudo-terminal; the master end is the unit.
 class Pty {
 public:
-    Pty() {
-        FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128] = {};
-        if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0 ||
-            ::ptsname_r(FMaster, name, sizeof name) != 0) {
-            ADD_FAILURE() << "no pseudo-terminal";
-            return;
-        }
-        FSlave = name;
-        ::fcntl(FMaster, F_SETFL, ::fcntl(FMaster, F_GETFL) | O_NONBLOCK);
-    }
-    ~Pty() { Hangup(); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
+    Pty() { FPair.SetMasterNonBlocking(); }
 
-    const std::string& SlavePath() const { return FSlave; }
+    const std::string& SlavePath() const { return FPair.SlavePath(); }
     void Send(const std::string& bytes) const {
         ASSERT_EQ(::write(FMaster, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
@@ -80,16 +69,11 @@ public:
         EXPECT_EQ(::tcgetattr(FMaster, &t), 0);
         return t;
     }
-    void Hangup() {
-        if (FMaster >= 0) {
-            ::close(FMaster);
-            FMaster = -1;
-        }
-    }
+    void Hangup() { FPair.Hangup(); }
 
 private:
-    int FMaster = -1;
-    std::string FSlave;
+    PtyPair FPair;
+    int FMaster = FPair.Master();
 };
 
 // The test thread's event queue: the component's dispatcher posts here from its workers.
@@ -178,17 +162,10 @@ int AsOrdinaryUser(const std::vector<std::string>& paths, const std::function<in
 // Each test runs in its own temporary working directory, where ports are published as COMn.
 class CommXTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        FOldDir = std::filesystem::current_path();
-        char tmpl[] = "/tmp/myrl-serial-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        FDir = tmpl;
-        std::filesystem::current_path(FDir);
-    }
+    void SetUp() override { FDir = std::make_unique<TempDir>("myrl-serial", TempDir::Enter::Yes); }
     void TearDown() override {
         comm.reset();
-        std::filesystem::current_path(FOldDir);
-        std::filesystem::remove_all(FDir);
+        FDir.reset();
     }
     static void Publish(const Pty& pty, int portNo) {
         std::filesystem::create_symlink(pty.SlavePath(), "COM" + std::to_string(portNo));
@@ -230,8 +207,7 @@ protected:
     std::unique_ptr<TCommX> comm;
 
 private:
-    std::filesystem::path FOldDir;
-    std::filesystem::path FDir;
+    std::unique_ptr<TempDir> FDir;
 };
 
 TEST_F(CommXTest, OpensClosesAndReopens) {

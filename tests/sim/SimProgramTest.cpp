@@ -128,9 +128,9 @@ TEST(SimProgram, PublishesAnswersTakesControlLinesAndCleansUp) {
         bool bySignal;
     };
     for (const Case& c : {Case{"SIGTERM", true}, Case{"end of input", false}}) {
-        simtest::TempDir dir;
-        std::string link = (dir.Path / "COM2").string();
-        SimProcess p({"--dir", dir.Path.string(), "--port", "2", "--fast"});
+        myrl::TempDir dir{"myrl-sim-test"};
+        std::string link = (dir.Path() / "COM2").string();
+        SimProcess p({"--dir", dir.Path().string(), "--port", "2", "--fast"});
         ASSERT_TRUE(p.Started());
         std::string ready = p.Line();
         ASSERT_EQ(ready.rfind("ready " + link + " /dev/pts/", 0), 0u) << ready;

@@ -1,6 +1,8 @@
-// Helpers of the simulator tests: a temporary directory and the program's side of the
-// line (the slave opened through the published link, as the program opens it).
+// Helpers of the simulator tests: the program's side of the line (the slave opened
+// through the published link, as the program opens it); temporary folders are TempDir.
 #pragma once
+
+#include "TempDir.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -11,15 +13,6 @@
 #include <unistd.h>
 
 namespace simtest {
-
-struct TempDir {
-    std::filesystem::path Path;
-    TempDir() {
-        char name[] = "/tmp/myrl-sim-test-XXXXXX";
-        Path = mkdtemp(name);
-    }
-    ~TempDir() { std::filesystem::remove_all(Path); }
-};
 
 class Port {
 public:

@@ -23,10 +23,10 @@ class SimulatorTest : public ::testing::Test {
 protected:
     void StartSim(UnitConfig unit = FastUnit()) {
         SimConfig cfg;
-        cfg.Dir = dir_.Path.string();
+        cfg.Dir = dir_.Path().string();
         cfg.PortNo = 3;
         cfg.Unit = unit;
-        cfg.LogPath = (dir_.Path / "sim.log").string();
+        cfg.LogPath = (dir_.Path() / "sim.log").string();
         sim_ = std::make_unique<Simulator>(cfg);
         sim_->Start();
         port_ = std::make_unique<Port>(sim_->LinkPath());
@@ -38,9 +38,9 @@ protected:
         return u;
     }
     bool Wait(const std::function<bool(const SimStats&)>& done) { return sim_->WaitFor(done, 10s); }
-    std::string Link() const { return (dir_.Path / "COM3").string(); }
+    std::string Link() const { return (dir_.Path() / "COM3").string(); }
 
-    simtest::TempDir dir_;
+    myrl::TempDir dir_{"myrl-sim-test"};
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<Port> port_;
 };
@@ -235,7 +235,7 @@ TEST_F(SimulatorTest, StopRemovesTheLinkAndWritesTheLog) {
     ASSERT_TRUE(Wait([](const SimStats& s) { return s.RepliesCompleted == 1; }));
     sim_->Stop();
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Link())));
-    std::ifstream log(dir_.Path / "sim.log");
+    std::ifstream log(dir_.Path() / "sim.log");
     std::stringstream text;
     text << log.rdbuf();
     std::string t = text.str();
@@ -247,10 +247,10 @@ TEST_F(SimulatorTest, StopRemovesTheLinkAndWritesTheLog) {
 }
 
 TEST(SimulatorLink, RefusesToReplaceWhatIsNotALinkAndReplacesStaleLinks) {
-    simtest::TempDir dir;
+    myrl::TempDir dir{"myrl-sim-test"};
     SimConfig cfg;
-    cfg.Dir = dir.Path.string();
-    auto link = dir.Path / "COM1";
+    cfg.Dir = dir.Path().string();
+    auto link = dir.Path() / "COM1";
     { std::ofstream(link) << "keep me"; }
     Simulator refused(cfg);
     EXPECT_THROW(refused.Start(), std::runtime_error);

@@ -15,7 +15,8 @@ TEST_F(ProgramTest, TwoStartsInARowBothSweep) {
         SCOPED_TRACE("run " + std::to_string(run));
         StartProgram();
         ASSERT_TRUE(Errors.empty()) << Errors.front();
-        ASSERT_TRUE(WaitUntil([&] { return Form2().AvrStat->text() == "Averaging   1 / 1"; }));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return DisplayControl<QLabel>("AvrStat")->text() == "Averaging   1 / 1"; }));
         EXPECT_TRUE(Form1().close()); // saves the parameter file and closes the port
         ASSERT_TRUE(Errors.empty()) << Errors.front();
         EXPECT_FALSE(ReadFile("myrl_prm.txt").empty());
