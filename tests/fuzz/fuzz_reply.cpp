@@ -16,24 +16,12 @@
 #include "SweepProc.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fuzzer/FuzzedDataProvider.h>
 
 using namespace myrl;
 
 namespace {
-
-int Hex(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // Reading i of a reply: its two characters as a hexadecimal byte, or 0.
 int32_t Expected(const std::string& reply, int i) {
@@ -41,8 +29,11 @@ int32_t Expected(const std::string& reply, int i) {
     if (pos + 2 > reply.size()) {
         return 0;
     }
-    const int hi = Hex(reply[pos]), lo = Hex(reply[pos + 1]);
-    return hi < 0 || lo < 0 ? 0 : hi * 16 + lo;
+    const unsigned char hi = reply[pos], lo = reply[pos + 1];
+    if (!std::isxdigit(hi) || !std::isxdigit(lo)) {
+        return 0;
+    }
+    return static_cast<int32_t>(std::stoi(reply.substr(pos, 2), nullptr, 16));
 }
 
 void CheckCounters(const MeasState& s) {
