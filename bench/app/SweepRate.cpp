@@ -11,6 +11,7 @@
 // interval (one per sweep while no reply is abandoned). The CPU time is this process's
 // user + system time over the same interval: the program's UI thread and its serial
 // worker threads; the simulator runs in its own process and is not counted.
+#include "ErrorReport.h"
 #include "Program.h"
 #include "TForm1.h"
 #include "Widgets.h"
@@ -83,8 +84,9 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
-    myrl::SetErrorReporter(
-        [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); });
+    myrl::SetErrorReporter([](const std::string& m, const std::string&) {
+        std::fprintf(stderr, "error: %s\n", m.c_str());
+    });
     double t0 = 0, t1 = 0, cpu0 = 0, cpu1 = 0;
     {
         myrl::Program program;

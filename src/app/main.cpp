@@ -1,8 +1,12 @@
 // MYRL: the control program of the frequency-response analyser.
+#include "ErrorReport.h"
 #include "Program.h"
 #include "Widgets.h"
 
 #include <QApplication>
+#include <QScreen>
+
+#include <cstdio>
 
 namespace {
 
@@ -26,8 +30,16 @@ public:
 int main(int argc, char** argv) {
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
-    // The display window has no close button; the program ends with the control panel.
+    // The display window refuses to close; the program ends with the control panel.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt paints nothing on a display of fewer than 16 bits per pixel (an X server started
+    // with 8, as xvfb-run does by default): every window, message boxes too, stays black.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() < 16) {
+        std::fprintf(stderr,
+                     "myrl: the display has %d bits per pixel; the windows need 16 or more "
+                     "and will stay black\n",
+                     screen->depth());
+    }
     myrl::Program program;
     return QApplication::exec();
 }

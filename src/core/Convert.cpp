@@ -1,8 +1,11 @@
 #include "Convert.h"
 
 #include "Errors.h"
+#include "Utf8.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
@@ -75,6 +78,31 @@ std::optional<int32_t> parseInt(std::string_view s) {
     return static_cast<int32_t>(value);
 }
 
+// The largest double in the 15 significant digits the program writes it with:
+// 1.79769313486232E308, as the digits after "0." and the power of ten of the first one.
+constexpr std::string_view kMaxDigits = "179769313486232";
+constexpr long kMaxExp10 = 308;
+
+// True when the decimal number 0.<digits> x 10^(intDigits + exp10), its magnitude at
+// least, is not above 1.79769313486232E308: a value beyond the largest double only
+// through the rounding to 15 digits.
+bool withinRoundingOfMax(const std::string& digits, size_t intDigits, long exp10) {
+    const size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        return true;
+    }
+    std::string_view sig(digits);
+    sig = sig.substr(first, sig.find_last_not_of('0') + 1 - first);
+    // Power of ten of the first significant digit.
+    const long lead = static_cast<long>(intDigits) - static_cast<long>(first) - 1 + exp10;
+    if (lead != kMaxExp10) {
+        return lead < kMaxExp10;
+    }
+    // Same power: both digit strings start with a non-zero digit and end without zeros,
+    // so their order as strings is the order of the values.
+    return sig <= kMaxDigits;
+}
+
 std::optional<double> parseFloat(std::string_view s, char decimalSep) {
     size_t b = 0;
     size_t e = s.size();
@@ -86,39 +114,50 @@ std::optional<double> parseFloat(std::string_view s, char decimalSep) {
     }
     // Rebuild the number in the C locale's spelling so strtod can take it.
     std::string c;
+    std::string digits; // mantissa digits, without the separator
+    size_t intDigits = 0;
     size_t i = b;
+    const bool negative = i < e && s[i] == '-';
     if (i < e && (s[i] == '+' || s[i] == '-')) {
         c += s[i++];
     }
-    size_t digits = 0;
     while (i < e && s[i] >= '0' && s[i] <= '9') {
+        digits += s[i];
         c += s[i++];
-        ++digits;
+        ++intDigits;
     }
     if (i < e && s[i] == decimalSep) {
         c += '.';
         ++i;
         while (i < e && s[i] >= '0' && s[i] <= '9') {
+            digits += s[i];
             c += s[i++];
-            ++digits;
         }
     }
-    if (digits == 0) {
+    if (digits.empty()) {
         return std::nullopt;
     }
+    long exp10 = 0;
     if (i < e && (s[i] == 'E' || s[i] == 'e')) {
         c += 'e';
         ++i;
+        bool expNegative = false;
         if (i < e && (s[i] == '+' || s[i] == '-')) {
+            expNegative = s[i] == '-';
             c += s[i++];
         }
         size_t expDigits = 0;
         while (i < e && s[i] >= '0' && s[i] <= '9') {
+            // Held far beyond any double's range without overflowing.
+            exp10 = std::min(exp10 * 10 + (s[i] - '0'), 100000000L);
             c += s[i++];
             ++expDigits;
         }
         if (expDigits == 0) {
             return std::nullopt;
+        }
+        if (expNegative) {
+            exp10 = -exp10;
         }
     }
     if (i != e) {
@@ -129,6 +168,11 @@ std::optional<double> parseFloat(std::string_view s, char decimalSep) {
     errno = 0;
     double v = strtod_l(c.c_str(), nullptr, cLocale);
     if (errno == ERANGE && std::isinf(v)) {
+        // The program writes the largest double as 1.79769313486232E308, which lies
+        // above it: such a value reads back as the largest double.
+        if (withinRoundingOfMax(digits, intDigits, exp10)) {
+            return negative ? -DBL_MAX : DBL_MAX;
+        }
         return std::nullopt;
     }
     return v;
@@ -136,12 +180,21 @@ std::optional<double> parseFloat(std::string_view s, char decimalSep) {
 
 } // namespace
 
+std::string QuotedText(std::string_view text) {
+    return "'" + CutText(text, kQuotedChars) + "'";
+}
+
 std::string NotAnIntegerText(std::string_view text) {
-    return "'" + std::string(text) + "' は整数ではありません";
+    return QuotedText(text) + " は整数ではありません";
 }
 
 std::string NotAFloatText(std::string_view text) {
-    return "'" + std::string(text) + "' は浮動小数点数ではありません";
+    return QuotedText(text) + " は浮動小数点数ではありません";
+}
+
+std::string NotAnIntegerInRangeText(std::string_view text, int32_t lo, int32_t hi) {
+    return QuotedText(text) + " は " + std::to_string(lo) + " から " + std::to_string(hi) +
+           " までの整数ではありません";
 }
 
 int32_t StrToInt(std::string_view text) {

@@ -13,7 +13,8 @@ constexpr const char* kExportFileName = "myrl_data.csv";
 // The file's bytes: SweepSteps + 1 lines (points 0 .. SweepSteps, at most the array's
 // entries), each "<freq>,<value>" and CR LF, the last line included. freq is FreqAxis[i]
 // rounded to the nearest integer, halves to even, in 64 bits (FREX frequencies pass
-// 2^31 Hz); value is DispTrace[i] in the general 15-digit form with `decimalSep`.
+// 2^31 Hz); value is DispTrace[i] in the general 15-digit form with `decimalSep`, or a
+// full stop when `decimalSep` is the comma that separates the fields.
 std::string ExportBytes(const MeasState& s, char decimalSep = '.');
 
 // Writes ExportBytes to `path`, replacing any file there as a whole: on failure the old

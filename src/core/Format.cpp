@@ -155,7 +155,9 @@ std::string FormatGeneral(double value, char decimalSep) {
     d.digits.resize(last + 1);
     std::string s = value < 0 ? "-" : "";
     int n = static_cast<int>(d.digits.size());
-    if (d.exp10 + 1 > 15 || d.exp10 + 1 < -3) {
+    // Fixed notation from 0.00001 up to 15 digits before the point, decided on the
+    // rounded digits (9.999999999999999E-6 shows as 0.00001).
+    if (d.exp10 + 1 > 15 || d.exp10 < -5) {
         s += d.digits[0];
         if (n > 1) {
             s += decimalSep;

@@ -22,8 +22,9 @@ std::string FormatFixed(double value, int width, int decimals, char decimalSep =
 std::string FormatGrouped(double value, int width, char thousandsSep);
 
 // The general form of the parameter file and the data export: up to 15 significant
-// digits, trailing zeros dropped; scientific ("1.5E-6", "1E20") below 1E-5 or from
-// 1E15 up; "0" for zero; "NAN", "INF", "-INF".
+// digits, trailing zeros dropped; fixed notation from 0.00001 ("0.00005") up to 15
+// digits before the point, scientific ("1.5E-6", "1E15") beyond; "0" for zero;
+// "NAN", "INF", "-INF".
 std::string FormatGeneral(double value, char decimalSep = '.');
 
 // "%1.3E"-like: `digits` significant digits in scientific form with at least

@@ -2,6 +2,7 @@
 
 #include "Convert.h"
 #include "Format.h"
+#include "Rnd.h"
 #include "SweepProc.h"
 
 #include <cmath>
@@ -12,11 +13,11 @@ namespace {
 
 // Nearest integer, halves to even, as a 64-bit value written in plain decimal digits.
 std::string wholeHertz(double x) {
-    double r = std::nearbyint(x);
+    const double r = RoundHalfEven(x);
     if (!(std::fabs(r) < 9.2e18)) {
         return FormatGeneral(r); // beyond 64 bits; StrToInt refuses it later
     }
-    return std::to_string(static_cast<int64_t>(r));
+    return std::to_string(rnd64(r));
 }
 
 std::string normalised(const std::string& text, char decimalSep) {

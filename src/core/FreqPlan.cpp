@@ -15,9 +15,10 @@ void CalcSweepWords(MeasState& s, bool frex) {
         }
     } else {
         if (!frex) {
-            s.StartWord = rnd(((s.StopFreq + s.StartFreq) / 2) / s.FreqRes);
+            s.StartWord = nearestInt(((s.StopFreq + s.StartFreq) / 2) / s.FreqRes);
         } else {
-            s.StartWord = rnd(((s.StopFreq + s.StartFreq) / 2 + s.FrexOffset) / 32 / s.FreqRes);
+            s.StartWord =
+                nearestInt(((s.StopFreq + s.StartFreq) / 2 + s.FrexOffset) / 32 / s.FreqRes);
         }
         s.StepWord = 0;
     }

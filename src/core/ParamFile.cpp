@@ -2,11 +2,22 @@
 
 #include "Convert.h"
 #include "Format.h"
+#include "TextFile.h"
 
 namespace myrl {
 
-void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink) {
-    auto line = [&](size_t n) -> std::string { return n <= lines.size() ? lines[n - 1] : ""; };
+std::vector<std::string> ReadParamLines(const std::string& path) {
+    return ReadTextLines(path, 15, kParamLineBytes);
+}
+
+void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,
+                     int* failedLine) {
+    int scratch = 0;
+    int& current = failedLine ? *failedLine : scratch;
+    auto line = [&](size_t n) -> std::string {
+        current = static_cast<int>(n);
+        return n <= lines.size() ? lines[n - 1] : "";
+    };
     auto real = [&](size_t n) { return StrToFloat(line(n), decimalSep); };
 
     sink.SetPortNo(StrToInt(line(1)));

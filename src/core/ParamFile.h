@@ -1,6 +1,7 @@
 // The parameter file "myrl_prm.txt": fifteen lines, one value each, CR LF line ends.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,6 +9,18 @@
 namespace myrl {
 
 constexpr const char* kParamFileName = "myrl_prm.txt";
+
+// The most of a line the loader keeps. A value the program writes is at most 25
+// characters and a typed frequency 11, so no line that is meant as a value comes near
+// it, while a line of any length (a file that is not a parameter file) costs no more than
+// this much to read and to report. A longer line keeps this much and a "…" after it:
+// it converts to no number and lines 6 and 7 carry it into the frequency fields as text
+// that does not convert there either.
+constexpr size_t kParamLineBytes = 4096;
+
+// The file's lines as the loader takes them: the first fifteen (a BOM at the start
+// ignored), each cut after kParamLineBytes. Throws EInOutError.
+std::vector<std::string> ReadParamLines(const std::string& path);
 
 // Everything the file keeps.
 struct StoredParams {
@@ -54,10 +67,12 @@ public:
 };
 
 // Applies the lines of a parameter file. Lines 1 to 12 must convert (a missing line
-// reads as empty text): the first that does not throws EConvertError with its text.
-// Lines 13 to 15 are applied as far as they convert; when one does not, the rest is
-// skipped and PlaceForm2BesideForm1 runs.
-void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink);
+// reads as empty text): the first that does not throws EConvertError with its text, and
+// its number (1-based) is left in `failedLine` when given. Lines 13 to 15 are applied as
+// far as they convert; when one does not, the rest is skipped and PlaceForm2BesideForm1
+// runs.
+void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,
+                     int* failedLine = nullptr);
 
 // The file's bytes: fifteen lines, each ended by CR LF.
 std::string FormatParamFile(const StoredParams& p, char decimalSep);

@@ -1,6 +1,7 @@
 #include "SweepProc.h"
 
 #include "Command.h"
+#include "Presentation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,11 +30,9 @@ double CalLookup(const MeasState& s, double x) {
     if (j >= 255) {
         return s.CalLevel[255];
     }
+    // CalFreq[lo] < x <= CalFreq[lo + 1]: the interval rises, its width is never 0.
     auto lo = static_cast<size_t>(j);
-    double df = s.CalFreq[lo + 1] - s.CalFreq[lo];
-    if (df == 0) {
-        return s.CalLevel[lo];
-    }
+    const double df = s.CalFreq[lo + 1] - s.CalFreq[lo];
     return s.CalLevel[lo] + (x - s.CalFreq[lo]) * (s.CalLevel[lo + 1] - s.CalLevel[lo]) / df;
 }
 
@@ -97,12 +96,9 @@ AvrStatus ProcessReply(MeasState& s, std::string_view mode, bool swr) {
         }
     }
     for (size_t i = 0; i <= last; ++i) {
-        s.DispTrace[i] = s.NormLevel[i] - s.RefLevel;
         s.SwrTrace[i] = SwrFromLevel(s.NormLevel[i]);
-        if (swr) {
-            s.DispTrace[i] = s.SwrTrace[i];
-        }
     }
+    FillDispTrace(s, swr);
     return status;
 }
 

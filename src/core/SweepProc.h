@@ -25,8 +25,8 @@ struct AvrStatus {
 std::string AvrStatusText(const AvrStatus& status);
 
 // Calibration level at x: the last CAL sweep's level interpolated over CalFreq, the
-// end entries held flat outside; where two neighbouring CalFreq entries are equal the
-// lower entry's level is taken.
+// end entries held flat outside. The interval is found by scanning down for the last entry
+// below x, so it always rises, even over repeated entries (a stalled plan).
 double CalLookup(const MeasState& s, double x);
 
 // Processes the complete reply in s.ReplyText for points 0..PointNum-1, with `mode` the

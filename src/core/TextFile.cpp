@@ -1,10 +1,16 @@
 #include "TextFile.h"
 
 #include "Errors.h"
+#include "Utf8.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +55,60 @@ void writeAll(int fd, const std::string& bytes) {
     }
 }
 
+// The UTF-8 byte order mark some editors put at the start of a text file.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// How many symbolic links a path may lead through, as the kernel allows.
+constexpr int kMaxLinks = 40;
+
+// The file that `path` names once every symbolic link is followed: `path` itself when it
+// is no link, the missing target when a link leads nowhere (the file is to be made).
+std::string resolveLinks(const std::string& path) {
+    std::string p = path;
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0) {
+            if (errno == ENOENT) {
+                return p;
+            }
+            RaiseInOutError(InOutCodeFromErrno(errno));
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            return p;
+        }
+        if (hops == kMaxLinks) {
+            RaiseInOutError(ELOOP);
+        }
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
+        if (n < 0) {
+            RaiseInOutError(InOutCodeFromErrno(errno));
+        }
+        if (static_cast<size_t>(n) == sizeof buf) {
+            RaiseInOutError(ENAMETOOLONG);
+        }
+        std::string target(buf, static_cast<size_t>(n));
+        p = target.starts_with('/') ? target : dirOf(p) + "/" + target;
+    }
+}
+
+// A fresh name beside `target` for the temporary file; the creation refuses a name that
+// exists, and the caller then asks again.
+std::string temporaryName(const std::string& target) {
+    static std::atomic<uint64_t> counter{0};
+    uint64_t x =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (static_cast<uint64_t>(::getpid()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    static constexpr char kChars[] =
+        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    std::string name = target + ".";
+    for (int i = 0; i < 6; ++i) {
+        name += kChars[x % 62];
+        x /= 62;
+    }
+    return name;
+}
+
 } // namespace
 
 std::string InOutErrorText(int code) {
@@ -82,15 +142,14 @@ void RaiseInOutError(int code) {
 }
 
 void WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    const std::string target = resolveLinks(path);
     struct stat st {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || (st.st_mode & kAnyWrite) == 0) {
-            RaiseInOutError(kIoAccessDenied);
-        }
-        mode = st.st_mode & 07777;
+    const bool existing = ::stat(target.c_str(), &st) == 0;
+    const struct stat old = st;
+    if (existing && (!S_ISREG(old.st_mode) || (old.st_mode & kAnyWrite) == 0)) {
+        RaiseInOutError(kIoAccessDenied);
     }
-    const std::string dir = dirOf(path);
+    const std::string dir = dirOf(target);
     if (::stat(dir.c_str(), &st) != 0) {
         RaiseInOutError(InOutCodeFromErrno(errno));
     }
@@ -98,14 +157,32 @@ void WriteFileReplacing(const std::string& path, const std::string& bytes) {
         RaiseInOutError(kIoAccessDenied);
     }
 
-    std::string tmp = path + ".XXXXXX";
+    // A new file gets what the umask (and the folder's default ACL) leaves of rw-rw-rw-;
+    // a replacement stays private until it has the old file's owner and permissions.
+    std::string tmp;
     Fd out;
-    out.fd = ::mkstemp(tmp.data());
-    if (out.fd < 0) {
-        RaiseInOutError(InOutCodeFromErrno(errno));
+    for (int attempt = 0;; ++attempt) {
+        tmp = temporaryName(target);
+        out.fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                        existing ? S_IRUSR | S_IWUSR : 0666);
+        if (out.fd >= 0) {
+            break;
+        }
+        if (errno != EEXIST || attempt == 100) {
+            RaiseInOutError(InOutCodeFromErrno(errno));
+        }
     }
     try {
-        ::fchmod(out.fd, mode);
+        if (existing) {
+            if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+                ::fchown(out.fd, old.st_uid, old.st_gid) != 0 &&
+                ::fchown(out.fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+                // Not permitted: the file becomes the writer's, as any new file would.
+            }
+            if (::fchmod(out.fd, old.st_mode & 07777) != 0) {
+                RaiseInOutError(InOutCodeFromErrno(errno));
+            }
+        }
         writeAll(out.fd, bytes);
         if (::fsync(out.fd) != 0) {
             RaiseInOutError(InOutCodeFromErrno(errno));
@@ -115,12 +192,18 @@ void WriteFileReplacing(const std::string& path, const std::string& bytes) {
         if (::close(fd) != 0) {
             RaiseInOutError(InOutCodeFromErrno(errno));
         }
-        if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        if (::rename(tmp.c_str(), target.c_str()) != 0) {
             RaiseInOutError(InOutCodeFromErrno(errno));
         }
     } catch (...) {
         ::unlink(tmp.c_str());
         throw;
+    }
+    // Make the rename itself durable; the new content is in place whatever this gives.
+    Fd folder;
+    folder.fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.fd >= 0) {
+        ::fsync(folder.fd);
     }
 }
 
@@ -137,15 +220,36 @@ bool FileCanBeRead(const std::string& path) {
     return ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::vector<std::string> ReadTextLines(const std::string& path) {
+std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
+                                       size_t maxLineBytes) {
     Fd in;
     in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in.fd < 0) {
         RaiseInOutError(InOutCodeFromErrno(errno));
     }
-    std::string text;
-    char buf[4096];
-    for (;;) {
+    // Up to three bytes beyond the limit are kept, so that the character the limit falls
+    // in is whole when the line is cut.
+    const size_t keep = maxLineBytes > std::numeric_limits<size_t>::max() - 3
+                            ? std::numeric_limits<size_t>::max()
+                            : maxLineBytes + 3;
+    std::vector<std::string> lines;
+    std::string line;
+    bool dropped = false; // bytes of this line were read past
+    bool afterCr = false;
+    auto endLine = [&] {
+        if (lines.empty() && line.starts_with(kByteOrderMark)) {
+            line.erase(0, kByteOrderMark.size());
+        }
+        if (dropped || line.size() > maxLineBytes) {
+            line.resize(Utf8BoundaryAtOrBefore(line, maxLineBytes));
+            line += kCutMark;
+        }
+        lines.push_back(std::move(line));
+        line.clear();
+        dropped = false;
+    };
+    char buf[65536];
+    while (lines.size() < maxLines) {
         ssize_t n = ::read(in.fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) {
@@ -154,26 +258,26 @@ std::vector<std::string> ReadTextLines(const std::string& path) {
             RaiseInOutError(InOutCodeFromErrno(errno));
         }
         if (n == 0) {
+            if (!line.empty() || dropped) {
+                endLine();
+            }
             break;
         }
-        text.append(buf, static_cast<size_t>(n));
-    }
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
+        for (ssize_t i = 0; i < n && lines.size() < maxLines; ++i) {
+            const char c = buf[i];
+            if (c == '\n' && afterCr) {
+                afterCr = false;
+                continue;
             }
-        } else {
-            line += c;
+            afterCr = c == '\r';
+            if (c == '\r' || c == '\n') {
+                endLine();
+            } else if (line.size() < keep) {
+                line += c;
+            } else {
+                dropped = true;
+            }
         }
-    }
-    if (!line.empty()) {
-        lines.push_back(line);
     }
     return lines;
 }

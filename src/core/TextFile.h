@@ -1,6 +1,8 @@
 // Whole-file text I/O with the system's I/O error texts.
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -23,17 +25,25 @@ int InOutCodeFromErrno(int err);
 
 // Replaces the file at `path` with `bytes` as a whole: the new content is written to a
 // temporary file beside it, flushed to disk and renamed over the old one, so a failure
-// at any point leaves the old file (or no file) as it was. A file or folder without any
-// write permission bit is refused as access denied, for every user including root, as a
-// read-only file is. Throws EInOutError.
+// at any point leaves the old file (or no file) as it was. A symbolic link (or a chain of
+// them) is followed and the file it names is replaced, created when it does not exist
+// yet; the link stays. A replaced file keeps its permission bits, and its owner and group
+// where the user may set them; a new file gets the permissions the umask leaves of
+// rw-rw-rw-. A file or folder without any write permission bit is refused as access
+// denied, for every user including root, as a read-only file is. Throws EInOutError.
 void WriteFileReplacing(const std::string& path, const std::string& bytes);
 
 // True when `path` is not empty, names an existing regular file and that file opens for
 // reading. Never throws.
 bool FileCanBeRead(const std::string& path);
 
-// The lines of a text file, without their line ends (CR LF, LF or CR). Throws
+// The lines of a text file, without their line ends (CR LF, LF or CR) and without a
+// UTF-8 byte order mark at the start of the file. Reading stops after `maxLines` lines. A
+// line longer than `maxLineBytes` keeps as many of its first bytes as end between two
+// UTF-8 characters, followed by "…"; the rest of it is read past, not kept. Throws
 // EInOutError when the file cannot be opened or read.
-std::vector<std::string> ReadTextLines(const std::string& path);
+std::vector<std::string> ReadTextLines(const std::string& path,
+                                       size_t maxLines = std::numeric_limits<size_t>::max(),
+                                       size_t maxLineBytes = std::numeric_limits<size_t>::max());
 
 } // namespace myrl

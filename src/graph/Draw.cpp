@@ -88,39 +88,11 @@ MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrCheck
     return ShowMarkerReadouts(graph1, state, swrChecked, thousandsSep, decimalSep);
 }
 
-std::string RedrawInputs(const GraphPlot& g, const MeasState& s, bool swrChecked, char thousandsSep,
-                         char decimalSep) {
-    std::string key;
-    auto put = [&key](const auto& v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
-    put(g.BgColor);
-    put(g.FrmColor);
-    put(g.GridColor);
-    put(g.XGridNum);
-    put(g.YGridNum);
-    put(g.Xmin);
-    put(g.Xmax);
-    put(g.Ymin);
-    put(g.Ymax);
-    put(g.logY);
-    put(g.logX);
-    put(g.RefX);
-    put(g.RefY);
-    put(g.RefXEn);
-    put(g.RefYEn);
-    put(g.RefClr);
-    put(g.Width());
-    put(g.Height());
-    put(s.PointNum);
-    put(s.TraceClr);
-    put(s.Marker1X);
-    put(s.Marker2X);
-    put(s.ZeroSpan);
-    put(swrChecked);
-    put(thousandsSep);
-    put(decimalSep);
-    put(s.FreqAxis);
-    put(s.DispTrace);
-    return key;
+RedrawKey RedrawInputs(const GraphPlot& g, const MeasState& s, bool swrChecked, char thousandsSep,
+                       char decimalSep) {
+    return RedrawKey{g.Props(),  g.Width(),  g.Height(), s.PointNum, s.TraceClr,
+                     s.Marker1X, s.Marker2X, s.ZeroSpan, swrChecked, thousandsSep,
+                     decimalSep, s.FreqAxis, s.DispTrace};
 }
 
 } // namespace myrl

@@ -37,11 +37,30 @@ MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, boo
 MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrChecked,
                               char thousandsSep, char decimalSep);
 
-// Everything RedrawResponse draws and writes from, as bytes: the chart's properties and
-// size, FreqAxis and DispTrace, PointNum, TraceClr, the markers, ZeroSpan, the SWR box and
-// the separators. Equal inputs over an unchanged canvas (Canvas::Generation) give the same
-// picture and readouts, so a redraw can be skipped.
-std::string RedrawInputs(const GraphPlot& graph1, const MeasState& state, bool swrChecked,
-                         char thousandsSep, char decimalSep);
+// Everything RedrawResponse draws and writes from: the chart's properties and size,
+// PointNum, TraceClr, the markers, ZeroSpan, the SWR box, the separators, FreqAxis and
+// DispTrace. Equal keys over an unchanged canvas (Canvas::Generation) give the same
+// picture and readouts, so a redraw can be skipped. A field added here must be filled by
+// RedrawInputs; the tests count the fields.
+struct RedrawKey {
+    ChartProps Chart;
+    int Width = 0;
+    int Height = 0;
+    int32_t PointNum = 0;
+    uint32_t TraceClr = 0;
+    int32_t Marker1X = 0;
+    int32_t Marker2X = 0;
+    bool ZeroSpan = false;
+    bool SwrChecked = false;
+    char ThousandsSep = 0;
+    char DecimalSep = 0;
+    PointArray FreqAxis{};
+    PointArray DispTrace{};
+
+    bool operator==(const RedrawKey&) const = default;
+};
+
+RedrawKey RedrawInputs(const GraphPlot& graph1, const MeasState& state, bool swrChecked,
+                       char thousandsSep, char decimalSep);
 
 } // namespace myrl

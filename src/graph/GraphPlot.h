@@ -10,13 +10,9 @@
 
 namespace myrl {
 
-class GraphPlot {
-public:
-    // A chart of w x h pixels with the constructor defaults below; the picture starts black.
-    explicit GraphPlot(int w = 0, int h = 0);
-
-    // Stored properties: plain values, no validation, no side effect; they take effect at
-    // the next Clear or Plot. Colours 0x00BBGGRR.
+// The sixteen stored properties of a chart: plain values, no validation, no side effect;
+// they take effect at the next Clear or Plot. Colours 0x00BBGGRR. Compared as values.
+struct ChartProps {
     uint32_t BgColor = Rgb(0, 0, 0);
     uint32_t FrmColor = Rgb(192, 192, 192);
     uint32_t GridColor = Rgb(128, 128, 128);
@@ -33,6 +29,16 @@ public:
     bool RefXEn = true;
     bool RefYEn = true;
     uint32_t RefClr = Rgb(255, 255, 255);
+
+    bool operator==(const ChartProps&) const = default;
+};
+
+class GraphPlot : public ChartProps {
+public:
+    // A chart of w x h pixels with the property defaults above; the picture starts black.
+    explicit GraphPlot(int w = 0, int h = 0);
+
+    const ChartProps& Props() const { return *this; }
 
     // Current size W x H in pixels, read by every drawing call. Growing it grows the canvas
     // (new pixels take BgColor until the next Clear); shrinking it keeps the larger canvas,

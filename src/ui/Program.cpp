@@ -2,6 +2,9 @@
 
 #include "CommX.h"
 #include "Draw.h"
+#include "ErrorReport.h"
+#include "FolderLock.h"
+#include "Form1Layout.h"
 #include "ParamFile.h"
 #include "Rnd.h"
 #include "TForm1.h"
@@ -9,12 +12,17 @@
 #include "TGraph.h"
 #include "TextFile.h"
 #include "Widgets.h"
+#include "WindowFrames.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
 
 namespace myrl {
 
@@ -23,7 +31,25 @@ Program::Program() {
     Form2 = std::make_unique<TForm2>(*this);
     Form1->show();
     Form2->show();
-    Guarded([this] { Form2->FormCreate(); });
+    try {
+        Form2->FormCreate();
+        started_ = true;
+    } catch (const std::exception& e) {
+        ReportError(e, leaveParamFileWhy_);
+    }
+}
+
+void Program::LeaveParamFile(const std::string& why) {
+    std::fprintf(stderr, "myrl: %s\n", why.c_str());
+    leaveParamFileWhy_ += leaveParamFileWhy_.empty() ? why : " " + why;
+}
+
+void Program::LockFolder() {
+    folderLock_ = std::make_unique<FolderLock>(".");
+    if (folderLock_->Contended()) {
+        LeaveParamFile(std::string("Another MYRL runs in this folder: this one will not write ") +
+                       kParamFileName + " when it closes.");
+    }
 }
 
 Program::~Program() {
@@ -39,8 +65,8 @@ void Program::RedrawResponse() {
     const bool swr = Form1->SwrTicked();
     const char ts = LocaleThousandsSeparator();
     const char ds = LocaleDecimalSeparator();
-    if (g.canvas().Generation() == lastRedrawGeneration_ &&
-        RedrawInputs(g, State, swr, ts, ds) == lastRedrawInputs_) {
+    if (lastRedrawInputs_ && g.canvas().Generation() == lastRedrawGeneration_ &&
+        RedrawInputs(g, State, swr, ts, ds) == *lastRedrawInputs_) {
         return;
     }
     Form2->ShowReadouts(myrl::RedrawResponse(g, State, swr, ts, ds));
@@ -123,17 +149,35 @@ public:
     }
     void SetMarker1X(int32_t v) override { p_.State.Marker1X = v; }
     void SetMarker2X(int32_t v) override { p_.State.Marker2X = v; }
-    void SetForm1Top(int32_t v) override { p_.Form1->move(p_.Form1->x(), v); }
-    void SetForm1Left(int32_t v) override { p_.Form1->move(v, p_.Form1->y()); }
-    void SetForm1Width(int32_t v) override { p_.Form1->setFixedSize(v, p_.Form1->height()); }
-    void SetForm2Top(int32_t v) override { p_.Form2->move(p_.Form2->x(), v); }
-    void SetForm2Left(int32_t v) override { p_.Form2->move(v, p_.Form2->y()); }
+    // Tops and lefts are those of the windows' frames. A window wholly off every screen
+    // comes onto the nearest; a width the panel cannot be shown with is the layout's.
+    void SetForm1Top(int32_t v) override { place(*p_.Form1, form1_, {form1_.x(), v}); }
+    void SetForm1Left(int32_t v) override { place(*p_.Form1, form1_, {v, form1_.y()}); }
+    void SetForm1Width(int32_t v) override {
+        const int w = ShowableWidth(v, ScreenRects()) ? v : form1::kWidth;
+        p_.Form1->setFixedSize(w, p_.Form1->height());
+    }
+    void SetForm2Top(int32_t v) override { place(*p_.Form2, form2_, {form2_.x(), v}); }
+    void SetForm2Left(int32_t v) override { place(*p_.Form2, form2_, {v, form2_.y()}); }
     void PlaceForm2BesideForm1() override {
-        p_.Form2->move(p_.Form1->x() + p_.Form1->width(), p_.Form1->y());
+        // The panel's frame is on a screen by now, or no screen is known: keep within int.
+        const int64_t left = int64_t{form1_.x()} + p_.Form1->width();
+        place(*p_.Form2, form2_,
+              {static_cast<int>(std::min<int64_t>(left, std::numeric_limits<int>::max())),
+               form1_.y()});
     }
 
 private:
+    static void place(QWidget& w, QPoint& kept, QPoint frame) {
+        kept = OntoNearestScreen(frame, w.frameGeometry().size(), ScreenRects());
+        PlaceFrame(w, kept);
+    }
+
     Program& p_;
+    // Where the frames are put: a window's own position is the frame's only once the
+    // window manager has framed it.
+    QPoint form1_ = p_.Form1->pos();
+    QPoint form2_ = p_.Form2->pos();
 };
 
 } // namespace
@@ -142,8 +186,28 @@ void LoadParams(Program& p) {
     MeasState& s = p.State;
     TForm1& f1 = *p.Form1;
     Loader load(p);
+    p.LockFolder();
     if (FileCanBeRead(kParamFileName)) {
-        ApplyParamLines(ReadTextLines(kParamFileName), LocaleDecimalSeparator(), load);
+        // A file not read whole is left as it is at the close: what is in force now is
+        // partly the file's and partly the layout's, and writing that would lose the rest
+        // of the file for a typo in one line.
+        std::vector<std::string> lines;
+        try {
+            lines = ReadParamLines(kParamFileName);
+        } catch (const std::exception&) {
+            p.LeaveParamFile(std::string(kParamFileName) +
+                             " could not be read; it is left as it is when MYRL closes.");
+            throw;
+        }
+        int line = 0;
+        try {
+            ApplyParamLines(lines, LocaleDecimalSeparator(), load, &line);
+        } catch (const std::exception&) {
+            p.LeaveParamFile("Line " + std::to_string(line) + " of " + kParamFileName +
+                             " does not convert; the file is left as it is when MYRL closes: "
+                             "correct the line and start MYRL again.");
+            throw;
+        }
     } else {
         const StoredParams d;
         load.SetPortNo(d.PortNo);
@@ -176,6 +240,9 @@ void SaveParams(Program& p) {
     TForm1& f1 = *p.Form1;
     f1.StopLineRecovery();
     f1.CommX1->Close();
+    if (p.ParamFileLeft()) {
+        return;
+    }
     StoredParams out;
     out.PortNo = f1.CommX1->PortNo();
     out.GenClock = p.State.GenClock;

@@ -3,15 +3,18 @@
 // measurement). One instance; user-interface thread only.
 #pragma once
 
+#include "Draw.h"
 #include "FreqEntry.h"
 #include "MeasState.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace myrl {
 
+class FolderLock;
 class TForm1;
 class TForm2;
 
@@ -22,6 +25,19 @@ public:
     // A failure there is reported and leaves the timer off.
     Program();
     ~Program() override;
+
+    // True once the start sequence has run to its end. A run whose start-up failed never
+    // sweeps: the plan or the port it would use was never set up.
+    bool Started() const { return started_; }
+
+    // The parameter file is left as it is at the close: it was not read whole (so the
+    // values in force are not the file's), or another instance runs in this folder. `why`
+    // is an English sentence for the start-up's error box and standard error.
+    void LeaveParamFile(const std::string& why);
+    bool ParamFileLeft() const { return !leaveParamFileWhy_.empty(); }
+    // Locks the working folder for this run; another instance holding it makes this one
+    // leave the parameter file alone.
+    void LockFolder();
 
     MeasState State;
     std::unique_ptr<TForm1> Form1;
@@ -48,7 +64,10 @@ public:
     char ThousandsSeparator() const override;
 
 private:
-    std::string lastRedrawInputs_;
+    bool started_ = false;
+    std::string leaveParamFileWhy_;
+    std::unique_ptr<FolderLock> folderLock_;
+    std::optional<RedrawKey> lastRedrawInputs_;
     uint64_t lastRedrawGeneration_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "Convert.h"
+#include "ErrorReport.h"
 #include "Errors.h"
 #include "Export.h"
 #include "Form1Layout.h"
@@ -87,8 +88,8 @@ QComboBox* dropDown(QWidget* parent, const form1::Rect& r, const QStringList& it
     return c;
 }
 
-QLineEdit* field(QWidget* parent, const form1::Rect& r, const char* text) {
-    auto* e = new QLineEdit(text, parent);
+TextField* field(QWidget* parent, const form1::Rect& r, const char* text) {
+    auto* e = new TextField(text, parent);
     place(e, r);
     e->setFont(ArialFont(13));
     return e;
@@ -195,8 +196,8 @@ void TForm1::build() {
     Label7 = label(GroupBox1, form1::Label7, "SPAN");
     Edit2 = field(GroupBox1, form1::Edit2, "100000");
     Label9 = label(GroupBox1, form1::Label9, "Hz", 15);
-    for (QLineEdit* e : {Edit1, Edit2}) {
-        e->setMaxLength(11);
+    for (TextField* e : {Edit1, Edit2}) {
+        e->SetTypingLimit(11);
         e->setAttribute(Qt::WA_InputMethodEnabled, false);
     }
     label(GroupBox1, form1::Label14, "ZOOM");
@@ -240,8 +241,9 @@ void TForm1::connectHandlers() {
     connect(Edit2, &QLineEdit::returnPressed, this, on([this] { Edit1KeyPress(); }));
     connect(F_DEF, &QComboBox::currentIndexChanged, this, on([this] { F_DEFChange(); }));
     connect(Button7, &QPushButton::clicked, this, on([this] { Button7Click(); }));
-    connect(RunItem, &QRadioButton::clicked, this, on([this] { RadioGroup1Click(); }));
-    connect(HoldItem, &QRadioButton::clicked, this, on([this] { RadioGroup1Click(); }));
+    // The handler runs when the selection changes; a click on the item already selected
+    // changes nothing.
+    connect(RunItem, &QRadioButton::toggled, this, on([this] { RadioGroup1Click(); }));
     const std::pair<QPushButton*, PlanButton> plan[] = {
         {Button2, PlanButton::ZoomOut},    {Button3, PlanButton::ZoomIn},
         {Button1, PlanButton::MoveLeft},   {Button4, PlanButton::MoveRight},
@@ -346,7 +348,9 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::RadioGroup1Click() {
-    if (Running()) {
+    // A run whose start-up failed never sweeps: the plan or the port it would use was
+    // never set up.
+    if (Running() && program_.Started()) {
         Timer1->start();
     }
 }
@@ -364,7 +368,7 @@ void TForm1::AvrSetChange() {
     lastAvrText_ = text;
     const int32_t n = StrToInt(S(text));
     if (n < 1 || n > kRingDepth) {
-        throw EConvertError("'" + S(text) + "' は 1 から 64 までの整数ではありません");
+        throw EConvertError(NotAnIntegerInRangeText(S(text), 1, kRingDepth));
     }
     program_.State.AvrNum = n;
     AvrReset(program_.State);

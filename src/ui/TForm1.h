@@ -4,6 +4,7 @@
 #pragma once
 
 #include "SweepCycle.h"
+#include "Widgets.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -41,7 +42,7 @@ public:
     QGroupBox* RadioGroup1;
     QComboBox* MODE;
     QComboBox* Refpos;
-    QLineEdit* Reflvl;
+    TextField* Reflvl;
     UpDown* UpDown1;
     QComboBox* AvrSet;
     QComboBox* SweepTime;
@@ -51,8 +52,8 @@ public:
     QLabel* Label6;
     QLabel* Label7;
     QLabel* Label9;
-    QLineEdit* Edit1;
-    QLineEdit* Edit2;
+    TextField* Edit1; // at most 11 characters typed
+    TextField* Edit2;
     QPushButton* Button1;
     QPushButton* Button2;
     QPushButton* Button3;

@@ -1,16 +1,20 @@
 #include "TForm2.h"
 
 #include "Cepstrum.h"
+#include "ErrorReport.h"
 #include "Form2Layout.h"
 #include "Format.h"
 #include "FreqPlan.h"
+#include "Presentation.h"
 #include "Program.h"
 #include "SweepProc.h"
 #include "TForm1.h"
 #include "TGraph.h"
 #include "Widgets.h"
+#include "WindowFrames.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -81,6 +85,18 @@ TForm2::TForm2(Program& program) : QWidget(nullptr, Qt::Window), program_(progra
     move(form2::kDefaultPos.x, form2::kDefaultPos.y);
     setFont(GothicFont(12));
     build();
+    AskForTitleBarOnly(*this);
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    // The window closes only with the program: a request from the window system (a close
+    // button the window manager kept, Alt+F4, WM_DELETE_WINDOW) is refused; the program
+    // itself closes its windows only when it ends.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
 
 void TForm2::build() {
@@ -152,34 +168,20 @@ void TForm2::FormCreate() {
 void TForm2::ApplyPresentation() {
     MeasState& s = program_.State;
     GraphPlot& g = Graph1->plot();
-    if (!program_.Form1->SwrTicked()) {
-        SetCaption(Label11, "FREQUENCY RESPONSE");
-        Ref->show();
-        SWRmin->hide();
-        SWRmax->hide();
-        g.logY = false;
-        g.YGridNum = 10;
-        SetCaption(Hdiv, "10dB/div");
-        g.RefYEn = true;
-        g.Ymax = (program_.Form1->Refpos->currentIndex() + s.RefPosBias) * 10;
-        g.Ymin = g.Ymax - g.YGridNum * 10;
-        for (int i = 0; i <= s.PointNum && i < kArrayLen; ++i) {
-            s.DispTrace[static_cast<size_t>(i)] = s.NormLevel[static_cast<size_t>(i)] - s.RefLevel;
-        }
-    } else {
-        SetCaption(Label11, "                  SWR");
-        Ref->hide();
-        SWRmin->show();
-        SWRmax->show();
-        g.logY = true;
-        SetCaption(Hdiv, "  ");
-        g.RefYEn = false;
-        g.Ymax = 10.0;
-        g.Ymin = 1.0;
-        for (int i = 0; i <= s.PointNum && i < kArrayLen; ++i) {
-            s.DispTrace[static_cast<size_t>(i)] = s.SwrTrace[static_cast<size_t>(i)];
-        }
-    }
+    const bool swr = program_.Form1->SwrTicked();
+    const Presentation p =
+        ChoosePresentation(swr, program_.Form1->Refpos->currentIndex(), s.RefPosBias, g.YGridNum);
+    SetCaption(Label11, Q(p.Title));
+    Ref->setVisible(p.RefLabel);
+    SWRmin->setVisible(p.SwrLabels);
+    SWRmax->setVisible(p.SwrLabels);
+    SetCaption(Hdiv, Q(p.Hdiv));
+    g.logY = p.logY;
+    g.YGridNum = p.YGridNum;
+    g.RefYEn = p.RefYEn;
+    g.Ymax = p.Ymax;
+    g.Ymin = p.Ymin;
+    FillDispTrace(s, swr);
 }
 
 void TForm2::ShowReadouts(const MarkerReadouts& r) {

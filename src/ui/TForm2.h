@@ -62,6 +62,9 @@ public:
     void Graph1MouseUp();
     void Graph2MouseMove(int X, int Y);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void build();
 

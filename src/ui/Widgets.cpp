@@ -1,8 +1,11 @@
 #include "Widgets.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPalette>
 
 namespace myrl {
@@ -16,11 +19,6 @@ QFont face(const QStringList& families, int pixels, bool bold, bool italic) {
     f.setBold(bold);
     f.setItalic(italic);
     return f;
-}
-
-ErrorReporter& reporter() {
-    static ErrorReporter r;
-    return r;
 }
 
 char asciiOr(const QString& s, char fallback) {
@@ -62,6 +60,42 @@ void SetCaption(QLabel* label, const QString& text) {
     label->adjustSize();
 }
 
+TextField::TextField(const QString& text, QWidget* parent) : QLineEdit(text, parent) {
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& edited) {
+        if (edited.size() > limit_ && edited.size() > before_.size()) {
+            tooLong_ = true;
+        }
+    });
+}
+
+template <class Edit> void TextField::limited(Edit edit) {
+    before_ = text();
+    tooLong_ = false;
+    const int cursor = cursorPosition();
+    edit();
+    if (tooLong_) {
+        tooLong_ = false;
+        setText(before_);
+        setCursorPosition(cursor);
+    }
+}
+
+void TextField::keyPressEvent(QKeyEvent* e) {
+    limited([&] { QLineEdit::keyPressEvent(e); });
+}
+
+void TextField::inputMethodEvent(QInputMethodEvent* e) {
+    limited([&] { QLineEdit::inputMethodEvent(e); });
+}
+
+void TextField::dropEvent(QDropEvent* e) {
+    limited([&] { QLineEdit::dropEvent(e); });
+}
+
+void TextField::contextMenuEvent(QContextMenuEvent* e) {
+    limited([&] { QLineEdit::contextMenuEvent(e); }); // its Paste runs inside
+}
+
 void SetBackground(QWidget* w, const QColor& colour) {
     QPalette p = w->palette();
     p.setColor(QPalette::Window, colour);
@@ -79,31 +113,6 @@ char LocaleThousandsSeparator() {
         return ' ';
     }
     return asciiOr(g, ',');
-}
-
-void SetErrorReporter(ErrorReporter r) {
-    reporter() = std::move(r);
-}
-
-void ReportError(const std::exception& e) {
-    const std::string message = std::string(e.what()) + ".";
-    if (reporter()) {
-        reporter()(message);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, "MYRL", Q(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
-}
-
-bool Guarded(const std::function<void()>& f) {
-    try {
-        f();
-        return true;
-    } catch (const std::exception& e) {
-        ReportError(e);
-    }
-    return false;
 }
 
 } // namespace myrl

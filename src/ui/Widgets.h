@@ -1,15 +1,14 @@
 // Small helpers shared by the two windows: fonts, colours, self-sizing labels, text
-// conversion and the error report.
+// conversion and text fields.
 #pragma once
 
 #include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QString>
 
 #include <cstdint>
-#include <exception>
-#include <functional>
 #include <string>
 
 namespace myrl {
@@ -49,6 +48,32 @@ QLabel* MakeLabel(QWidget* parent, int x, int y, const QString& text, const QFon
 // Sets a self-sizing label's text.
 void SetCaption(QLabel* label, const QString& text);
 
+// A text field whose length limit holds for typing only: keys, pasting and dropping cannot
+// make the text longer than TypingLimit characters, while the program's own setText keeps
+// every character it writes (QLineEdit's maxLength would cut those too). A text already
+// longer than the limit can still be shortened.
+class TextField : public QLineEdit {
+public:
+    TextField(const QString& text, QWidget* parent);
+    void SetTypingLimit(int characters) { limit_ = characters; }
+    int TypingLimit() const { return limit_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    // Runs an event that may edit; a user edit in it that leaves the text longer than the
+    // limit and longer than it was is taken back whole. Texts the event's handlers write
+    // (Enter rewrites the field) are not user edits and stay.
+    template <class Edit> void limited(Edit edit);
+    int limit_ = 32767;
+    QString before_;
+    bool tooLong_ = false;
+};
+
 // Paints a widget's background in `colour`.
 void SetBackground(QWidget* w, const QColor& colour);
 
@@ -56,15 +81,5 @@ void SetBackground(QWidget* w, const QColor& colour);
 // plain ASCII characters).
 char LocaleDecimalSeparator();
 char LocaleThousandsSeparator();
-
-// How errors reach the user: a message box with an error icon titled "MYRL", the
-// message with a full stop appended. Tests may replace it to collect the messages.
-using ErrorReporter = std::function<void(const std::string& message)>;
-void SetErrorReporter(ErrorReporter reporter);
-void ReportError(const std::exception& e);
-
-// Runs `f`; an exception it throws is reported and goes no further, so an event
-// handler that fails stops there and the program carries on. Returns false then.
-bool Guarded(const std::function<void()>& f);
 
 } // namespace myrl

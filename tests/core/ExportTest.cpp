@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,9 +93,36 @@ TEST_F(ExportTest, WritesOneCrLfLinePerPointOfTheSpan) {
     EXPECT_EQ(entries(), 1u);
 }
 
-TEST_F(ExportTest, ValuesUseTheGivenDecimalSeparator) {
+// The values take the locale's decimal separator, except a comma, which separates the
+// fields: every line keeps two fields.
+TEST_F(ExportTest, ValuesUseTheGivenDecimalSeparatorUnlessItIsTheComma) {
+    struct Case {
+        char sep;
+        const char* line;
+    };
+    const Case cases[] = {{'.', "10650000,-23.4812345678901\r\n"},
+                          {',', "10650000,-23.4812345678901\r\n"},
+                          {'\'', "10650000,-23'4812345678901\r\n"}};
     s.DispTrace[0] = -23.4812345678901;
-    EXPECT_EQ(ExportBytes(s, ',').substr(0, 28), "10650000,-23,4812345678901\r\n");
+    for (const auto& c : cases) {
+        const std::string bytes = ExportBytes(s, c.sep);
+        EXPECT_EQ(bytes.substr(0, 28), c.line) << c.sep;
+        EXPECT_EQ(std::count(bytes.begin(), bytes.end(), ','), 251) << c.sep;
+    }
+}
+
+// A level offset of 87.00005 dB puts the floor readings at 0.00005 dB and above: fixed
+// notation on every line, with the 15 digits of the general form.
+TEST_F(ExportTest, SmallLevelsAreWrittenInFixedNotation) {
+    s.LevelOffset = 87.00005;
+    for (size_t k = 0; k < kArrayLen; ++k) {
+        const double reading = static_cast<double>(k % 7 == 0 ? 0 : k);
+        s.DispTrace[k] = (100.0 / s.LevelScale) * reading - 87 + s.LevelOffset;
+    }
+    const std::string bytes = ExportBytes(s);
+    EXPECT_EQ(bytes.find('E'), std::string::npos);
+    EXPECT_EQ(bytes.substr(0, bytes.find("\r\n10650800,")),
+              "10650000,0.0000500000000016598\r\n10650400,0.390675000000002");
 }
 
 TEST_F(ExportTest, FrequenciesRoundHalvesToEvenIn64Bits) {

@@ -98,6 +98,36 @@ TEST(FreqPlan, AxisWordArithmeticWrapsAt32Bits) {
     EXPECT_DOUBLE_EQ(s.FreqAxis[48], -2147483648.0);
 }
 
+// The unit holds a tuning word in a 32-bit register: a word beyond 2^31 or 2^32 keeps its
+// low 32 bits in every branch alike, zero span included.
+TEST(FreqPlan, TuningWordsKeepTheirLow32BitsInEveryBranch) {
+    struct Case {
+        double start;
+        double stop;
+        bool zeroSpan;
+        bool frex;
+        int32_t startWord;
+        const char* sent;
+    };
+    const Case cases[] = {
+        {3e9, 3e9 + 100000, false, false, -1294967296, "B2D05E00"},  // 3000000000
+        {5e9, 5e9 + 100000, false, false, 705032704, "2A05F200"},    // 5000000000
+        {1e11, 1e11 + 100000, false, true, -1160658206, "BAD1C2E2"}, // 3134309090
+        {3e9, 3e9, true, false, -1294967296, "B2D05E00"},            // 3000000000
+        {5e9, 5e9, true, false, 705032704, "2A05F200"},              // 5000000000
+        {4294967297, 4294967298, true, false, 2, "00000002"},        // 4294967297.5 to even
+        {1e11, 1e11, true, true, -1160658205, "BAD1C2E3"},           // 3134309090.9
+        {2e11, 2e11, true, true, 1964341795, "75157A23"},            // 6259309090.9
+    };
+    for (const auto& c : cases) {
+        MeasState s = plan(c.start, c.stop, c.zeroSpan);
+        CalcSweepWords(s, c.frex);
+        EXPECT_EQ(s.StartWord, c.startWord)
+            << c.start << (c.zeroSpan ? " zero span" : "") << (c.frex ? " FREX" : "");
+        EXPECT_EQ(commandOf(s, 1).substr(0, 8), c.sent) << c.start;
+    }
+}
+
 TEST(FreqPlan, SweepCodeTable) {
     const int32_t codes[17] = {0, 3, 8, 12, 17, 22, 26, 31, 36, 41, 46, 50, 55, 74, 93, 140, 188};
     const char* sent[17] = {"00", "03", "08", "0C", "11", "16", "1A", "1F", "24",

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
 using namespace myrl;
 
 namespace {
@@ -33,6 +39,48 @@ const std::vector<std::string> kFirstRun = {"1", "67108864", "12800000", "0",  "
                                             "0", "20000000", "OFF",      "90", "358",
                                             "0", "0",        "265",      "0",  "265"};
 
+std::vector<std::string> crLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t b = 0, e; (e = text.find("\r\n", b)) != std::string::npos; b = e + 2) {
+        lines.push_back(text.substr(b, e - b));
+    }
+    return lines;
+}
+
+// Records the floating values as they are, for exact comparison.
+struct Floats : Recorder {
+    std::vector<double> values;
+    void SetGenClock(double v) override { values.push_back(v); }
+    void SetFrexRef(double v) override { values.push_back(v); }
+    void SetLevelOffset(double v) override { values.push_back(v); }
+};
+
+// A parameter file in a folder of its own.
+class ParamFileOnDisk : public ::testing::Test {
+protected:
+    ParamFileOnDisk() {
+        dir = std::filesystem::temp_directory_path() /
+              ("myrl-paramfile-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        file = (dir / kParamFileName).string();
+    }
+    ~ParamFileOnDisk() override { std::filesystem::remove_all(dir); }
+    void write(const std::string& bytes) const {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    static std::string join(const std::vector<std::string>& lines) {
+        std::string out;
+        for (const auto& l : lines) {
+            out += l + "\r\n";
+        }
+        return out;
+    }
+    std::filesystem::path dir;
+    std::string file;
+};
+
 } // namespace
 
 TEST(ParamFile, FirstRunFileBytes) {
@@ -56,17 +104,46 @@ TEST(ParamFile, ReadsBackWhatItWrites) {
     p.Edit1 = "10.7M";
     for (char sep : {'.', ','}) {
         std::string text = FormatParamFile(p, sep);
-        std::vector<std::string> lines;
-        for (size_t b = 0, e; (e = text.find("\r\n", b)) != std::string::npos; b = e + 2) {
-            lines.push_back(text.substr(b, e - b));
-        }
         Recorder r;
-        ApplyParamLines(lines, sep, r);
+        ApplyParamLines(crLfLines(text), sep, r);
         EXPECT_EQ(r.log[1], "clock " + std::to_string(33554432.25));
         EXPECT_EQ(r.log[3], "offset " + std::to_string(-1.5e-7));
         EXPECT_EQ(r.log[5], "edit1 10.7M");
         EXPECT_EQ(r.log[7], "frex on");
     }
+}
+
+// Every finite value the file can hold loads again exactly as it was written, with
+// either separator: the largest doubles, denormals, the edges of fixed notation.
+TEST(ParamFile, FloatingLinesReadBackWhateverIsWritten) {
+    const double values[] = {DBL_MAX,        -DBL_MAX, DBL_TRUE_MIN,
+                             -DBL_TRUE_MIN,  DBL_MIN,  std::nextafter(DBL_MAX, 0.0),
+                             0.00005,        0.00001,  9.999999999999999e-6,
+                             -87 + 87.00005, 1e15,     999999999999999.4,
+                             33554432.25,    -1.5e-7,  0.0};
+    for (const char sep : {'.', ','}) {
+        for (const double v : values) {
+            StoredParams p;
+            p.GenClock = v;
+            p.FrexRef = -v;
+            p.LevelOffset = v / 3;
+            const std::string text = FormatParamFile(p, sep);
+            Floats r;
+            ASSERT_NO_THROW(ApplyParamLines(crLfLines(text), sep, r)) << text;
+            ASSERT_EQ(r.values.size(), 3u);
+            // Written again, each reads as it was written.
+            StoredParams again;
+            again.GenClock = r.values[0];
+            again.FrexRef = r.values[1];
+            again.LevelOffset = r.values[2];
+            EXPECT_EQ(FormatParamFile(again, sep), text);
+        }
+    }
+    StoredParams p;
+    p.LevelOffset = 0.00005;
+    EXPECT_EQ(crLfLines(FormatParamFile(p, ','))[3], "0,00005");
+    p.LevelOffset = DBL_MAX;
+    EXPECT_EQ(crLfLines(FormatParamFile(p, '.'))[3], "1.79769313486232E308");
 }
 
 TEST(ParamFile, AppliesEveryLineInOrder) {
@@ -139,4 +216,56 @@ TEST(ParamFile, BadLinesStopWithTheirTextAndKeepWhatCameBefore) {
     // A file that ends early fails on its first missing converted line.
     Recorder r;
     EXPECT_THROW(ApplyParamLines({"1", "67108864", "12800000", "0", "0"}, '.', r), EConvertError);
+}
+
+// A file saved with a UTF-8 byte order mark loads as the same file without it.
+TEST_F(ParamFileOnDisk, ByteOrderMarkIsIgnored) {
+    write("\xEF\xBB\xBF" + join(kFirstRun));
+    Recorder r;
+    ApplyParamLines(ReadParamLines(file), '.', r);
+    ASSERT_EQ(r.log.size(), 15u);
+    EXPECT_EQ(r.log[0], "port 1");
+    EXPECT_EQ(ReadParamLines(file), kFirstRun);
+}
+
+// Over-long lines: the loader keeps 4 KiB of a line, reads no further than line 15, and a
+// line it cut converts to nothing, so no number comes from the part it kept; the message
+// quotes the first 100 characters.
+TEST_F(ParamFileOnDisk, OverLongLinesAreCutAndDoNotConvert) {
+    const std::string mib(1 << 20, '7');
+    // Leading zeros that would read as 1 were the line cut silently.
+    const std::string zeros = std::string(5000, '0') + "1";
+    struct Case {
+        size_t line;
+        std::string text;
+        std::string message; // empty: loads
+        std::string applied; // the last entry of the log
+    };
+    const Case cases[] = {
+        {1, mib, "'" + std::string(100, '7') + "…' は整数ではありません", ""},
+        {2, zeros, "'" + std::string(100, '0') + "…' は浮動小数点数ではありません", "port 1"},
+        {9, zeros, "'" + std::string(100, '0') + "…' は整数ではありません", "frex off"},
+        {6, mib, "", "f2left 265"},
+        {13, mib, "", "beside"},
+        {4, std::string(4096, '0'), "", "f2left 265"},
+    };
+    for (const auto& c : cases) {
+        auto lines = kFirstRun;
+        lines[c.line - 1] = c.text;
+        write(join(lines) + std::string(1 << 20, 'z') + "\r\n");
+        const auto read = ReadParamLines(file);
+        ASSERT_EQ(read.size(), 15u) << c.line;
+        EXPECT_LE(read[c.line - 1].size(), kParamLineBytes + 3) << c.line;
+        Recorder r;
+        try {
+            ApplyParamLines(read, '.', r);
+            EXPECT_EQ(c.message, "") << c.line;
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(std::string(e.what()), c.message) << c.line;
+        }
+        EXPECT_EQ(r.log.empty() ? "" : r.log.back(), c.applied) << c.line;
+        if (c.line == 6) {
+            EXPECT_EQ(r.log[5], "edit1 " + std::string(kParamLineBytes, '7') + "…");
+        }
+    }
 }

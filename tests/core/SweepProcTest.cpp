@@ -151,24 +151,34 @@ TEST_F(SweepProcTest, CalLookupOutsideAndBetween) {
     EXPECT_DOUBLE_EQ(CalLookup(s, 1e9), -255);  // above CalFreq[255]
 }
 
-TEST_F(SweepProcTest, CalLookupWithEqualNeighboursTakesTheLowerLevel) {
+// Repeated CalFreq entries (a stalled plan): the scan stops at the last entry below x, so
+// the interval it interpolates over always rises and no division by zero can occur; the
+// values are those of the rising intervals, and a wholly flat table gives its end entries.
+TEST_F(SweepProcTest, CalLookupOverRepeatedEntriesInterpolatesTheRisingIntervals) {
     for (size_t i = 0; i < 257; ++i) {
         s.CalFreq[i] = 1000.0 + 10.0 * static_cast<double>(i / 2); // pairs of equal entries
         s.CalLevel[i] = static_cast<double>(i);
     }
-    for (double x : {1015.0, 1020.0, 1500.0, 2000.0}) {
-        double v = CalLookup(s, x);
-        EXPECT_TRUE(std::isfinite(v)) << x;
+    const struct {
+        double x, level;
+    } cases[] = {
+        {1015.0, 3.5},                  // between entry 3 (1010) and entry 4 (1020)
+        {1020.0, 4.0},                  // on the first of a pair: the end of the interval below it
+        {1500.0, 100.0},                // entries 100 and 101 both hold 1500
+        {2000.0, 200.0}, {1000.0, 0.0}, // at and below the first pair: entry 0
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(CalLookup(s, c.x), c.level) << c.x;
     }
-    // Every CalFreq equal: a stalled plan must still normalise to finite levels.
+    // Every CalFreq equal: x at or below them takes entry 0, above them entry 255.
     s.CalFreq.fill(5.0);
+    EXPECT_DOUBLE_EQ(CalLookup(s, 5.0), s.CalLevel[0]);
+    EXPECT_DOUBLE_EQ(CalLookup(s, 7.0), s.CalLevel[255]);
     s.FreqAxis.fill(5.0);
     process(reply([](int) { return 100; }), "NORM");
     for (size_t i = 0; i < 257; ++i) {
-        ASSERT_TRUE(std::isfinite(s.NormLevel[i])) << i;
+        ASSERT_DOUBLE_EQ(s.NormLevel[i], s.RawLevel[i] - s.CalLevel[0]) << i;
     }
-    s.FreqAxis.fill(7.0);
-    EXPECT_DOUBLE_EQ(CalLookup(s, 7.0), s.CalLevel[255]);
 }
 
 TEST_F(SweepProcTest, UnknownModeLeavesNormLevel) {

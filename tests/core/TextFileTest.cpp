@@ -8,8 +8,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace myrl;
 namespace fs = std::filesystem;
@@ -35,6 +39,16 @@ protected:
         std::stringstream ss;
         ss << in.rdbuf();
         return ss.str();
+    }
+    static mode_t modeOf(const std::string& p) {
+        struct stat st {};
+        EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+        return st.st_mode & 07777;
+    }
+    static mode_t currentUmask() {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
     }
     // Only f.txt is left: no temporary survives a write, failed or not.
     void expectNoTemporaries() const {
@@ -89,11 +103,113 @@ TEST_F(TextFileTest, ReadOnlyFileOrFolderIsAccessDeniedAndKeepsTheOldFile) {
 }
 
 TEST_F(TextFileTest, KeepsThePermissionsOfTheReplacedFile) {
+    for (const mode_t mode : {0600, 0640, 0664, 0666, 0620, 0755}) {
+        WriteFileReplacing(path("f.txt"), "a");
+        ASSERT_EQ(::chmod(path("f.txt").c_str(), mode), 0);
+        WriteFileReplacing(path("f.txt"), "b");
+        EXPECT_EQ(modeOf(path("f.txt")), mode) << std::oct << mode;
+        EXPECT_EQ(slurp(path("f.txt")), "b");
+    }
+    expectNoTemporaries();
+}
+
+// A new file gets what the umask leaves of rw-rw-rw-, as any program's new file does.
+TEST_F(TextFileTest, NewFilesTakeTheirModeFromTheUmask) {
+    const mode_t saved = ::umask(022);
+    for (const mode_t mask : {022, 077, 002, 0, 027}) {
+        ::umask(mask);
+        fs::remove(path("f.txt"));
+        WriteFileReplacing(path("f.txt"), "a");
+        EXPECT_EQ(modeOf(path("f.txt")), 0666 & ~mask) << std::oct << mask;
+    }
+    ::umask(saved);
+    expectNoTemporaries();
+}
+
+// Replacing keeps the owner and group of the old file where the writer may set them
+// (root may; an ordinary user cannot give a file away).
+TEST_F(TextFileTest, KeepsTheOwnerOfTheReplacedFileWherePermitted) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root may keep another user's file theirs";
+    }
     WriteFileReplacing(path("f.txt"), "a");
-    fs::permissions(path("f.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    const struct passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    ASSERT_EQ(::chown(path("f.txt").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(::chmod(path("f.txt").c_str(), 0640), 0);
     WriteFileReplacing(path("f.txt"), "b");
-    EXPECT_EQ(fs::status(path("f.txt")).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+    struct stat st {};
+    ASSERT_EQ(::stat(path("f.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, nobody->pw_uid);
+    EXPECT_EQ(st.st_gid, nobody->pw_gid);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(slurp(path("f.txt")), "b");
+}
+
+// A file reached through symbolic links is replaced where it lies; the links stay links
+// and still lead to it, and no temporary file is left in either folder.
+TEST_F(TextFileTest, ReplacesTheFileALinkLeadsTo) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> links; // link name, what it holds
+        std::string file;                                       // where the content lands
+    };
+    const std::string other = (dir / "other").string();
+    const Case cases[] = {
+        {"relative", {{"f.txt", "real.txt"}}, "real.txt"},
+        {"absolute", {{"f.txt", (dir / "real.txt").string()}}, "real.txt"},
+        {"chain", {{"f.txt", "l2"}, {"l2", "other/l3"}, {"other/l3", "../real.txt"}}, "real.txt"},
+        {"other folder", {{"f.txt", "other/real.txt"}}, "other/real.txt"},
+        {"other folder, absolute", {{"f.txt", other + "/real.txt"}}, "other/real.txt"},
+    };
+    for (const bool existing : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (existing ? ", existing" : ", dangling"));
+            fs::remove_all(dir);
+            fs::create_directories(dir / "other");
+            for (const auto& [link, target] : c.links) {
+                fs::create_symlink(target, dir / link);
+            }
+            if (existing) {
+                std::ofstream(dir / c.file, std::ios::binary) << "old";
+                ASSERT_EQ(::chmod((dir / c.file).c_str(), 0640), 0);
+            }
+            WriteFileReplacing(path("f.txt"), "new");
+            EXPECT_EQ(slurp((dir / c.file).string()), "new");
+            EXPECT_EQ(slurp(path("f.txt")), "new");
+            for (const auto& [link, target] : c.links) {
+                EXPECT_TRUE(fs::is_symlink(dir / link)) << link;
+                EXPECT_EQ(fs::read_symlink(dir / link).string(), target) << link;
+            }
+            EXPECT_EQ(modeOf((dir / c.file).string()), existing ? 0640 : 0666 & ~currentUmask());
+            for (const auto& e : fs::recursive_directory_iterator(dir)) {
+                const std::string name = e.path().filename().string();
+                EXPECT_TRUE(name == "other" || name == "real.txt" || name == "f.txt" ||
+                            name == "l2" || name == "l3")
+                    << name;
+            }
+        }
+    }
+}
+
+// Links that lead round in a circle are an I/O error, and nothing is written.
+TEST_F(TextFileTest, LinksInACircleAreAnIoError) {
+    fs::create_symlink("g.txt", dir / "f.txt");
+    fs::create_symlink("f.txt", dir / "g.txt");
+    expectIoError([&] { WriteFileReplacing(path("f.txt"), "a"); }, ELOOP,
+                  "I/O エラー (" + std::to_string(ELOOP) + ")");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 2);
+}
+
+// A link to a read-only file is refused as the file itself is, even for root.
+TEST_F(TextFileTest, LinkToAReadOnlyFileIsAccessDenied) {
+    std::ofstream(path("real.txt"), std::ios::binary) << "old";
+    fs::create_symlink("real.txt", dir / "f.txt");
+    fs::permissions(path("real.txt"), fs::perms::owner_read);
+    expectIoError([&] { WriteFileReplacing(path("f.txt"), "new"); }, 5,
+                  "ファイルへのアクセスが拒否されました");
+    EXPECT_EQ(slurp(path("real.txt")), "old");
+    EXPECT_TRUE(fs::is_symlink(dir / "f.txt"));
 }
 
 TEST_F(TextFileTest, MissingFolderIsAnIoError) {
@@ -109,4 +225,61 @@ TEST_F(TextFileTest, ReadsLinesWithAnyLineEnd) {
     EXPECT_FALSE(FileCanBeRead(path("none.txt")));
     EXPECT_FALSE(FileCanBeRead(""));
     EXPECT_FALSE(FileCanBeRead(dir.string()));
+}
+
+// A byte order mark that an editor put at the start of the file is no part of line 1;
+// the same bytes anywhere else are text.
+TEST_F(TextFileTest, ReadingSkipsAByteOrderMarkAtTheStart) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {{bom + "1\r\n2\r\n", {"1", "2"}},
+                          {bom + "\r\n2", {"", "2"}},
+                          {"1\r\n" + bom + "2\r\n", {"1", bom + "2"}},
+                          {"x" + bom + "\r\n", {"x" + bom}},
+                          {bom + bom + "1", {bom + "1"}},
+                          {"\xEF\xBB"
+                           "1",
+                           {"\xEF\xBB"
+                            "1"}}};
+    for (const auto& c : cases) {
+        std::ofstream(path("f.txt"), std::ios::binary | std::ios::trunc) << c.bytes;
+        EXPECT_EQ(ReadTextLines(path("f.txt")), c.lines) << c.bytes;
+    }
+}
+
+// A reader that needs a few short lines keeps no more: it stops after `maxLines` lines and
+// keeps at most `maxLineBytes` of a line (cut between two characters, "…" after the cut).
+TEST_F(TextFileTest, ReadingKeepsNoMoreThanAskedFor) {
+    std::string kana; // 3 bytes a character
+    for (int k = 0; k < 40; ++k) {
+        kana += "あ";
+    }
+    struct Case {
+        std::string bytes;
+        size_t maxLines;
+        size_t maxLineBytes;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"1\r\n2\r\n3\r\n4", 2, 100, {"1", "2"}},
+        {"1\r\n2", 5, 100, {"1", "2"}},
+        {std::string(10, 'x') + "\r\n2", 5, 10, {std::string(10, 'x'), "2"}},
+        {std::string(11, 'x') + "\r\n2", 5, 10, {std::string(10, 'x') + "…", "2"}},
+        {std::string(1 << 20, '7') + "\r\n2", 5, 4096, {std::string(4096, '7') + "…", "2"}},
+        {std::string(1 << 20, '7'), 5, 4096, {std::string(4096, '7') + "…"}},
+        {kana + "\n", 5, 10, {kana.substr(0, 9) + "…"}},
+        {kana + "\n", 5, 11, {kana.substr(0, 9) + "…"}},
+        {kana + "\n", 5, 12, {kana.substr(0, 12) + "…"}},
+        {"\xEF\xBB\xBF" + std::string(20, 'x'), 5, 10, {std::string(10, 'x') + "…"}},
+        // A CR LF that the 64 KiB reads split is one line end.
+        {std::string(65535, 'y') + "\r\n2", 5, 1 << 20, {std::string(65535, 'y'), "2"}},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(path("f.txt"), std::ios::binary | std::ios::trunc) << c.bytes;
+        EXPECT_EQ(ReadTextLines(path("f.txt"), c.maxLines, c.maxLineBytes), c.lines)
+            << c.bytes.substr(0, 40) << " " << c.maxLines << " " << c.maxLineBytes;
+    }
 }

@@ -213,33 +213,79 @@ TEST_F(RedrawResponseTest, SwrPresentationWritesBackNonPositiveValues) {
 
 namespace myrl {
 
-// A redraw may be skipped only when nothing it draws from has changed.
-TEST(RedrawInputs, ChangeWithEveryInputOfTheRedraw) {
-    GraphPlot g(449, 283);
-    MeasState s;
-    s.PointNum = kPointCount;
-    const std::string base = RedrawInputs(g, s, false, ',', '.');
-    EXPECT_EQ(RedrawInputs(g, s, false, ',', '.'), base);
+namespace {
 
-    const std::vector<std::function<void(GraphPlot&, MeasState&)>> changes = {
-        [](GraphPlot& p, MeasState&) { p.Ymax = 5; },
-        [](GraphPlot& p, MeasState&) { p.logY = true; },
-        [](GraphPlot& p, MeasState&) { p.RefYEn = false; },
-        [](GraphPlot& p, MeasState&) { p.SetSize(449, 143); },
-        [](GraphPlot&, MeasState& m) { m.DispTrace[255] = 1e-3; },
-        [](GraphPlot&, MeasState& m) { m.FreqAxis[0] = 1; },
-        [](GraphPlot&, MeasState& m) { m.Marker2X = 7; },
-        [](GraphPlot&, MeasState& m) { m.ZeroSpan = true; },
-        [](GraphPlot&, MeasState& m) { m.TraceClr = 1; },
-    };
-    for (size_t i = 0; i < changes.size(); ++i) {
-        GraphPlot g2(449, 283);
-        MeasState s2 = s;
-        changes[i](g2, s2);
-        EXPECT_NE(RedrawInputs(g2, s2, false, ',', '.'), base) << "change " << i;
+// The number of fields of an aggregate, counted by how many initialisers it takes.
+struct AnyValue {
+    template <class T> operator T() const;
+};
+template <class T, class... Given> constexpr size_t FieldCount() {
+    if constexpr (requires { T{Given{}..., AnyValue{}}; }) {
+        return FieldCount<T, Given..., AnyValue>();
+    } else {
+        return sizeof...(Given);
     }
-    EXPECT_NE(RedrawInputs(g, s, true, ',', '.'), base);
-    EXPECT_NE(RedrawInputs(g, s, false, '.', ','), base);
+}
+
+// Everything a redraw reads, as the caller holds it.
+struct RedrawSource {
+    GraphPlot g{449, 283};
+    MeasState s;
+    bool swr = false;
+    char ts = ',';
+    char ds = '.';
+    RedrawKey Key() const { return RedrawInputs(g, s, swr, ts, ds); }
+};
+
+using Change = std::function<void(RedrawSource&)>;
+
+// One change of every chart property, in declaration order.
+const std::vector<Change> kChartChanges = {
+    [](RedrawSource& r) { r.g.BgColor = 1; },    [](RedrawSource& r) { r.g.FrmColor = 1; },
+    [](RedrawSource& r) { r.g.GridColor = 1; },  [](RedrawSource& r) { r.g.XGridNum = 5; },
+    [](RedrawSource& r) { r.g.YGridNum = 5; },   [](RedrawSource& r) { r.g.Xmin = -2; },
+    [](RedrawSource& r) { r.g.Xmax = 2; },       [](RedrawSource& r) { r.g.Ymin = -2; },
+    [](RedrawSource& r) { r.g.Ymax = 5; },       [](RedrawSource& r) { r.g.logY = true; },
+    [](RedrawSource& r) { r.g.logX = true; },    [](RedrawSource& r) { r.g.RefX = 0.5; },
+    [](RedrawSource& r) { r.g.RefY = 0.5; },     [](RedrawSource& r) { r.g.RefXEn = false; },
+    [](RedrawSource& r) { r.g.RefYEn = false; }, [](RedrawSource& r) { r.g.RefClr = 1; },
+};
+
+// One change of every other input of the key, in the key's order (its first field is the
+// chart's properties, changed by the table above).
+const std::vector<Change> kOtherChanges = {
+    [](RedrawSource& r) { r.g.SetSize(449, 143); },
+    [](RedrawSource& r) { r.g.SetSize(300, 283); },
+    [](RedrawSource& r) { r.s.PointNum = 100; },
+    [](RedrawSource& r) { r.s.TraceClr = 1; },
+    [](RedrawSource& r) { r.s.Marker1X = 7; },
+    [](RedrawSource& r) { r.s.Marker2X = 7; },
+    [](RedrawSource& r) { r.s.ZeroSpan = true; },
+    [](RedrawSource& r) { r.swr = true; },
+    [](RedrawSource& r) { r.ts = '.'; },
+    [](RedrawSource& r) { r.ds = ','; },
+    [](RedrawSource& r) { r.s.FreqAxis[0] = 1; },
+    [](RedrawSource& r) { r.s.DispTrace[255] = 1e-3; },
+};
+
+} // namespace
+
+// A redraw may be skipped only when nothing it draws from has changed: every input
+// changes the key, and every field of the key has its row here (a field added to the key
+// or to the chart's properties without a row fails the count).
+TEST(RedrawInputs, EveryInputOfTheRedrawChangesTheKey) {
+    EXPECT_EQ(FieldCount<ChartProps>(), kChartChanges.size());
+    EXPECT_EQ(FieldCount<RedrawKey>(), 1 + kOtherChanges.size());
+    RedrawSource base;
+    base.s.PointNum = kPointCount;
+    EXPECT_EQ(base.Key(), base.Key());
+    std::vector<Change> all = kChartChanges;
+    all.insert(all.end(), kOtherChanges.begin(), kOtherChanges.end());
+    for (size_t i = 0; i < all.size(); ++i) {
+        RedrawSource changed = base;
+        all[i](changed);
+        EXPECT_FALSE(changed.Key() == base.Key()) << "change " << i;
+    }
 }
 
 TEST(RedrawInputs, CanvasGenerationCountsDrawing) {

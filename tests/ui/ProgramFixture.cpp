@@ -1,5 +1,6 @@
 #include "ProgramFixture.h"
 
+#include "ErrorReport.h"
 #include "Widgets.h"
 
 #include <QComboBox>
@@ -27,7 +28,10 @@ void ProgramTest::SetUp() {
     std::filesystem::current_path(Dir);
     Config.Dir = Dir.string();
     Config.Unit.Pacing.Fast = true;
-    SetErrorReporter([this](const std::string& m) { Errors.push_back(m); });
+    SetErrorReporter([this](const std::string& m, const std::string& detail) {
+        Errors.push_back(m);
+        ErrorDetails.push_back(detail);
+    });
 }
 
 void ProgramTest::TearDown() {

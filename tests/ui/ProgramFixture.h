@@ -57,7 +57,8 @@ protected:
     std::filesystem::path Dir;
     std::unique_ptr<sim::Simulator> Sim;
     std::unique_ptr<Program> P;
-    std::vector<std::string> Errors; // messages the user would have seen, in order
+    std::vector<std::string> Errors;       // messages the user would have seen, in order
+    std::vector<std::string> ErrorDetails; // the English line under each (may be empty)
 
 private:
     std::filesystem::path oldDir_;

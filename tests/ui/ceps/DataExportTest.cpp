@@ -2,7 +2,9 @@
 // the trace the main chart shows at the press.
 #include "ProgramFixture.h"
 
+#include "Convert.h"
 #include "Export.h"
+#include "ParamFile.h"
 #include "Rnd.h"
 #include "Widgets.h"
 
@@ -15,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -26,24 +30,69 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// `text` as the user types it: the locale's decimal separator for its full stop.
+QString Typed(std::string text) {
+    std::replace(text.begin(), text.end(), '.', LocaleDecimalSeparator());
+    return QString::fromStdString(text);
+}
+
+// The general 15-digit form of a value from 0.00001 up to 15 digits before the point, as
+// fixed notation built on its own: the digits of the 15-digit rounding, trailing zeros and
+// a bare point dropped.
+std::string FixedGeneralForm(double v) {
+    char buf[512];
+    auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14).ptr;
+    int exp10 = 0;
+    std::from_chars(std::find(buf, end, 'e') + 1, end, exp10);
+    end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 14 - exp10).ptr;
+    std::string s(buf, end);
+    if (s.find('.') != std::string::npos) {
+        s.erase(s.find_last_not_of('0') + 1);
+        if (s.back() == '.') {
+            s.pop_back();
+        }
+    }
+    return s;
+}
+
 class DataExportTest : public ProgramTest {
 protected:
-    // A bandpass around 10.7 MHz measured over CENTER/SPAN 10.7M / 100k, one sweep shown,
-    // then HOLD: the cycle stops after its running step, so the trace stays put.
+    // A bandpass around 10.7 MHz measured over CENTER/SPAN 10.7M / 100k (typed with the
+    // locale's decimal separator), one sweep shown, then HOLD: the cycle stops after its
+    // running step, so the trace stays put.
     void StartHeld(const char* edit1 = "10.7M", const char* edit2 = "100k") {
         Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
         StartSimulator();
         StartProgram();
         ASSERT_TRUE(Errors.empty()) << Errors.front();
-        EnterPlan("CENTER/SPAN", edit1, edit2);
+        EnterPlan("CENTER/SPAN", Typed(edit1), Typed(edit2));
+        const double start = State().StartFreq;
         const uint64_t commands = Sim->Stats().Commands;
-        ASSERT_TRUE(WaitUntil([&] {
-            return Sim->Stats().Commands >= commands + 2 && State().FreqAxis[0] == 10650000;
-        }));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return Sim->Stats().Commands >= commands + 2 && State().FreqAxis[0] == start; }));
         Hold();
     }
 
+    // The value field of a line: whatever the locale, a comma separates the two fields and
+    // a full stop stands in the value.
+    static double Value(const std::string& line) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 1) << line;
+        return StrToFloat(line.substr(line.find(',') + 1), '.');
+    }
+
     void Save() { QTest::mouseClick(Form1().Button7, Qt::LeftButton); }
+
+    // Presses SAVE DATA and gives the file's lines, having checked that no message came
+    // and that the file holds the trace shown, 251 lines ended by CR LF.
+    std::vector<std::string> SaveAndRead() {
+        Save();
+        EXPECT_TRUE(Errors.empty()) << Errors.front();
+        const std::string bytes = ReadFile(file);
+        EXPECT_EQ(bytes, Expected());
+        auto lines = CrLfLines(bytes);
+        EXPECT_EQ(lines.size(), 251u);
+        return lines;
+    }
 
     // What the file should hold for the trace shown now.
     std::string Expected() { return ExportBytes(State(), LocaleDecimalSeparator()); }
@@ -92,8 +141,7 @@ TEST_F(DataExportTest, WritesTheShownTraceOfTheSpan) {
         EXPECT_EQ(lines[i].substr(0, comma), std::to_string(rnd(State().FreqAxis[i])));
         // 15 significant digits.
         const double shown = State().NormLevel[i] - State().RefLevel;
-        EXPECT_NEAR(std::stod(lines[i].substr(comma + 1)), shown, 1e-14 * std::fabs(shown))
-            << "line " << i;
+        EXPECT_NEAR(Value(lines[i]), shown, 1e-14 * std::fabs(shown)) << "line " << i;
     }
     EXPECT_EQ(lines.front().substr(0, 9), "10650000,");
     EXPECT_EQ(lines.back().substr(0, 9), "10750000,");
@@ -103,14 +151,9 @@ TEST_F(DataExportTest, WithSwrTickedTheValuesAreStandingWaveRatios) {
     StartHeld();
     QTest::mouseClick(Form1().SWR, Qt::LeftButton);
     ASSERT_TRUE(Form1().SWR->isChecked());
-    Save();
-    ASSERT_TRUE(Errors.empty()) << Errors.front();
-    const std::string bytes = ReadFile(file);
-    EXPECT_EQ(bytes, Expected());
-    const auto lines = CrLfLines(bytes);
-    ASSERT_EQ(lines.size(), 251u);
+    const auto lines = SaveAndRead();
     for (size_t i = 0; i < lines.size(); ++i) {
-        const double v = std::stod(lines[i].substr(lines[i].find(',') + 1));
+        const double v = Value(lines[i]);
         EXPECT_GE(v, 1) << "line " << i;
         EXPECT_NEAR(v, State().SwrTrace[i], 1e-14 * v) << "line " << i;
     }
@@ -150,7 +193,7 @@ TEST_F(DataExportTest, SecondPressLeavesOnlyTheSecondExport) {
     Save();
     const std::string first = ReadFile(file);
     // A higher reference level lowers every plotted value.
-    Form1().Reflvl->setText("12.5");
+    Form1().Reflvl->setText(Typed("12.5"));
     QTest::keyClick(Form1().Reflvl, Qt::Key_Return);
     ASSERT_EQ(State().RefLevel, 12.5);
     Save();
@@ -168,7 +211,7 @@ TEST_F(DataExportTest, ReadOnlyFolderReportsAccessDeniedAndKeepsTheOldFile) {
     Save();
     const std::string old = ReadFile(file);
     ASSERT_EQ(CrLfLines(old).size(), 251u);
-    Form1().Reflvl->setText("12.5");
+    Form1().Reflvl->setText(Typed("12.5"));
     QTest::keyClick(Form1().Reflvl, Qt::Key_Return);
 
     fs::permissions(Dir, fs::perms::owner_read | fs::perms::owner_exec);
@@ -184,4 +227,24 @@ TEST_F(DataExportTest, ReadOnlyFolderReportsAccessDeniedAndKeepsTheOldFile) {
     Save();
     EXPECT_TRUE(Errors.empty());
     EXPECT_EQ(ReadFile(file), Expected());
+}
+
+// A level offset of 87.00005 dB (line 4 of the parameter file, in the locale's form) puts
+// the floor readings of a wide span at 0.00005 dB: every value is written in fixed
+// notation with the digits of the general form, and under a decimal-comma locale still
+// with a full stop, two fields to a line.
+TEST_F(DataExportTest, SmallLevelsAreWrittenInFixedNotation) {
+    WriteFile(kParamFileName, "1\r\n67108864\r\n12800000\r\n" + Typed("87.00005").toStdString() +
+                                  "\r\n0\r\n0\r\n20000000\r\nOFF\r\n90\r\n358\r\n0\r\n0\r\n");
+    StartHeld("10.7M", "10M");
+    ASSERT_EQ(State().LevelOffset, 87.00005);
+    const auto lines = SaveAndRead();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string value = lines[i].substr(lines[i].find(',') + 1);
+        EXPECT_EQ(value, FixedGeneralForm(State().DispTrace[i])) << "line " << i;
+        EXPECT_EQ(value.find('E'), std::string::npos) << "line " << i;
+        EXPECT_NEAR(Value(lines[i]), State().DispTrace[i], 1e-14 * State().DispTrace[i]);
+    }
+    // The skirts of the bandpass read 0: -87 dB + 87.00005 dB.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "5700000,0.0000500000000016598"), lines.end());
 }

@@ -123,3 +123,23 @@ TEST_F(FreqEntryTest, ChangingTheDefinitionRewritesFieldsAndCaptions) {
     EXPECT_EQ(Form2().Label_FC->text(), "10,700,000");
     EXPECT_TRUE(Errors.empty()) << Errors.front();
 }
+
+// The fields take at most 11 typed characters, but what the program writes into them stays
+// whole: the overflow message quotes the full integer.
+TEST_F(FreqEntryTest, TypingStopsAtElevenCharactersWhileTheProgramsTextsStayWhole) {
+    Type(Form1().Edit1, "123456789012345");
+    EXPECT_EQ(Form1().Edit1->text(), "12345678901");
+    QTest::keyClick(Form1().Edit1, Qt::Key_Backspace);
+    EXPECT_EQ(Form1().Edit1->text(), "1234567890");
+
+    Type(Form1().Edit1, "99999999M");
+    QTest::keyClick(Form1().Edit1, Qt::Key_Return);
+    EXPECT_EQ(Errors, std::vector<std::string>{"'99999999000000' は整数ではありません."});
+    EXPECT_EQ(Form1().Edit1->text(), "99999999000000");
+    // Longer than the limit already: it can be shortened, not lengthened.
+    QTest::keyClick(Form1().Edit1, Qt::Key_End);
+    QTest::keyClick(Form1().Edit1, Qt::Key_5);
+    EXPECT_EQ(Form1().Edit1->text(), "99999999000000");
+    QTest::keyClick(Form1().Edit1, Qt::Key_Backspace);
+    EXPECT_EQ(Form1().Edit1->text(), "9999999900000");
+}

@@ -16,11 +16,14 @@ TEST_F(ProgramTest, RunChosenDuringAStepDoesNotNestASecondStep) {
     StartProgram();
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= 1; }));
 
-    // Click RUN every 70 ms for two seconds: most clicks land inside a waiting read (and
-    // a click restarts the 50 ms timer, so clicks must come further apart than that).
+    // Choose HOLD and then RUN every 70 ms for two seconds: most choices land inside a
+    // waiting read (and choosing RUN restarts the 50 ms timer, so they must come further
+    // apart than that).
     QTimer clicker;
-    QObject::connect(&clicker, &QTimer::timeout,
-                     [&] { QTest::mouseClick(Form1().RunItem, Qt::LeftButton); });
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        QTest::mouseClick(Form1().HoldItem, Qt::LeftButton);
+        QTest::mouseClick(Form1().RunItem, Qt::LeftButton);
+    });
     clicker.start(70);
     std::vector<std::chrono::steady_clock::time_point> sent;
     uint64_t seen = Sim->Stats().Commands;

@@ -1,0 +1,29 @@
+// An advisory lock on a working folder for the length of a run, so that two instances of
+// the program never use one folder's parameter file at the same time. The lock is taken on
+// the folder itself (flock on a descriptor of the directory): nothing is created in it.
+#pragma once
+
+#include <string>
+
+namespace myrl {
+
+class FolderLock {
+public:
+    // Tries to lock `folder` without waiting.
+    explicit FolderLock(const std::string& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // True when this instance holds the lock. False when another holds it, and also when
+    // the folder cannot be opened at all (then nobody can hold it: see Contended).
+    bool Held() const { return fd_ >= 0; }
+    // True when the lock is held by someone else.
+    bool Contended() const { return contended_; }
+
+private:
+    int fd_ = -1;
+    bool contended_ = false;
+};
+
+} // namespace myrl

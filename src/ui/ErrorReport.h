@@ -1,0 +1,22 @@
+// How errors reach the user: every handler runs guarded, and what it throws is shown in a
+// message box. User-interface thread only.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace myrl {
+
+// How errors reach the user: a message box with an error icon titled "MYRL", the
+// message with a full stop appended; `detail`, when given, is an English sentence shown
+// below it as the box's informative text. Tests may replace it to collect the messages.
+using ErrorReporter = std::function<void(const std::string& message, const std::string& detail)>;
+void SetErrorReporter(ErrorReporter reporter);
+void ReportError(const std::exception& e, const std::string& detail = {});
+
+// Runs `f`; an exception it throws is reported and goes no further, so an event
+// handler that fails stops there and the program carries on. Returns false then.
+bool Guarded(const std::function<void()>& f);
+
+} // namespace myrl
