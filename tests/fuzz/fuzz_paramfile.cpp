@@ -1,4 +1,4 @@
-// The parameter-file loader: the input is the file's bytes, read with the program's own
+// The parameter-file loader: the input is the file's bytes, read with the loader's own
 // line reader and applied with the decimal separator of a locale that could have written
 // it: the comma when the file holds one, else the point. Whatever loaded (all of it, or
 // the lines before a failing one, over the first-run values) is what the program would
@@ -6,7 +6,6 @@
 #include "Errors.h"
 #include "FuzzSupport.h"
 #include "ParamFile.h"
-#include "TextFile.h"
 
 #include <string>
 #include <vector>
@@ -45,7 +44,7 @@ fuzz::MemFile& File() {
 
 // Loads `bytes` as the file; false when a line among 1 to 12 does not convert.
 bool Load(std::string_view bytes, char sep, Collect& into) {
-    const std::vector<std::string> lines = ReadTextLines(File().Put(bytes));
+    const std::vector<std::string> lines = ReadParamLines(File().Put(bytes));
     try {
         ApplyParamLines(lines, sep, into);
     } catch (const EConvertError&) {
