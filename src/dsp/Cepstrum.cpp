@@ -17,7 +17,8 @@ std::optional<CepstrumView> CepstrumStep(MeasState& s, int32_t xGridNum, char de
         return std::nullopt;
     }
     const double dt = 1 / (spacing * kCepstrumFftSize);
-    if (!std::isfinite(dt)) {
+    // Every bin's delay must be a number, the last one too (the scale takes bin 1024's).
+    if (!std::isfinite(dt * (kCepstrumFftSize - 1))) {
         return std::nullopt;
     }
 

@@ -36,9 +36,9 @@ struct CepstrumView {
 // DelayDiv.
 //
 // Returns nothing, and leaves `s` untouched, when the point spacing is zero (a frequency
-// plan with a zero step outside zero span) or so small that a bin's delay is not a finite
-// number, or when PointNum is not a valid point count: the caller then leaves the plot
-// and DelayDiv as they were.
+// plan with a zero step outside zero span) or so small that the delay of a bin, any of
+// the kCepstrumFftSize, is not a finite number, or when PointNum is not a valid point
+// count: the caller then leaves the plot and DelayDiv as they were.
 std::optional<CepstrumView> CepstrumStep(MeasState& s, int32_t xGridNum, char decimalSep = '.');
 
 } // namespace myrl

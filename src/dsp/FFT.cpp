@@ -1,7 +1,5 @@
 #include "FFT.h"
 
-#include "Rnd.h"
-
 #include <cmath>
 #include <vector>
 
@@ -37,11 +35,15 @@ bool FFT(std::span<double> re, std::span<double> im, int32_t m, int32_t n, std::
         im.size() < static_cast<size_t>(n)) {
         return false;
     }
-    const double l = std::log2(static_cast<double>(n));
-    if (static_cast<int64_t>(rnd(l)) * 100000 != rnd(l * 100000)) {
+    // Only a true power of two: the tables below hold exactly n entries and the stages
+    // fill them completely. (A rounded log2 lets 2^19 - 1 or 2^20 + 1 through.)
+    if ((n & (n - 1)) != 0) {
         return false;
     }
-    const int32_t stages = rnd(l);
+    int32_t stages = 0;
+    while ((int32_t{1} << stages) < n) {
+        ++stages;
+    }
     const auto nn = static_cast<size_t>(n);
 
     std::vector<double> wr(nn, 0.0);

@@ -147,6 +147,21 @@ TEST(Cepstrum, ZeroPointSpacingChangesNothing) {
     EXPECT_EQ(s.FftSize, 123);
 }
 
+// A spacing whose bin delay is finite but whose later bins, the scale's 1024th among
+// them, are not: nothing to show, as for a zero spacing.
+TEST(Cepstrum, SpacingsWithoutFiniteDelaysChangeNothing) {
+    const double spacings[] = {0.0, 8.691694759794e-311, -8.691694759794e-311, 1e-310, 4.9e-324};
+    for (double spacing : spacings) {
+        MeasState s = sweptState();
+        s.FreqAxis[0] = 0;
+        s.FreqAxis[1] = spacing;
+        setRipple(s, 10000);
+        s.FftSize = 123;
+        EXPECT_FALSE(CepstrumStep(s, 10)) << spacing;
+        EXPECT_EQ(s.FftSize, 123) << spacing;
+    }
+}
+
 TEST(Cepstrum, UsesTheLevelsWhateverTheSwrTraceHolds) {
     MeasState a = sweptState();
     setRipple(a, 10000);

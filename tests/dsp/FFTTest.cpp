@@ -27,6 +27,54 @@ TEST(FFT, RejectedSizesLeaveTheArraysUntouched) {
     }
 }
 
+// Sizes just off a power of two pass a log2 rounded to five decimals; their tables
+// would be filled past their end. The arrays hold every size in full, so only the size
+// itself can refuse them.
+TEST(FFT, SizesNearAPowerOfTwoAreRefusedUntouched) {
+    const int32_t sizes[] = {(1 << 19) - 1,
+                             (1 << 20) - 3,
+                             (1 << 20) - 2,
+                             (1 << 20) - 1,
+                             (1 << 20) + 1,
+                             (1 << 20) + 2,
+                             3,
+                             6,
+                             12,
+                             4095,
+                             4097};
+    const size_t len = (1u << 20) + 8;
+    std::vector<double> re(len), im(len);
+    for (size_t i = 0; i < len; ++i) {
+        re[i] = static_cast<double>(i % 97) - 3.5;
+        im[i] = static_cast<double>(i % 13) * 0.25;
+    }
+    const auto re0 = re;
+    const auto im0 = im;
+    for (int32_t n : sizes) {
+        for (const char* mode : {"Gabor4", "Inv", ""}) {
+            EXPECT_FALSE(FFT(re, im, 1, n, mode)) << n << " " << mode;
+            EXPECT_FALSE(FFT(re, im, n, n, mode)) << n << " " << mode;
+        }
+        EXPECT_TRUE(re == re0 && im == im0) << n;
+    }
+}
+
+// Every power of two up to 2^14 is taken, with arrays of exactly that size: an impulse
+// at 1 gives the unit circle, e^(-j 2 pi k / n) in bin k.
+TEST(FFT, PowersOfTwoAreAccepted) {
+    for (int k = 0; k <= 14; ++k) {
+        const int32_t n = 1 << k;
+        std::vector<double> re(static_cast<size_t>(n), 0.0), im(static_cast<size_t>(n), 0.0);
+        re[n > 1 ? 1 : 0] = 1;
+        ASSERT_TRUE(FFT(re, im, n, n, "")) << n;
+        for (int32_t b = 0; b < n; ++b) {
+            const double a = n > 1 ? -2 * kPi * b / n : 0;
+            ASSERT_NEAR(re[static_cast<size_t>(b)], std::cos(a), 1e-9) << n << " " << b;
+            ASSERT_NEAR(im[static_cast<size_t>(b)], std::sin(a), 1e-9) << n << " " << b;
+        }
+    }
+}
+
 TEST(FFT, SinglePointInverseIsUnchanged) {
     std::vector<double> re{3.25}, im{-1.5};
     ASSERT_TRUE(FFT(re, im, 1, 1, "Inv"));
