@@ -15,10 +15,8 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // True when this instance holds the lock. False when another holds it, and also when
-    // the folder cannot be opened at all (then nobody can hold it: see Contended).
-    bool Held() const { return fd_ >= 0; }
-    // True when the lock is held by someone else.
+    // True when another holds the lock. A folder that cannot be opened at all is not
+    // contended: nobody can lock it, and the run goes on without the lock.
     bool Contended() const { return contended_; }
 
 private:
