@@ -46,6 +46,10 @@ public:
     virtual bool LineLost() const = 0;
     virtual void StopLineRecovery() = 0;
 
+    // The program's status lines (the link, the curve, the last file written) as the tool
+    // tip of the progress bar; it changes no pixel of the panel.
+    virtual void SetStatusTip(const std::string& text) = 0;
+
 protected:
     ~PanelView() = default;
 };

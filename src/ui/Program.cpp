@@ -12,7 +12,6 @@
 #include "Widgets.h"
 #include "WindowFrames.h"
 
-
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -22,6 +21,9 @@ namespace myrl {
 Program::Program() {
     Form1 = std::make_unique<TForm1>(*this);
     Form2 = std::make_unique<TForm2>(*this);
+    Extras.Attach(*Form1);
+    Extras.Attach(*Form2);
+    Status.OnChange([this](const std::string& text) { Panel().SetStatusTip(text); });
     Form1->show();
     Form2->show();
     try {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "Draw.h"
+#include "ExtraActions.h"
 #include "FreqEntry.h"
 #include "MeasState.h"
+#include "StatusBoard.h"
 
 #include <cstdint>
 #include <memory>
@@ -48,6 +50,12 @@ public:
     std::unique_ptr<TForm2> Form2;
     PanelView& Panel();
     DisplayView& Display();
+
+    // The actions beyond the windows' own controls, on both windows' background menus and
+    // shortcuts.
+    ExtraActions Extras;
+    // How things stand (link, curve, last file written); shown as the progress bar's tip.
+    StatusBoard Status;
 
     // The redraw of Graph1 with its marker readouts. A redraw whose inputs and canvas are
     // unchanged since the last one would give the same picture and is skipped.

@@ -438,6 +438,10 @@ void TForm1::ReflvlKeyPress() {
     showReferenceLevel();
 }
 
+void TForm1::SetStatusTip(const std::string& text) {
+    ProgressBar1->setToolTip(Q(text));
+}
+
 std::string TForm1::ModeText() const {
     return S(MODE->currentText());
 }

@@ -81,6 +81,7 @@ public:
     TCommX& Port() override { return *CommX1; }
     bool LineLost() const override { return lineLost_; }
     void StopLineRecovery() override { lineLost_ = false; }
+    void SetStatusTip(const std::string& text) override;
     void SetProgress(int32_t received) override;
     void SetAvrStat(const std::string& text) override;
     void CepstrumStep() override;

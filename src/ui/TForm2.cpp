@@ -1,5 +1,7 @@
 #include "TForm2.h"
 
+#include "ExtraActions.h"
+
 #include "Cepstrum.h"
 #include "ErrorReport.h"
 #include "Form2Layout.h"
@@ -110,6 +112,9 @@ void TForm2::build() {
     Graph2 = new TGraph(this);
     setupChart(Graph2, form2::Graph2, 2, 1024, 4000, false, Rgb(255, 255, 255));
     Graph2->setCursor(Qt::CrossCursor);
+    // The charts' buttons are the markers' and the delay readout's; no menu opens there.
+    KeepContextMenuOff(*Graph1);
+    KeepContextMenuOff(*Graph2);
     Label12 = times(this, form2::Label12, "0sec", 12, kWhite);
     DelayDiv = times(this, form2::DelayDiv, "sec/div", 12, kAqua);
     Delay = times(this, form2::Delay, "[ Delay ]", 15, kCream);

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QThread>
+
+#include <cstdlib>
 #include <QTimer>
 
 #include <fstream>
@@ -26,6 +28,8 @@ void ProgramTest::SetUp() {
     std::filesystem::remove_all(Dir);
     std::filesystem::create_directories(Dir);
     std::filesystem::current_path(Dir);
+    // The user's settings of this test: none from the machine's account, none left behind.
+    ::setenv("XDG_CONFIG_HOME", (Dir / "user-config").c_str(), 1);
     Config.Dir = Dir.string();
     Config.Unit.Pacing.Fast = true;
     SetErrorReporter([this](const std::string& m, const std::string& detail) {
