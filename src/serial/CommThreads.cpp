@@ -1,5 +1,6 @@
 #include "CommThreads.h"
 
+#include "CommShared.h"
 #include "CommX.h"
 
 #include <algorithm>
@@ -51,7 +52,7 @@ void TCommWakeFd::Drain() const {
 // ---------------------------------------------------------------------------------------
 // Transmit thread
 
-TCommTransThread::TCommTransThread(TCustomCommX& owner, int fd) : FOwner(owner), FFd(fd) {}
+TCommTransThread::TCommTransThread(TCommShared& shared, int fd) : FShared(shared), FFd(fd) {}
 
 TCommTransThread::~TCommTransThread() {
     Terminate();
@@ -108,14 +109,7 @@ void TCommTransThread::Run() {
             }
             const auto len = static_cast<int32_t>(block.size());
             block = {};
-            std::lock_guard lock(FOwner.FCounterLock);
-            FOwner.FPendingBytes -= len;
-            if (FOwner.FPendingBytes <= 0) {
-                FOwner.FPendingBytes = 0;
-            }
-            if (FOwner.FQueuedBlocks > 0) {
-                --FOwner.FQueuedBlocks;
-            }
+            FShared.FinishBlock(len);
         }
         if (burst) {
             HalfDuplexStep(false);
@@ -131,12 +125,12 @@ void TCommTransThread::Run() {
 // PurgeTrans / Close. A block that cannot go out within the write time-out is given up.
 void TCommTransThread::Send(const uint8_t* data, size_t len) {
     using Clock = std::chrono::steady_clock;
-    const uint32_t limitMs = FOwner.FWriteTimeoutMs.load();
+    const uint32_t limitMs = FShared.WriteTimeoutMs.load();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
     while (len > 0 && !Stopping()) {
         ssize_t n;
         {
-            std::lock_guard lock(FOwner.FTransLock);
+            std::lock_guard lock(FShared.TransLock);
             n = ::write(FFd, data, len);
         }
         if (n >= 0) {
@@ -149,9 +143,9 @@ void TCommTransThread::Send(const uint8_t* data, size_t len) {
         }
         if (errno != EAGAIN) {
             // Line gone or another failure: report line errors and give the block up.
-            if (const int32_t bits = FOwner.ClearLineErrors()) {
-                FOwner.Deliver(TCustomCommX::Slot::Trans, TCustomCommX::WM_COMMERROR, bits,
-                               [this] { return Stopping(); });
+            if (const int32_t bits = FShared.ClearLineErrors(FFd)) {
+                FShared.Deliver(TCommSlot::Trans, TCommShared::WM_COMMERROR, bits,
+                                [this] { return Stopping(); });
             }
             return;
         }
@@ -180,19 +174,19 @@ void TCommTransThread::Send(const uint8_t* data, size_t len) {
 
 // Half-duplex RTS control around a burst; nothing in the other flow-control modes.
 void TCommTransThread::HalfDuplexStep(bool beforeBurst) {
-    const TCommFlowCtrls mode = FOwner.FlowCtrl();
+    const TCommFlowCtrls mode = FShared.FlowCtrl.load();
     if (mode != cfcHalfHigh && mode != cfcHalfLow) {
         return;
     }
     const bool sendLevel = mode == cfcHalfHigh; // RTS level while sending
     if (beforeBurst) {
         SleepMs(50);
-        FOwner.ModemLine(TIOCM_RTS, sendLevel);
+        CommModemLine(FFd, TIOCM_RTS, sendLevel);
         SleepMs(CharTime.load());
     } else {
         WaitSent();
         SleepMs(CharTime.load());
-        FOwner.ModemLine(TIOCM_RTS, !sendLevel);
+        CommModemLine(FFd, TIOCM_RTS, !sendLevel);
     }
 }
 
@@ -221,7 +215,7 @@ void TCommTransThread::WaitSent() {
 // ---------------------------------------------------------------------------------------
 // Receive thread
 
-TCommReceiveThread::TCommReceiveThread(TCustomCommX& owner, int fd) : FOwner(owner), FFd(fd) {
+TCommReceiveThread::TCommReceiveThread(TCommShared& shared, int fd) : FShared(shared), FFd(fd) {
     FEpoll = ::epoll_create1(EPOLL_CLOEXEC);
     if (FEpoll < 0) {
         ThrowErrno("epoll_create1");
@@ -270,7 +264,7 @@ void TCommReceiveThread::Run() {
     while (!Terminated.load()) {
         // Without a dispatcher every notification is dropped, so arrivals of characters are
         // not worth a wake-up each; hang-ups and errors are still reported by epoll.
-        const bool wanted = FOwner.HasDispatcher();
+        const bool wanted = FShared.HasDispatcher();
         if (watchingLine && wanted != watchingData) {
             epoll_event dev{};
             dev.events = (wanted ? EPOLLIN : 0u) | EPOLLET;
@@ -307,14 +301,14 @@ void TCommReceiveThread::Run() {
             watchingLine = false;
         }
         uint32_t breaks = 0;
-        if (const int32_t bits = FOwner.ClearLineErrors(&breaks)) {
-            FOwner.Deliver(TCustomCommX::Slot::Receive, TCustomCommX::WM_COMMERROR, bits, stop);
+        if (const int32_t bits = FShared.ClearLineErrors(FFd, &breaks)) {
+            FShared.Deliver(TCommSlot::Receive, TCommShared::WM_COMMERROR, bits, stop);
         }
         if (breaks > 0) {
-            FOwner.Deliver(TCustomCommX::Slot::Receive, TCustomCommX::WM_COMMBREAK, 0x40, stop);
+            FShared.Deliver(TCommSlot::Receive, TCommShared::WM_COMMBREAK, 0x40, stop);
         }
         if ((line & EPOLLIN) && !hungUp) {
-            FOwner.Deliver(TCustomCommX::Slot::Receive, TCustomCommX::WM_COMMDATA, 0, stop);
+            FShared.Deliver(TCommSlot::Receive, TCommShared::WM_COMMDATA, 0, stop);
         }
     }
 }

@@ -12,7 +12,7 @@
 
 namespace myrl {
 
-class TCustomCommX;
+class TCommShared;
 
 // One notification handed to the UI thread. Shared by the waiting worker and the posted
 // task, so either may outlive the other.
@@ -41,11 +41,12 @@ private:
     int FFd = -1;
 };
 
-// Sends the blocks that Write queues, in FIFO order, and keeps the owner's counts. Created and
-// started by Open, stopped and joined by Close; its fields are set from the UI thread.
+// Sends the blocks that Write queues, in FIFO order, and finishes each in the shared counts.
+// Created and started by Open, stopped and joined by Close; its fields are set from the UI
+// thread. Reaches the component only through `shared`.
 class TCommTransThread {
 public:
-    TCommTransThread(TCustomCommX& owner, int fd); // throws std::system_error
+    TCommTransThread(TCommShared& shared, int fd); // throws std::system_error
     ~TCommTransThread();                           // stops and joins
     void Start();                                  // throws std::system_error
     void Post(std::vector<uint8_t> block);         // UI thread
@@ -63,7 +64,7 @@ private:
     void WaitSent();
     bool Stopping() const { return Abort.load() || Terminated.load(); }
 
-    TCustomCommX& FOwner;
+    TCommShared& FShared;
     int FFd;
     TCommWakeFd FWake;
     std::mutex FQueueLock;
@@ -73,11 +74,11 @@ private:
 };
 
 // Waits for received characters, breaks and line errors without spinning (edge-triggered
-// epoll on the device plus a wake-up eventfd) and delivers them through the owner, in the
-// order errors, break, characters received.
+// epoll on the device plus a wake-up eventfd) and delivers them through `shared`, in the order
+// errors, break, characters received.
 class TCommReceiveThread {
 public:
-    TCommReceiveThread(TCustomCommX& owner, int fd); // throws std::system_error
+    TCommReceiveThread(TCommShared& shared, int fd); // throws std::system_error
     ~TCommReceiveThread();                           // stops and joins
     void Start();                                    // throws std::system_error
     void Terminate();                                // UI thread
@@ -88,7 +89,7 @@ public:
 private:
     void Run();
 
-    TCustomCommX& FOwner;
+    TCommShared& FShared;
     int FFd;
     int FEpoll = -1;
     TCommWakeFd FWake;

@@ -1,5 +1,6 @@
 #include "CommX.h"
 
+#include "CommShared.h"
 #include "CommThreads.h"
 
 #include <algorithm>
@@ -103,7 +104,12 @@ int32_t CharTimeMs(int32_t bitRate) {
 
 } // namespace
 
-TCustomCommX::TCustomCommX() {
+TCustomCommX::TCustomCommX()
+    : FShared(std::make_unique<TCommShared>(
+          [this](TCommSlot slot, int Msg, int32_t LParam, const std::function<bool()>& abandoned) {
+              Deliver(slot, Msg, LParam, abandoned);
+          },
+          [this] { return HasDispatcher(); })) {
     FTimeouts.ReadIntervalTimeout = 0xFFFFFFFFu;
     FTimeouts.ReadTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutReceive);
     FTimeouts.WriteTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutTrans);
@@ -134,8 +140,7 @@ void TCustomCommX::SetProcessEvents(TCommProcessEvents ProcessEvents) {
 }
 
 void TCustomCommX::SetCounterSource(TCommCounterSource Source) {
-    std::lock_guard lock(FErrLock);
-    FCounterSource = std::move(Source);
+    FShared->SetCounterSource(std::move(Source));
 }
 
 uint32_t TCustomCommX::Handle() const {
@@ -184,11 +189,7 @@ void TCustomCommX::Open() {
     FFd = fd;
     FOpenedPath = path;
     try {
-        {
-            std::lock_guard lock(FCounterLock);
-            FPendingBytes = 0;
-            FQueuedBlocks = 0;
-        }
+        FShared->ResetCounts();
         SetupBuffers();
         ::tcflush(FFd, TCOFLUSH);
         ::tcflush(FFd, TCIFLUSH);
@@ -207,7 +208,7 @@ void TCustomCommX::Open() {
         ApplyTimeouts();
         ApplyXonChar();
         ApplyXoffChar();
-        ClearLineErrors(); // start counting line events from here
+        FShared->ClearLineErrors(FFd); // start counting line events from here
         StartThreads();
         SleepMs(100);
     } catch (...) {
@@ -224,7 +225,7 @@ void TCustomCommX::StartThreads() {
         if (charTime <= 0) {
             throw std::system_error(std::make_error_code(std::errc::invalid_argument));
         }
-        FTrans = std::make_unique<TCommTransThread>(*this, FFd);
+        FTrans = std::make_unique<TCommTransThread>(*FShared, FFd);
         FTrans->CharTime = charTime;
         FTrans->Start();
     } catch (const std::exception&) {
@@ -232,7 +233,7 @@ void TCustomCommX::StartThreads() {
         throw ECommError(kErrTransThread);
     }
     try {
-        FReceive = std::make_unique<TCommReceiveThread>(*this, FFd);
+        FReceive = std::make_unique<TCommReceiveThread>(*FShared, FFd);
         FReceive->Start();
     } catch (const std::exception&) {
         FReceive.reset();
@@ -249,8 +250,8 @@ void TCustomCommX::StopThreads() {
     if (FReceive) {
         FReceive->Terminate();
     }
-    CancelDelivery(Slot::Trans);
-    CancelDelivery(Slot::Receive);
+    CancelDelivery(TCommSlot::Trans);
+    CancelDelivery(TCommSlot::Receive);
     FTrans.reset();
     FReceive.reset();
 }
@@ -311,11 +312,7 @@ bool TCustomCommX::Write(const void* Buffer, int32_t Count) {
         const int32_t len = std::min(Count, std::max(FBufLenTrans, int32_t{1}));
         try {
             std::vector<uint8_t> block(data, data + len);
-            {
-                std::lock_guard lock(FCounterLock);
-                FPendingBytes += len;
-                ++FQueuedBlocks;
-            }
+            FShared->AddBlock(len);
             FTrans->Post(std::move(block));
         } catch (const std::bad_alloc&) {
             // This block's bytes are skipped.
@@ -357,8 +354,8 @@ int32_t TCustomCommX::Read(void* Buffer, int32_t Count) {
             continue;
         }
         if (errno != EAGAIN) {
-            if (const int32_t bits = ClearLineErrors()) {
-                HandleNotify(WM_COMMERROR, bits);
+            if (const int32_t bits = FShared->ClearLineErrors(FFd)) {
+                HandleNotify(TCommShared::WM_COMMERROR, bits);
             }
             return -1;
         }
@@ -400,10 +397,10 @@ void TCustomCommX::PurgeTrans() {
     }
     FTrans->Abort = true;
     FTrans->Wake();
-    CancelDelivery(Slot::Trans);
+    CancelDelivery(TCommSlot::Trans);
     do {
         {
-            std::lock_guard lock(FTransLock);
+            std::lock_guard lock(FShared->TransLock);
             ::tcflush(FFd, TCOFLUSH);
         }
         SleepMs(1);
@@ -431,7 +428,7 @@ int32_t TCustomCommX::ReceiveCount() {
     if (!Active()) {
         return 0;
     }
-    ClearLineErrors();
+    FShared->ClearLineErrors(FFd);
     int waiting = 0;
     if (::ioctl(FFd, FIONREAD, &waiting) != 0) {
         return 0;
@@ -440,80 +437,33 @@ int32_t TCustomCommX::ReceiveCount() {
 }
 
 int32_t TCustomCommX::PendingBytes() const {
-    std::lock_guard lock(FCounterLock);
-    return FPendingBytes;
+    return FShared->PendingBytes();
 }
 
 int32_t TCustomCommX::QueuedBlocks() const {
-    std::lock_guard lock(FCounterLock);
-    return FQueuedBlocks;
+    return FShared->QueuedBlocks();
 }
 
 int32_t TCustomCommX::TransCharTimeMs() const {
     return FTrans ? FTrans->CharTime.load() : 0;
 }
 
-void TCustomCommX::ModemLine(int bits, bool raise) const {
-    // Pseudo-terminals have no modem lines (ENOTTY); a hung-up line fails with EIO. Neither
-    // matters to the caller.
-    [[maybe_unused]] int r = ::ioctl(FFd, raise ? TIOCMBIS : TIOCMBIC, &bits);
-}
-
 void TCustomCommX::SetRts(bool Value) {
     if (Active()) {
-        ModemLine(TIOCM_RTS, Value);
+        CommModemLine(FFd, TIOCM_RTS, Value);
     }
 }
 
 void TCustomCommX::SetDtr(bool Value) {
     if (Active()) {
-        ModemLine(TIOCM_DTR, Value);
+        CommModemLine(FFd, TIOCM_DTR, Value);
     }
-}
-
-int32_t TCustomCommX::ClearLineErrors(uint32_t* breaks) {
-    std::lock_guard lock(FErrLock);
-    TCommLineCounters now;
-    if (FCounterSource) {
-        if (!FCounterSource(FFd, now)) {
-            return 0;
-        }
-    } else {
-        serial_icounter_struct ic{};
-        if (::ioctl(FFd, TIOCGICOUNT, &ic) != 0) {
-            return 0; // the driver keeps no counters (pseudo-terminals)
-        }
-        now.Overrun = static_cast<uint32_t>(ic.overrun + ic.buf_overrun);
-        now.Parity = static_cast<uint32_t>(ic.parity);
-        now.Frame = static_cast<uint32_t>(ic.frame);
-        now.Break = static_cast<uint32_t>(ic.brk);
-    }
-    const auto delta = [](uint32_t value, uint32_t& last) {
-        const uint32_t d = value - last;
-        last = value;
-        return d;
-    };
-    int32_t bits = 0;
-    if (delta(now.Overrun, FErrLast.Overrun)) {
-        bits |= 0x02;
-    }
-    if (delta(now.Parity, FErrLast.Parity)) {
-        bits |= 0x04;
-    }
-    if (delta(now.Frame, FErrLast.Frame)) {
-        bits |= 0x08;
-    }
-    const uint32_t brk = delta(now.Break, FErrLast.Break);
-    if (breaks) {
-        *breaks = brk;
-    }
-    return bits;
 }
 
 // ---------------------------------------------------------------------------------------
 // Notifications
 
-void TCustomCommX::Deliver(Slot slot, int Msg, int32_t LParam,
+void TCustomCommX::Deliver(TCommSlot slot, int Msg, int32_t LParam,
                            const std::function<bool()>& abandoned) {
     auto record = std::make_shared<TCommDelivery>();
     record->Msg = Msg;
@@ -547,7 +497,7 @@ void TCustomCommX::Deliver(Slot slot, int Msg, int32_t LParam,
 
 bool TCustomCommX::RunWaitingDeliveries() {
     const auto life = FLife;
-    for (const Slot slot : {Slot::Trans, Slot::Receive}) {
+    for (const TCommSlot slot : {TCommSlot::Trans, TCommSlot::Receive}) {
         std::shared_ptr<TCommDelivery> record;
         {
             std::lock_guard lock(FDeliverLock);
@@ -563,7 +513,7 @@ bool TCustomCommX::RunWaitingDeliveries() {
     return true;
 }
 
-void TCustomCommX::CancelDelivery(Slot slot) {
+void TCustomCommX::CancelDelivery(TCommSlot slot) {
     std::shared_ptr<TCommDelivery> record;
     {
         std::lock_guard lock(FDeliverLock);
@@ -585,7 +535,7 @@ void TCustomCommX::CancelDelivery(Slot slot) {
 
 void TCustomCommX::HandleNotify(int Msg, int32_t LParam) {
     switch (Msg) {
-    case WM_COMMDATA:
+    case TCommShared::WM_COMMDATA:
         if (Active() && OnReceive) {
             if (const int32_t waiting = ReceiveCount()) {
                 const TCommReceiveEvent handler = OnReceive;
@@ -593,13 +543,13 @@ void TCustomCommX::HandleNotify(int Msg, int32_t LParam) {
             }
         }
         break;
-    case WM_COMMBREAK:
+    case TCommShared::WM_COMMBREAK:
         if (Active() && OnBreak) {
             const TCommBreakEvent handler = OnBreak;
             handler(*this);
         }
         break;
-    case WM_COMMERROR:
+    case TCommShared::WM_COMMERROR:
         if (Active() && OnError) {
             const TCommErrEvent handler = OnError;
             handler(*this, LParam);
@@ -713,9 +663,9 @@ void TCustomCommX::ApplyFlowCtrl() {
     ApplyDcb(kErrFlowCtrl);
     // Line levels the flag word asks for: DTR enabled or handshake -> raised; RTS enabled ->
     // raised, disabled -> lowered (handshake leaves RTS to the driver).
-    ModemLine(TIOCM_DTR, DtrControl(flags) != 0);
+    CommModemLine(FFd, TIOCM_DTR, DtrControl(flags) != 0);
     if (RtsControl(flags) != 2) {
-        ModemLine(TIOCM_RTS, RtsControl(flags) == 1);
+        CommModemLine(FFd, TIOCM_RTS, RtsControl(flags) == 1);
     }
 }
 
@@ -729,7 +679,7 @@ void TCustomCommX::ApplyTimeouts() {
     FTimeouts.ReadTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutReceive);
     FTimeouts.WriteTotalTimeoutMultiplier = 0;
     FTimeouts.WriteTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutTrans);
-    FWriteTimeoutMs = FTimeouts.WriteTotalTimeoutConstant;
+    FShared->WriteTimeoutMs = FTimeouts.WriteTotalTimeoutConstant;
 }
 
 void TCustomCommX::ApplyXonChar() {
@@ -793,6 +743,7 @@ void TCustomCommX::SetStopBit(TCommStopBits Value) {
 
 void TCustomCommX::SetFlowCtrl(TCommFlowCtrls Value) {
     FFlowCtrl = Value;
+    FShared->FlowCtrl = Value;
     if (Active()) {
         ApplyFlowCtrl();
     }

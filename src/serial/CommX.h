@@ -18,7 +18,6 @@
 // - Do not destroy the component from inside one of its own events.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -109,7 +108,11 @@ inline constexpr uint32_t kCommInvalidHandle = 0xFFFFFFFFu;
 
 class TCommTransThread;
 class TCommReceiveThread;
+class TCommShared;
 struct TCommDelivery;
+
+// Which worker a notification comes from (CommShared.h).
+enum class TCommSlot : int;
 
 class TCustomCommX {
 public:
@@ -173,7 +176,7 @@ public:
     void SetParityBit(TCommParityBits Value);
     TCommStopBits StopBit() const { return FStopBit; }
     void SetStopBit(TCommStopBits Value); // csb1p5 programs CSTOPB (1.5 stop bits at 5 data bits)
-    TCommFlowCtrls FlowCtrl() const { return FFlowCtrl.load(std::memory_order_relaxed); }
+    TCommFlowCtrls FlowCtrl() const { return FFlowCtrl; }
     void SetFlowCtrl(TCommFlowCtrls Value);
     int32_t TimeOutTrans() const { return FTimeOutTrans; }
     void SetTimeOutTrans(int32_t Value);
@@ -216,14 +219,6 @@ public:
     const std::string& OpenedPath() const { return FOpenedPath; }
 
 private:
-    friend class TCommTransThread;
-    friend class TCommReceiveThread;
-
-    enum class Slot { Trans = 0, Receive = 1 };
-    static constexpr int WM_COMMDATA = 0x0500;
-    static constexpr int WM_COMMBREAK = 0x0501;
-    static constexpr int WM_COMMERROR = 0x0502;
-
     void ApplyDcb(const char* errorText);
     void ApplyBitRate(bool opening);
     void ApplyCharSize();
@@ -236,21 +231,18 @@ private:
     void SetupBuffers() const;
     void StartThreads();
     void StopThreads();
-    void ModemLine(int bits, bool raise) const;
 
     // Worker side of a notification: hand it to the UI thread and wait until it has run or
     // the component lets the worker go. `abandoned` says the wait is no longer wanted.
-    void Deliver(Slot slot, int Msg, int32_t LParam, const std::function<bool()>& abandoned);
+    // The workers reach it through FShared.
+    void Deliver(TCommSlot slot, int Msg, int32_t LParam, const std::function<bool()>& abandoned);
     // UI side: drop or let go the delivery the worker of `slot` waits on.
-    void CancelDelivery(Slot slot);
+    void CancelDelivery(TCommSlot slot);
     // UI side: run the notifications the workers wait on now, in place of the dispatcher.
     // False when a handler destroyed the component (then nothing of it may be touched).
     bool RunWaitingDeliveries();
     // The notification handler, UI thread.
     void HandleNotify(int Msg, int32_t LParam);
-    // Line errors since the last call (bits 0x02 overrun, 0x04 parity, 0x08 frame), and the
-    // number of breaks since the last call with countBreaks; any thread.
-    int32_t ClearLineErrors(uint32_t* breaks = nullptr);
 
     struct LifeFlag {
         bool Alive = true;
@@ -258,12 +250,10 @@ private:
     std::string FOpenedPath;
     std::shared_ptr<LifeFlag> FLife = std::make_shared<LifeFlag>();
 
+    // Shared with the two workers, which never outlive the component.
+    std::unique_ptr<TCommShared> FShared;
     std::unique_ptr<TCommTransThread> FTrans;
     std::unique_ptr<TCommReceiveThread> FReceive;
-    std::mutex FTransLock;           // around each write() and each output flush
-    mutable std::mutex FCounterLock; // guards the two counts
-    int32_t FPendingBytes = 0;
-    int32_t FQueuedBlocks = 0;
 
     int FFd = -1;
     uint64_t FSession = 0; // bumped by every Close, so a waiting Read sees a reopen
@@ -273,7 +263,7 @@ private:
     int32_t FCharSize = 8;
     TCommParityBits FParityBit = cpbNone;
     TCommStopBits FStopBit = csb1;
-    std::atomic<TCommFlowCtrls> FFlowCtrl{cfcRtsCts}; // read by the transmit thread
+    TCommFlowCtrls FFlowCtrl = cfcRtsCts;
     int32_t FTimeOutTrans = 3000;
     int32_t FTimeOutReceive = 3000;
     uint8_t FXonChar = 0x11;
@@ -283,14 +273,6 @@ private:
 
     TCommLineSettings FDcb;
     TCommTimeouts FTimeouts;
-    std::atomic<uint32_t> FWriteTimeoutMs{0}; // the transmit thread's copy of the write time-out
-
-    // Guards the counter source and the last counters seen; held across reading the counters
-    // and taking their differences, so that two threads cannot count one event twice or
-    // lose one by storing an older reading over a newer one.
-    std::mutex FErrLock;
-    TCommCounterSource FCounterSource;
-    TCommLineCounters FErrLast;
 
     std::mutex FDeliverLock; // guards the dispatcher and the two delivery slots
     TCommDispatcher FDispatcher;
