@@ -107,40 +107,63 @@ Option Flag(std::function<void(SimOptions&)> set) {
             }};
 }
 
+// An option whose value is text that `apply` checks and applies.
+Option Text(std::string (*apply)(const std::string&, SimOptions&)) {
+    return {true, apply};
+}
+
+std::string ApplyDir(const std::string& v, SimOptions& o) {
+    if (v.empty()) {
+        return "a directory";
+    }
+    o.Config.Dir = v;
+    return "";
+}
+
+std::string ApplyLog(const std::string& v, SimOptions& o) {
+    if (v.empty()) {
+        return "a file name";
+    }
+    o.Config.LogPath = v;
+    return "";
+}
+
+std::string ApplyDevice(const std::string& v, SimOptions& o) {
+    auto kind = DeviceKindFromName(v);
+    if (!kind) {
+        return "one of thru, bandpass, lowpass, open, short, cable";
+    }
+    o.Config.Unit.Device.Kind = *kind;
+    return "";
+}
+
+std::string ApplyTrailer(const std::string& v, SimOptions& o) {
+    std::string t;
+    if (!Unescape(v, t)) {
+        return "text with the escapes \\r \\n \\t \\\\ only";
+    }
+    o.Config.Unit.Faults.Trailer = t;
+    return "";
+}
+
+std::string ApplyFirstDelay(const std::string& v, SimOptions& o) {
+    double ms;
+    if (!ToDouble(v, ms) || ms < 0 || ms > 1e7) {
+        return "milliseconds from 0 to 10000000";
+    }
+    o.Config.Unit.Faults.FirstDelaySeconds = ms / 1000.0;
+    return "";
+}
+
 const std::map<std::string, Option>& Options() {
     constexpr double kBig = 1e12;
     static const std::map<std::string, Option> options = {
         {"--help", Flag([](SimOptions& o) { o.Help = true; })},
-        {"--dir",
-         {true,
-          [](const std::string& v, SimOptions& o) -> std::string {
-              if (v.empty()) {
-                  return "a directory";
-              }
-              o.Config.Dir = v;
-              return "";
-          }}},
+        {"--dir", Text(ApplyDir)},
         {"--port", Integer(1, 255, [](SimOptions& o, long n) { o.Config.PortNo = int(n); })},
-        {"--log",
-         {true,
-          [](const std::string& v, SimOptions& o) -> std::string {
-              if (v.empty()) {
-                  return "a file name";
-              }
-              o.Config.LogPath = v;
-              return "";
-          }}},
+        {"--log", Text(ApplyLog)},
         {"--ignore-stdin", Flag([](SimOptions& o) { o.IgnoreStdin = true; })},
-        {"--device",
-         {true,
-          [](const std::string& v, SimOptions& o) -> std::string {
-              auto kind = DeviceKindFromName(v);
-              if (!kind) {
-                  return "one of thru, bandpass, lowpass, open, short, cable";
-              }
-              o.Config.Unit.Device.Kind = *kind;
-              return "";
-          }}},
+        {"--device", Text(ApplyDevice)},
         {"--centre",
          Real(1, kBig, [](SimOptions& o) -> double& { return o.Config.Unit.Device.CentreHz; })},
         {"--bandwidth",
@@ -182,18 +205,7 @@ const std::map<std::string, Option>& Options() {
          Real(0, 1, [](SimOptions& o) -> double& { return o.Config.Unit.Faults.StallProb; })},
         {"--corrupt",
          Real(0, 1, [](SimOptions& o) -> double& { return o.Config.Unit.Faults.Corrupt; })},
-        {"--trailer",
-         {true,
-          [](const std::string& v,
-             SimOptions& o) -> std::
-                                string {
-                                    std::string t;
-                                    if (!Unescape(v, t)) {
-                                        return "text with the escapes \\r \\n \\t \\\\ only";
-                                    }
-                                    o.Config.Unit.Faults.Trailer = t;
-                                    return "";
-                                }}},
+        {"--trailer", Text(ApplyTrailer)},
         {"--hangup-after",
          Integer(0, 1000000000,
                  [](SimOptions& o, long n) { o.Config.Unit.Faults.HangupAfter = int(n); })},
@@ -203,18 +215,7 @@ const std::map<std::string, Option>& Options() {
         {"--return-after",
          Real(-1, 1e6,
               [](SimOptions& o) -> double& { return o.Config.Unit.Faults.ReturnAfterSeconds; })},
-        {"--first-delay",
-         {true,
-          [](const std::string& v,
-             SimOptions& o) -> std::
-                                string {
-                                    double ms;
-                                    if (!ToDouble(v, ms) || ms < 0 || ms > 1e7) {
-                                        return "milliseconds from 0 to 10000000";
-                                    }
-                                    o.Config.Unit.Faults.FirstDelaySeconds = ms / 1000.0;
-                                    return "";
-                                }}},
+        {"--first-delay", Text(ApplyFirstDelay)},
     };
     return options;
 }

@@ -3,6 +3,7 @@
 #include "FFT.h"
 #include "Format.h"
 
+#include <cassert>
 #include <cmath>
 
 namespace myrl {
@@ -35,7 +36,9 @@ std::optional<CepstrumView> CepstrumStep(MeasState& s, int32_t xGridNum, char de
     for (int32_t i = 0; i < n; ++i) {
         re[static_cast<size_t>(i)] = s.NormLevel[static_cast<size_t>(i)] - mean;
     }
-    FFT(re, im, n, kCepstrumFftSize, "Gabor4");
+    // The size is a fixed power of two no smaller than the points: the transform always runs.
+    [[maybe_unused]] const bool transformed = FFT(re, im, n, kCepstrumFftSize, "Gabor4");
+    assert(transformed);
 
     for (size_t k = 0; k < size; ++k) {
         re[k] = std::sqrt(re[k] * re[k] + im[k] * im[k]);

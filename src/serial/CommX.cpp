@@ -191,9 +191,13 @@ void TCustomCommX::Open() {
     try {
         FShared->ResetCounts();
         SetupBuffers();
+        // A flush that fails (the line hung up meanwhile) leaves bytes that the next purge
+        // discards; the settings below fail on such a line anyway.
         ::tcflush(FFd, TCOFLUSH);
         ::tcflush(FFd, TCIFLUSH);
-        ::tcgetattr(FFd, &FDcb.Tio);
+        if (::tcgetattr(FFd, &FDcb.Tio) != 0) {
+            throw ECommError(kErrOpenFailed); // no settings to start from
+        }
         // Raw line: no echo, no translation, no signals; VMIN 1 so an empty non-blocking
         // read reports EAGAIN and end-of-file means the line hung up.
         ::cfmakeraw(&FDcb.Tio);
@@ -387,6 +391,8 @@ int32_t TCustomCommX::Read(void* Buffer, int32_t Count) {
 // ---------------------------------------------------------------------------------------
 // Purges, counts, modem lines
 
+// A flush fails only on a line that is gone; the next Read or Write reports that, so the
+// purges do not.
 void TCustomCommX::PurgeTrans() {
     if (!Active()) {
         return;
