@@ -181,7 +181,17 @@ std::optional<double> parseFloat(std::string_view s, char decimalSep) {
 } // namespace
 
 std::string QuotedText(std::string_view text) {
-    return "'" + CutText(text, kQuotedChars) + "'";
+    // A NUL byte would end the message where a C string is read from it (what(), the boxes):
+    // it is shown as the symbol for NUL, U+2400, and counts as the one character it was.
+    std::string quoted = "'";
+    for (const char c : CutText(text, kQuotedChars)) {
+        if (c == '\0') {
+            quoted += "\u2400";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
 }
 
 std::string NotAnIntegerText(std::string_view text) {

@@ -172,6 +172,13 @@ TEST(Convert, MessagesQuoteTheFirstHundredCharacters) {
         // Bytes that form no character count one each.
         {std::string(200, '\x80'), std::string(100, '\x80') + "…"},
         {std::string(99, 'a') + "\xE3\x81" + "bc", std::string(99, 'a') + "\xE3\x81…"},
+        // A NUL would end the message where it is read as a C string: its symbol stands in.
+        {std::string("1\0"
+                     "2",
+                     3),
+         "1\u2400"
+         "2"},
+        {std::string(99, 'a') + std::string("\0\0", 2), std::string(99, 'a') + "\u2400…"},
     };
     for (const auto& c : cases) {
         try {

@@ -10,13 +10,8 @@ using namespace myrl;
 
 namespace {
 
-// The message as the user sees it (what() ends at a NUL the text may hold).
 bool EndsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool HasNul(std::string_view text) {
-    return text.find('\0') != std::string_view::npos;
 }
 
 void CheckInteger(std::string_view text) {
@@ -27,7 +22,7 @@ void CheckInteger(std::string_view text) {
     } catch (const EConvertError& e) {
         const std::string msg = e.what();
         FUZZ_CHECK(!msg.empty() && msg[0] == '\'');
-        FUZZ_CHECK(EndsWith(msg, "' は整数ではありません") || HasNul(text));
+        FUZZ_CHECK(EndsWith(msg, "' は整数ではありません"));
     }
     FUZZ_CHECK(tried == thrown);
     FUZZ_CHECK(StrToIntDef(text, 12345) == tried.value_or(12345));
@@ -47,7 +42,7 @@ std::optional<double> Float(std::string_view text, char sep) {
     } catch (const EConvertError& e) {
         const std::string msg = e.what();
         FUZZ_CHECK(!msg.empty() && msg[0] == '\'');
-        FUZZ_CHECK(EndsWith(msg, "' は浮動小数点数ではありません") || HasNul(text));
+        FUZZ_CHECK(EndsWith(msg, "' は浮動小数点数ではありません"));
         return std::nullopt;
     }
 }
