@@ -11,6 +11,7 @@
 #include "Errors.h"
 #include "FreqEntry.h"
 #include "FuzzSupport.h"
+#include "PlainFreqEntry.h"
 #include "Plans.h"
 #include "SweepProc.h"
 
@@ -20,33 +21,7 @@ using namespace myrl;
 
 namespace {
 
-// The control panel's fields and the display window's labels as plain values.
-struct Fields : FreqEntryView {
-    std::string fdef, edit1, edit2;
-    std::string captions[2];
-    bool second = true;
-    std::string labels[4];
-    double xrange[2] = {0, 0};
-    char sep = '.';
-
-    std::string FDefText() const override { return fdef; }
-    std::string Edit1Text() const override { return edit1; }
-    std::string Edit2Text() const override { return edit2; }
-    void SetEdit1Text(const std::string& t) override { edit1 = t; }
-    void SetEdit2Text(const std::string& t) override { edit2 = t; }
-    void SetFieldCaptions(const std::string& a, const std::string& b) override {
-        captions[0] = a, captions[1] = b;
-    }
-    void SetSecondFieldVisible(bool v) override { second = v; }
-    void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
-                       const std::string& fdiv) override {
-        labels[0] = fl, labels[1] = fc, labels[2] = fu, labels[3] = fdiv;
-    }
-    int32_t XGridNum() const override { return 10; }
-    void SetXRange(double lo, double hi) override { xrange[0] = lo, xrange[1] = hi; }
-    char DecimalSeparator() const override { return sep; }
-    char ThousandsSeparator() const override { return sep == ',' ? '.' : ','; }
-};
+using Fields = PlainFreqEntry;
 
 bool PlainDecimal(const std::string& t) {
     size_t i = !t.empty() && t[0] == '-' ? 1 : 0;
@@ -67,15 +42,14 @@ void CheckAxis(const MeasState& s, const Fields& v) {
         FUZZ_CHECK(s.ZeroSpan);
     }
     if (s.ZeroSpan) {
-        FUZZ_CHECK(v.xrange[0] == 0.0 && v.xrange[1] == 100.0);
-        FUZZ_CHECK(v.labels[0].empty() && v.labels[2].empty() && v.labels[3].empty());
+        FUZZ_CHECK(v.xmin == 0.0 && v.xmax == 100.0);
+        FUZZ_CHECK(v.fl.empty() && v.fu.empty() && v.fdiv.empty());
     } else {
-        FUZZ_CHECK(fuzz::SameBits(v.xrange[0], s.StartFreq));
-        FUZZ_CHECK(fuzz::SameBits(v.xrange[1], s.StopFreq));
-        FUZZ_CHECK(v.labels[3].size() >= 8 &&
-                   v.labels[3].compare(v.labels[3].size() - 8, 8, "  Hz/div") == 0);
+        FUZZ_CHECK(fuzz::SameBits(v.xmin, s.StartFreq));
+        FUZZ_CHECK(fuzz::SameBits(v.xmax, s.StopFreq));
+        FUZZ_CHECK(v.fdiv.size() >= 8 && v.fdiv.compare(v.fdiv.size() - 8, 8, "  Hz/div") == 0);
     }
-    FUZZ_CHECK(v.labels[1].size() >= 9); // right-aligned in at least 9 characters
+    FUZZ_CHECK(v.fc.size() >= 9); // right-aligned in at least 9 characters
 }
 
 // Enter: the fields are normalised to whole hertz and give the limits, or a conversion
@@ -92,11 +66,10 @@ void Enter(MeasState& s, Fields& v) {
         FUZZ_CHECK(fuzz::SameBits(s.StartFreq, before.StartFreq));
         FUZZ_CHECK(fuzz::SameBits(s.StopFreq, before.StopFreq));
         FUZZ_CHECK(s.ZeroSpan == before.ZeroSpan);
-        for (int i = 0; i < 4; ++i) {
-            FUZZ_CHECK(v.labels[i] == shown.labels[i]);
-        }
-        FUZZ_CHECK(fuzz::SameBits(v.xrange[0], shown.xrange[0]));
-        FUZZ_CHECK(fuzz::SameBits(v.xrange[1], shown.xrange[1]));
+        FUZZ_CHECK(v.fl == shown.fl && v.fc == shown.fc && v.fu == shown.fu &&
+                   v.fdiv == shown.fdiv);
+        FUZZ_CHECK(fuzz::SameBits(v.xmin, shown.xmin));
+        FUZZ_CHECK(fuzz::SameBits(v.xmax, shown.xmax));
         FUZZ_CHECK(s.AvrCount == 1 && s.AvrSlot == 0);
         return;
     }
@@ -151,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     v.edit1 = in.Line();
     v.edit2 = in.Line();
     const std::string sepLine = in.Line();
-    v.sep = sepLine.empty() || sepLine[0] != ',' ? '.' : ',';
+    v.decimalSep = sepLine.empty() || sepLine[0] != ',' ? '.' : ',';
     const std::string ops = in.Left() ? std::string(in.Rest()) : "E";
 
     for (char op : ops.substr(0, 16)) {
