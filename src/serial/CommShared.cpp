@@ -7,48 +7,48 @@
 namespace myrl {
 
 void TCommShared::AddBlock(int32_t bytes) {
-    std::lock_guard lock(FCounterLock);
-    FPendingBytes += bytes;
-    ++FQueuedBlocks;
+    std::lock_guard lock(counterLock_);
+    pendingBytes_ += bytes;
+    ++queuedBlocks_;
 }
 
 void TCommShared::FinishBlock(int32_t bytes) {
-    std::lock_guard lock(FCounterLock);
-    FPendingBytes -= bytes;
-    if (FPendingBytes <= 0) {
-        FPendingBytes = 0;
+    std::lock_guard lock(counterLock_);
+    pendingBytes_ -= bytes;
+    if (pendingBytes_ <= 0) {
+        pendingBytes_ = 0;
     }
-    if (FQueuedBlocks > 0) {
-        --FQueuedBlocks;
+    if (queuedBlocks_ > 0) {
+        --queuedBlocks_;
     }
 }
 
 void TCommShared::ResetCounts() {
-    std::lock_guard lock(FCounterLock);
-    FPendingBytes = 0;
-    FQueuedBlocks = 0;
+    std::lock_guard lock(counterLock_);
+    pendingBytes_ = 0;
+    queuedBlocks_ = 0;
 }
 
 int32_t TCommShared::PendingBytes() const {
-    std::lock_guard lock(FCounterLock);
-    return FPendingBytes;
+    std::lock_guard lock(counterLock_);
+    return pendingBytes_;
 }
 
 int32_t TCommShared::QueuedBlocks() const {
-    std::lock_guard lock(FCounterLock);
-    return FQueuedBlocks;
+    std::lock_guard lock(counterLock_);
+    return queuedBlocks_;
 }
 
 void TCommShared::SetCounterSource(TCommCounterSource source) {
-    std::lock_guard lock(FErrLock);
-    FCounterSource = std::move(source);
+    std::lock_guard lock(errLock_);
+    counterSource_ = std::move(source);
 }
 
 int32_t TCommShared::ClearLineErrors(int fd, uint32_t* breaks) {
-    std::lock_guard lock(FErrLock);
+    std::lock_guard lock(errLock_);
     TCommLineCounters now;
-    if (FCounterSource) {
-        if (!FCounterSource(fd, now)) {
+    if (counterSource_) {
+        if (!counterSource_(fd, now)) {
             return 0;
         }
     } else {
@@ -67,16 +67,16 @@ int32_t TCommShared::ClearLineErrors(int fd, uint32_t* breaks) {
         return d;
     };
     int32_t bits = 0;
-    if (delta(now.Overrun, FErrLast.Overrun)) {
+    if (delta(now.Overrun, errLast_.Overrun)) {
         bits |= 0x02;
     }
-    if (delta(now.Parity, FErrLast.Parity)) {
+    if (delta(now.Parity, errLast_.Parity)) {
         bits |= 0x04;
     }
-    if (delta(now.Frame, FErrLast.Frame)) {
+    if (delta(now.Frame, errLast_.Frame)) {
         bits |= 0x08;
     }
-    const uint32_t brk = delta(now.Break, FErrLast.Break);
+    const uint32_t brk = delta(now.Break, errLast_.Break);
     if (breaks) {
         *breaks = brk;
     }

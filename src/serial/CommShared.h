@@ -63,13 +63,13 @@ public:
     int32_t ClearLineErrors(int fd, uint32_t* breaks = nullptr);
 
 private:
-    mutable std::mutex FCounterLock; // guards the two counts
-    int32_t FPendingBytes = 0;
-    int32_t FQueuedBlocks = 0;
+    mutable std::mutex counterLock_; // guards the two counts
+    int32_t pendingBytes_ = 0;
+    int32_t queuedBlocks_ = 0;
 
-    std::mutex FErrLock; // guards the counter source and the last counters seen
-    TCommCounterSource FCounterSource;
-    TCommLineCounters FErrLast;
+    std::mutex errLock_; // guards the counter source and the last counters seen
+    TCommCounterSource counterSource_;
+    TCommLineCounters errLast_;
 };
 
 // Raises (true) or lowers (false) modem lines of the device `fd`. Pseudo-terminals have no

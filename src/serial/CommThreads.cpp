@@ -29,76 +29,76 @@ void SleepMs(int ms) {
 
 } // namespace
 
-TCommWakeFd::TCommWakeFd() : FFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    if (FFd < 0) {
+TCommWakeFd::TCommWakeFd() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (fd_ < 0) {
         ThrowErrno("eventfd");
     }
 }
 
 TCommWakeFd::~TCommWakeFd() {
-    ::close(FFd);
+    ::close(fd_);
 }
 
 void TCommWakeFd::Signal() const {
     const uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(FFd, &one, sizeof one);
+    [[maybe_unused]] ssize_t n = ::write(fd_, &one, sizeof one);
 }
 
 void TCommWakeFd::Drain() const {
     uint64_t value = 0;
-    [[maybe_unused]] ssize_t n = ::read(FFd, &value, sizeof value);
+    [[maybe_unused]] ssize_t n = ::read(fd_, &value, sizeof value);
 }
 
 // ---------------------------------------------------------------------------------------
 // Transmit thread
 
-TCommTransThread::TCommTransThread(TCommShared& shared, int fd) : FShared(shared), FFd(fd) {}
+TCommTransThread::TCommTransThread(TCommShared& shared, int fd) : shared_(shared), fd_(fd) {}
 
 TCommTransThread::~TCommTransThread() {
     Terminate();
-    if (FThread.joinable()) {
-        FThread.join();
+    if (thread_.joinable()) {
+        thread_.join();
     }
 }
 
 void TCommTransThread::Start() {
-    FThread = std::thread([this] { Run(); });
+    thread_ = std::thread([this] { Run(); });
 }
 
 void TCommTransThread::Post(std::vector<uint8_t> block) {
     {
-        std::lock_guard lock(FQueueLock);
-        FQueue.push_back(std::move(block));
+        std::lock_guard lock(queueLock_);
+        queue_.push_back(std::move(block));
     }
-    FQueued.notify_one();
+    queued_.notify_one();
 }
 
 void TCommTransThread::Terminate() {
     {
-        std::lock_guard lock(FQueueLock);
+        std::lock_guard lock(queueLock_);
         Terminated = true;
     }
-    FQueued.notify_one();
-    FWake.Signal();
+    queued_.notify_one();
+    wake_.Signal();
 }
 
 void TCommTransThread::Run() {
     for (;;) {
         bool burst = false; // the pre-send step of this burst has run
         {
-            std::unique_lock lock(FQueueLock);
-            FQueued.wait(lock, [this] { return !FQueue.empty() || Terminated.load(); });
+            std::unique_lock lock(queueLock_);
+            queued_.wait(lock, [this] { return !queue_.empty() || Terminated.load(); });
         }
         // One burst: every block taken before the queue runs empty.
         for (;;) {
             std::vector<uint8_t> block;
             {
-                std::lock_guard lock(FQueueLock);
-                if (FQueue.empty()) {
+                std::lock_guard lock(queueLock_);
+                if (queue_.empty()) {
                     break;
                 }
-                block = std::move(FQueue.front());
-                FQueue.pop_front();
+                block = std::move(queue_.front());
+                queue_.pop_front();
             }
             if (!Stopping()) {
                 if (!burst) {
@@ -109,7 +109,7 @@ void TCommTransThread::Run() {
             }
             const auto len = static_cast<int32_t>(block.size());
             block = {};
-            FShared.FinishBlock(len);
+            shared_.FinishBlock(len);
         }
         if (burst) {
             HalfDuplexStep(false);
@@ -125,13 +125,13 @@ void TCommTransThread::Run() {
 // PurgeTrans / Close. A block that cannot go out within the write time-out is given up.
 void TCommTransThread::Send(const uint8_t* data, size_t len) {
     using Clock = std::chrono::steady_clock;
-    const uint32_t limitMs = FShared.WriteTimeoutMs.load();
+    const uint32_t limitMs = shared_.WriteTimeoutMs.load();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
     while (len > 0 && !Stopping()) {
         ssize_t n;
         {
-            std::lock_guard lock(FShared.TransLock);
-            n = ::write(FFd, data, len);
+            std::lock_guard lock(shared_.TransLock);
+            n = ::write(fd_, data, len);
         }
         if (n >= 0) {
             data += n;
@@ -143,8 +143,8 @@ void TCommTransThread::Send(const uint8_t* data, size_t len) {
         }
         if (errno != EAGAIN) {
             // Line gone or another failure: report line errors and give the block up.
-            if (const int32_t bits = FShared.ClearLineErrors(FFd)) {
-                FShared.Deliver(TCommSlot::Trans, TCommShared::WM_COMMERROR, bits,
+            if (const int32_t bits = shared_.ClearLineErrors(fd_)) {
+                shared_.Deliver(TCommSlot::Trans, TCommShared::WM_COMMERROR, bits,
                                 [this] { return Stopping(); });
             }
             return;
@@ -158,13 +158,13 @@ void TCommTransThread::Send(const uint8_t* data, size_t len) {
             }
             timeoutMs = static_cast<int>(left);
         }
-        pollfd fds[2] = {{FFd, POLLOUT, 0}, {FWake.Fd(), POLLIN, 0}};
+        pollfd fds[2] = {{fd_, POLLOUT, 0}, {wake_.Fd(), POLLIN, 0}};
         const int r = ::poll(fds, 2, timeoutMs);
         if (r < 0 && errno != EINTR) {
             return;
         }
         if (fds[1].revents & POLLIN) {
-            FWake.Drain();
+            wake_.Drain();
         }
         if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLOUT)) {
             return; // the line has hung up; nothing more can be sent
@@ -174,19 +174,19 @@ void TCommTransThread::Send(const uint8_t* data, size_t len) {
 
 // Half-duplex RTS control around a burst; nothing in the other flow-control modes.
 void TCommTransThread::HalfDuplexStep(bool beforeBurst) {
-    const TCommFlowCtrls mode = FShared.FlowCtrl.load();
+    const TCommFlowCtrls mode = shared_.FlowCtrl.load();
     if (mode != cfcHalfHigh && mode != cfcHalfLow) {
         return;
     }
     const bool sendLevel = mode == cfcHalfHigh; // RTS level while sending
     if (beforeBurst) {
         SleepMs(50);
-        CommModemLine(FFd, TIOCM_RTS, sendLevel);
+        CommModemLine(fd_, TIOCM_RTS, sendLevel);
         SleepMs(CharTime.load());
     } else {
         WaitSent();
         SleepMs(CharTime.load());
-        CommModemLine(FFd, TIOCM_RTS, !sendLevel);
+        CommModemLine(fd_, TIOCM_RTS, !sendLevel);
     }
 }
 
@@ -196,18 +196,18 @@ void TCommTransThread::HalfDuplexStep(bool beforeBurst) {
 void TCommTransThread::WaitSent() {
     while (!Stopping()) {
         int queued = 0;
-        if (::ioctl(FFd, TIOCOUTQ, &queued) != 0) {
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
             return; // line gone
         }
         unsigned int lsr = 0;
         const bool shifting =
-            queued == 0 && ::ioctl(FFd, TIOCSERGETLSR, &lsr) == 0 && (lsr & TIOCSER_TEMT) == 0;
+            queued == 0 && ::ioctl(fd_, TIOCSERGETLSR, &lsr) == 0 && (lsr & TIOCSER_TEMT) == 0;
         if (queued <= 0 && !shifting) {
             return;
         }
-        pollfd p{FWake.Fd(), POLLIN, 0};
+        pollfd p{wake_.Fd(), POLLIN, 0};
         if (::poll(&p, 1, std::max(1, CharTime.load())) > 0) {
-            FWake.Drain();
+            wake_.Drain();
         }
     }
 }
@@ -215,46 +215,46 @@ void TCommTransThread::WaitSent() {
 // ---------------------------------------------------------------------------------------
 // Receive thread
 
-TCommReceiveThread::TCommReceiveThread(TCommShared& shared, int fd) : FShared(shared), FFd(fd) {
-    FEpoll = ::epoll_create1(EPOLL_CLOEXEC);
-    if (FEpoll < 0) {
+TCommReceiveThread::TCommReceiveThread(TCommShared& shared, int fd) : shared_(shared), fd_(fd) {
+    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epoll_ < 0) {
         ThrowErrno("epoll_create1");
     }
     // Edge-triggered on the device: one wake-up per arrival of characters, not one per pass
     // while they wait unread (the UI thread reads them when it likes).
     epoll_event dev{};
     dev.events = EPOLLIN | EPOLLET;
-    dev.data.fd = FFd;
+    dev.data.fd = fd_;
     epoll_event wake{};
     wake.events = EPOLLIN;
-    wake.data.fd = FWake.Fd();
-    if (::epoll_ctl(FEpoll, EPOLL_CTL_ADD, FFd, &dev) < 0 ||
-        ::epoll_ctl(FEpoll, EPOLL_CTL_ADD, FWake.Fd(), &wake) < 0) {
+    wake.data.fd = wake_.Fd();
+    if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd_, &dev) < 0 ||
+        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_.Fd(), &wake) < 0) {
         const int err = errno;
-        ::close(FEpoll);
+        ::close(epoll_);
         throw std::system_error(err, std::generic_category(), "epoll_ctl");
     }
 }
 
 TCommReceiveThread::~TCommReceiveThread() {
     Terminate();
-    if (FThread.joinable()) {
-        FThread.join();
+    if (thread_.joinable()) {
+        thread_.join();
     }
-    ::close(FEpoll);
+    ::close(epoll_);
 }
 
 void TCommReceiveThread::Start() {
-    FThread = std::thread([this] { Run(); });
+    thread_ = std::thread([this] { Run(); });
 }
 
 void TCommReceiveThread::Wake() {
-    FWake.Signal();
+    wake_.Signal();
 }
 
 void TCommReceiveThread::Terminate() {
     Terminated = true;
-    FWake.Signal();
+    wake_.Signal();
 }
 
 void TCommReceiveThread::Run() {
@@ -264,16 +264,16 @@ void TCommReceiveThread::Run() {
     while (!Terminated.load()) {
         // Without a dispatcher every notification is dropped, so arrivals of characters are
         // not worth a wake-up each; hang-ups and errors are still reported by epoll.
-        const bool wanted = FShared.HasDispatcher();
+        const bool wanted = shared_.HasDispatcher();
         if (watchingLine && wanted != watchingData) {
             epoll_event dev{};
             dev.events = (wanted ? EPOLLIN : 0u) | EPOLLET;
-            dev.data.fd = FFd;
-            ::epoll_ctl(FEpoll, EPOLL_CTL_MOD, FFd, &dev);
+            dev.data.fd = fd_;
+            ::epoll_ctl(epoll_, EPOLL_CTL_MOD, fd_, &dev);
             watchingData = wanted;
         }
         epoll_event events[2];
-        const int n = ::epoll_wait(FEpoll, events, 2, -1);
+        const int n = ::epoll_wait(epoll_, events, 2, -1);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -282,10 +282,10 @@ void TCommReceiveThread::Run() {
         }
         uint32_t line = 0;
         for (int i = 0; i < n; ++i) {
-            if (events[i].data.fd == FFd) {
+            if (events[i].data.fd == fd_) {
                 line = events[i].events;
             } else {
-                FWake.Drain();
+                wake_.Drain();
             }
         }
         if (Terminated.load()) {
@@ -297,18 +297,18 @@ void TCommReceiveThread::Run() {
         const bool hungUp = (line & (EPOLLHUP | EPOLLERR)) != 0;
         if (hungUp && watchingLine) {
             // The line is gone for good: stop watching it, wait only for the stop request.
-            ::epoll_ctl(FEpoll, EPOLL_CTL_DEL, FFd, nullptr);
+            ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd_, nullptr);
             watchingLine = false;
         }
         uint32_t breaks = 0;
-        if (const int32_t bits = FShared.ClearLineErrors(FFd, &breaks)) {
-            FShared.Deliver(TCommSlot::Receive, TCommShared::WM_COMMERROR, bits, stop);
+        if (const int32_t bits = shared_.ClearLineErrors(fd_, &breaks)) {
+            shared_.Deliver(TCommSlot::Receive, TCommShared::WM_COMMERROR, bits, stop);
         }
         if (breaks > 0) {
-            FShared.Deliver(TCommSlot::Receive, TCommShared::WM_COMMBREAK, 0x40, stop);
+            shared_.Deliver(TCommSlot::Receive, TCommShared::WM_COMMBREAK, 0x40, stop);
         }
         if ((line & EPOLLIN) && !hungUp) {
-            FShared.Deliver(TCommSlot::Receive, TCommShared::WM_COMMDATA, 0, stop);
+            shared_.Deliver(TCommSlot::Receive, TCommShared::WM_COMMDATA, 0, stop);
         }
     }
 }

@@ -33,12 +33,12 @@ public:
     ~TCommWakeFd();
     TCommWakeFd(const TCommWakeFd&) = delete;
     TCommWakeFd& operator=(const TCommWakeFd&) = delete;
-    int Fd() const { return FFd; }
+    int Fd() const { return fd_; }
     void Signal() const;
     void Drain() const;
 
 private:
-    int FFd = -1;
+    int fd_ = -1;
 };
 
 // Sends the blocks that Write queues, in FIFO order, and finishes each in the shared counts.
@@ -51,7 +51,7 @@ public:
     void Start();                                  // throws std::system_error
     void Post(std::vector<uint8_t> block);         // UI thread
     void Terminate();                              // UI thread: stop request and wake-up
-    void Wake() const { FWake.Signal(); }          // ends a wait for the line
+    void Wake() const { wake_.Signal(); }          // ends a wait for the line
 
     std::atomic<bool> Abort{false};   // PurgeTrans: drop blocks, stop the current one
     std::atomic<int32_t> CharTime{0}; // ms, one character at the current bit rate
@@ -64,13 +64,13 @@ private:
     void WaitSent();
     bool Stopping() const { return Abort.load() || Terminated.load(); }
 
-    TCommShared& FShared;
-    int FFd;
-    TCommWakeFd FWake;
-    std::mutex FQueueLock;
-    std::condition_variable FQueued;
-    std::deque<std::vector<uint8_t>> FQueue;
-    std::thread FThread;
+    TCommShared& shared_;
+    int fd_;
+    TCommWakeFd wake_;
+    std::mutex queueLock_;
+    std::condition_variable queued_;
+    std::deque<std::vector<uint8_t>> queue_;
+    std::thread thread_;
 };
 
 // Waits for received characters, breaks and line errors without spinning (edge-triggered
@@ -89,11 +89,11 @@ public:
 private:
     void Run();
 
-    TCommShared& FShared;
-    int FFd;
-    int FEpoll = -1;
-    TCommWakeFd FWake;
-    std::thread FThread;
+    TCommShared& shared_;
+    int fd_;
+    int epoll_ = -1;
+    TCommWakeFd wake_;
+    std::thread thread_;
 };
 
 } // namespace myrl

@@ -105,55 +105,55 @@ int32_t CharTimeMs(int32_t bitRate) {
 } // namespace
 
 TCustomCommX::TCustomCommX()
-    : FShared(std::make_unique<TCommShared>(
+    : shared_(std::make_unique<TCommShared>(
           [this](TCommSlot slot, int Msg, int32_t LParam, const std::function<bool()>& abandoned) {
               Deliver(slot, Msg, LParam, abandoned);
           },
           [this] { return HasDispatcher(); })) {
-    FTimeouts.ReadIntervalTimeout = 0xFFFFFFFFu;
-    FTimeouts.ReadTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutReceive);
-    FTimeouts.WriteTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutTrans);
+    timeouts_.ReadIntervalTimeout = 0xFFFFFFFFu;
+    timeouts_.ReadTotalTimeoutConstant = static_cast<uint32_t>(timeOutReceive_);
+    timeouts_.WriteTotalTimeoutConstant = static_cast<uint32_t>(timeOutTrans_);
 }
 
 TCustomCommX::~TCustomCommX() {
     Close();
-    FLife->Alive = false;
+    life_->Alive = false;
 }
 
 void TCustomCommX::SetDispatcher(TCommDispatcher Dispatcher) {
     {
-        std::lock_guard lock(FDeliverLock);
-        FDispatcher = std::move(Dispatcher);
+        std::lock_guard lock(deliverLock_);
+        dispatcher_ = std::move(Dispatcher);
     }
-    if (FReceive) {
-        FReceive->Wake(); // it watches for characters only while there is a dispatcher
+    if (receive_) {
+        receive_->Wake(); // it watches for characters only while there is a dispatcher
     }
 }
 
 bool TCustomCommX::HasDispatcher() {
-    std::lock_guard lock(FDeliverLock);
-    return static_cast<bool>(FDispatcher);
+    std::lock_guard lock(deliverLock_);
+    return static_cast<bool>(dispatcher_);
 }
 
 void TCustomCommX::SetProcessEvents(TCommProcessEvents ProcessEvents) {
-    FProcessEvents = std::move(ProcessEvents);
+    processEvents_ = std::move(ProcessEvents);
 }
 
 void TCustomCommX::SetCounterSource(TCommCounterSource Source) {
-    FShared->SetCounterSource(std::move(Source));
+    shared_->SetCounterSource(std::move(Source));
 }
 
 uint32_t TCustomCommX::Handle() const {
-    return FFd >= 0 ? static_cast<uint32_t>(FFd) : kCommInvalidHandle;
+    return fd_ >= 0 ? static_cast<uint32_t>(fd_) : kCommInvalidHandle;
 }
 
 std::string TCustomCommX::DevicePath() const {
-    const std::string local = "COM" + std::to_string(FPortNo);
+    const std::string local = "COM" + std::to_string(portNo_);
     struct stat st {};
     if (::lstat(local.c_str(), &st) == 0) {
         return local;
     }
-    return "/dev/ttyS" + std::to_string(static_cast<int64_t>(FPortNo) - 1);
+    return "/dev/ttyS" + std::to_string(static_cast<int64_t>(portNo_) - 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -186,24 +186,24 @@ void TCustomCommX::Open() {
         ::close(fd); // TIOCEXCL, the last check, did not take effect
         throw ECommError(kErrOpenFailed);
     }
-    FFd = fd;
-    FOpenedPath = path;
+    fd_ = fd;
+    openedPath_ = path;
     try {
-        FShared->ResetCounts();
+        shared_->ResetCounts();
         SetupBuffers();
         // A flush that fails (the line hung up meanwhile) leaves bytes that the next purge
         // discards; the settings below fail on such a line anyway.
-        ::tcflush(FFd, TCOFLUSH);
-        ::tcflush(FFd, TCIFLUSH);
-        if (::tcgetattr(FFd, &FDcb.Tio) != 0) {
+        ::tcflush(fd_, TCOFLUSH);
+        ::tcflush(fd_, TCIFLUSH);
+        if (::tcgetattr(fd_, &dcb_.Tio) != 0) {
             throw ECommError(kErrOpenFailed); // no settings to start from
         }
         // Raw line: no echo, no translation, no signals; VMIN 1 so an empty non-blocking
         // read reports EAGAIN and end-of-file means the line hung up.
-        ::cfmakeraw(&FDcb.Tio);
-        FDcb.Tio.c_cflag |= CLOCAL | CREAD;
-        FDcb.Tio.c_cc[VMIN] = 1;
-        FDcb.Tio.c_cc[VTIME] = 0;
+        ::cfmakeraw(&dcb_.Tio);
+        dcb_.Tio.c_cflag |= CLOCAL | CREAD;
+        dcb_.Tio.c_cc[VMIN] = 1;
+        dcb_.Tio.c_cc[VTIME] = 0;
         ApplyBitRate(true);
         ApplyCharSize();
         ApplyParity();
@@ -212,7 +212,7 @@ void TCustomCommX::Open() {
         ApplyTimeouts();
         ApplyXonChar();
         ApplyXoffChar();
-        FShared->ClearLineErrors(FFd); // start counting line events from here
+        shared_->ClearLineErrors(fd_); // start counting line events from here
         StartThreads();
         SleepMs(100);
     } catch (...) {
@@ -222,25 +222,25 @@ void TCustomCommX::Open() {
 }
 
 void TCustomCommX::StartThreads() {
-    FTrans.reset();
-    FReceive.reset();
-    const int32_t charTime = CharTimeMs(FBitRate);
+    trans_.reset();
+    receive_.reset();
+    const int32_t charTime = CharTimeMs(bitRate_);
     try {
         if (charTime <= 0) {
             throw std::system_error(std::make_error_code(std::errc::invalid_argument));
         }
-        FTrans = std::make_unique<TCommTransThread>(*FShared, FFd);
-        FTrans->CharTime = charTime;
-        FTrans->Start();
+        trans_ = std::make_unique<TCommTransThread>(*shared_, fd_);
+        trans_->CharTime = charTime;
+        trans_->Start();
     } catch (const std::exception&) {
-        FTrans.reset();
+        trans_.reset();
         throw ECommError(kErrTransThread);
     }
     try {
-        FReceive = std::make_unique<TCommReceiveThread>(*FShared, FFd);
-        FReceive->Start();
+        receive_ = std::make_unique<TCommReceiveThread>(*shared_, fd_);
+        receive_->Start();
     } catch (const std::exception&) {
-        FReceive.reset();
+        receive_.reset();
         throw ECommError(kErrReceiveThread);
     }
 }
@@ -248,16 +248,16 @@ void TCustomCommX::StartThreads() {
 void TCustomCommX::StopThreads() {
     // Stop requests first, then let go any worker waiting on the UI thread (which is here,
     // not handling events), then join.
-    if (FTrans) {
-        FTrans->Terminate();
+    if (trans_) {
+        trans_->Terminate();
     }
-    if (FReceive) {
-        FReceive->Terminate();
+    if (receive_) {
+        receive_->Terminate();
     }
     CancelDelivery(TCommSlot::Trans);
     CancelDelivery(TCommSlot::Receive);
-    FTrans.reset();
-    FReceive.reset();
+    trans_.reset();
+    receive_.reset();
 }
 
 void TCustomCommX::Close() {
@@ -273,10 +273,10 @@ void TCustomCommX::Close() {
     // The terminal keeps its exclusive mode beyond this descriptor (a pseudo-terminal as long
     // as its other end is open), and would refuse the next open to anyone but root. On a line
     // that has hung up the call fails, harmlessly: such a terminal is not opened again.
-    [[maybe_unused]] const int r = ::ioctl(FFd, TIOCNXCL);
-    ::close(FFd); // also releases the flock
-    FFd = -1;
-    ++FSession;
+    [[maybe_unused]] const int r = ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_); // also releases the flock
+    fd_ = -1;
+    ++session_;
     SleepMs(200);
 }
 
@@ -290,15 +290,15 @@ bool TCustomCommX::Write(const void* Buffer, int32_t Count) {
     if (Buffer == nullptr) {
         return false;
     }
-    const auto life = FLife; // survives this component if a handler destroys it
+    const auto life = life_; // survives this component if a handler destroys it
     auto* data = static_cast<const uint8_t*>(Buffer);
     while (Count > 0) {
-        if (!Active() || !FTrans) {
+        if (!Active() || !trans_) {
             return false;
         }
         if (QueuedBlocks() >= kMaxQueuedBlocks) {
-            if (FProcessEvents) {
-                const TCommProcessEvents processEvents = FProcessEvents;
+            if (processEvents_) {
+                const TCommProcessEvents processEvents = processEvents_;
                 processEvents();
             } else {
                 // Nothing else would run the notification a worker may wait on, and the
@@ -313,11 +313,11 @@ bool TCustomCommX::Write(const void* Buffer, int32_t Count) {
         }
         // A block length below 1 would never end the loop; a stored BufLenTrans < 1 (possible
         // after a failed setter on an open port) sends single bytes instead.
-        const int32_t len = std::min(Count, std::max(FBufLenTrans, int32_t{1}));
+        const int32_t len = std::min(Count, std::max(bufLenTrans_, int32_t{1}));
         try {
             std::vector<uint8_t> block(data, data + len);
-            FShared->AddBlock(len);
-            FTrans->Post(std::move(block));
+            shared_->AddBlock(len);
+            trans_->Post(std::move(block));
         } catch (const std::bad_alloc&) {
             // This block's bytes are skipped.
         }
@@ -335,17 +335,17 @@ bool TCustomCommX::WriteString(const std::string& S) {
 }
 
 int32_t TCustomCommX::Read(void* Buffer, int32_t Count) {
-    if (!Active() || !FReceive || Buffer == nullptr) {
+    if (!Active() || !receive_ || Buffer == nullptr) {
         return -1;
     }
     if (Count <= 0) {
         return 0;
     }
     using Clock = std::chrono::steady_clock;
-    const auto life = FLife;
-    const uint64_t session = FSession;
-    const int fd = FFd;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(FTimeOutReceive);
+    const auto life = life_;
+    const uint64_t session = session_;
+    const int fd = fd_;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeOutReceive_);
     for (;;) {
         const ssize_t n = ::read(fd, Buffer, static_cast<size_t>(Count));
         if (n > 0) {
@@ -358,7 +358,7 @@ int32_t TCustomCommX::Read(void* Buffer, int32_t Count) {
             continue;
         }
         if (errno != EAGAIN) {
-            if (const int32_t bits = FShared->ClearLineErrors(FFd)) {
+            if (const int32_t bits = shared_->ClearLineErrors(fd_)) {
                 HandleNotify(TCommShared::WM_COMMERROR, bits);
             }
             return -1;
@@ -369,7 +369,7 @@ int32_t TCustomCommX::Read(void* Buffer, int32_t Count) {
             return 0;
         }
         // With an events hook, wait in 1 ms steps and let pending events run between them.
-        const bool withEvents = static_cast<bool>(FProcessEvents);
+        const bool withEvents = static_cast<bool>(processEvents_);
         pollfd p{fd, POLLIN, 0};
         const int r = ::poll(&p, 1, withEvents ? 1 : static_cast<int>(left));
         if (r > 0) {
@@ -379,9 +379,9 @@ int32_t TCustomCommX::Read(void* Buffer, int32_t Count) {
             continue; // read what came (or learn of the hang-up from read)
         }
         if (withEvents) {
-            const TCommProcessEvents processEvents = FProcessEvents;
+            const TCommProcessEvents processEvents = processEvents_;
             processEvents();
-            if (!life->Alive || FSession != session || !Active() || !FReceive) {
+            if (!life->Alive || session_ != session || !Active() || !receive_) {
                 return -1; // closed (or destroyed) by a handler that ran meanwhile
             }
         }
@@ -397,26 +397,26 @@ void TCustomCommX::PurgeTrans() {
     if (!Active()) {
         return;
     }
-    if (!FTrans) {
-        ::tcflush(FFd, TCOFLUSH);
+    if (!trans_) {
+        ::tcflush(fd_, TCOFLUSH);
         return;
     }
-    FTrans->Abort = true;
-    FTrans->Wake();
+    trans_->Abort = true;
+    trans_->Wake();
     CancelDelivery(TCommSlot::Trans);
     do {
         {
-            std::lock_guard lock(FShared->TransLock);
-            ::tcflush(FFd, TCOFLUSH);
+            std::lock_guard lock(shared_->TransLock);
+            ::tcflush(fd_, TCOFLUSH);
         }
         SleepMs(1);
     } while (PendingBytes() > 0);
-    FTrans->Abort = false;
+    trans_->Abort = false;
 }
 
 void TCustomCommX::PurgeReceive() {
     if (Active()) {
-        ::tcflush(FFd, TCIFLUSH);
+        ::tcflush(fd_, TCIFLUSH);
     }
 }
 
@@ -426,43 +426,43 @@ void TCustomCommX::ResumeTrans() {
     }
     // TCOON alone lifts only a stop made by TCOOFF; after one it also lifts a stop by XOFF.
     // The transmit thread, waiting for the line to take bytes, wakes when output restarts.
-    ::tcflow(FFd, TCOOFF);
-    ::tcflow(FFd, TCOON);
+    ::tcflow(fd_, TCOOFF);
+    ::tcflow(fd_, TCOON);
 }
 
 int32_t TCustomCommX::ReceiveCount() {
     if (!Active()) {
         return 0;
     }
-    FShared->ClearLineErrors(FFd);
+    shared_->ClearLineErrors(fd_);
     int waiting = 0;
-    if (::ioctl(FFd, FIONREAD, &waiting) != 0) {
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0) {
         return 0;
     }
     return waiting;
 }
 
 int32_t TCustomCommX::PendingBytes() const {
-    return FShared->PendingBytes();
+    return shared_->PendingBytes();
 }
 
 int32_t TCustomCommX::QueuedBlocks() const {
-    return FShared->QueuedBlocks();
+    return shared_->QueuedBlocks();
 }
 
 int32_t TCustomCommX::TransCharTimeMs() const {
-    return FTrans ? FTrans->CharTime.load() : 0;
+    return trans_ ? trans_->CharTime.load() : 0;
 }
 
 void TCustomCommX::SetRts(bool Value) {
     if (Active()) {
-        CommModemLine(FFd, TIOCM_RTS, Value);
+        CommModemLine(fd_, TIOCM_RTS, Value);
     }
 }
 
 void TCustomCommX::SetDtr(bool Value) {
     if (Active()) {
-        CommModemLine(FFd, TIOCM_DTR, Value);
+        CommModemLine(fd_, TIOCM_DTR, Value);
     }
 }
 
@@ -478,12 +478,12 @@ void TCustomCommX::Deliver(TCommSlot slot, int Msg, int32_t LParam,
     {
         // Registered under the lock that CancelDelivery takes after the stop flags are set:
         // either the flags are seen here, or CancelDelivery finds this record.
-        std::lock_guard lock(FDeliverLock);
-        if (!FDispatcher || abandoned()) {
+        std::lock_guard lock(deliverLock_);
+        if (!dispatcher_ || abandoned()) {
             return;
         }
-        dispatcher = FDispatcher;
-        FDelivery[static_cast<int>(slot)] = record;
+        dispatcher = dispatcher_;
+        delivery_[static_cast<int>(slot)] = record;
     }
     dispatcher([record, this] {
         RunDelivery(*record, [this, &record] { HandleNotify(record->Msg, record->LParam); });
@@ -495,19 +495,19 @@ void TCustomCommX::Deliver(TCommSlot slot, int Msg, int32_t LParam,
                    record->Now == TCommDelivery::State::Cancelled || record->Released;
         });
     }
-    std::lock_guard lock(FDeliverLock);
-    if (FDelivery[static_cast<int>(slot)] == record) {
-        FDelivery[static_cast<int>(slot)].reset();
+    std::lock_guard lock(deliverLock_);
+    if (delivery_[static_cast<int>(slot)] == record) {
+        delivery_[static_cast<int>(slot)].reset();
     }
 }
 
 bool TCustomCommX::RunWaitingDeliveries() {
-    const auto life = FLife;
+    const auto life = life_;
     for (const TCommSlot slot : {TCommSlot::Trans, TCommSlot::Receive}) {
         std::shared_ptr<TCommDelivery> record;
         {
-            std::lock_guard lock(FDeliverLock);
-            record = FDelivery[static_cast<int>(slot)];
+            std::lock_guard lock(deliverLock_);
+            record = delivery_[static_cast<int>(slot)];
         }
         if (record) {
             RunDelivery(*record, [this, &record] { HandleNotify(record->Msg, record->LParam); });
@@ -522,8 +522,8 @@ bool TCustomCommX::RunWaitingDeliveries() {
 void TCustomCommX::CancelDelivery(TCommSlot slot) {
     std::shared_ptr<TCommDelivery> record;
     {
-        std::lock_guard lock(FDeliverLock);
-        record = std::move(FDelivery[static_cast<int>(slot)]);
+        std::lock_guard lock(deliverLock_);
+        record = std::move(delivery_[static_cast<int>(slot)]);
     }
     if (!record) {
         return;
@@ -570,48 +570,48 @@ void TCustomCommX::HandleNotify(int Msg, int32_t LParam) {
 // Line settings
 
 void TCustomCommX::ApplyDcb(const char* errorText) {
-    if (::tcsetattr(FFd, TCSANOW, &FDcb.Tio) != 0) {
+    if (::tcsetattr(fd_, TCSANOW, &dcb_.Tio) != 0) {
         throw ECommError(errorText);
     }
 }
 
 void TCustomCommX::SetupBuffers() const {
     // The driver's queues are fixed; the sizes only have to make sense.
-    if (FBufLenTrans < 1 || FBufLenReceive < 1) {
+    if (bufLenTrans_ < 1 || bufLenReceive_ < 1) {
         throw ECommError(kErrBuffer);
     }
 }
 
 void TCustomCommX::ApplyBitRate(bool opening) {
     const auto* entry = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
-                                     [&](const SpeedEntry& e) { return e.bitRate == FBitRate; });
+                                     [&](const SpeedEntry& e) { return e.bitRate == bitRate_; });
     if (entry == std::end(kSpeeds)) {
         // Below 10 bit/s no character time exists; Open reports that when it starts the
         // transmit thread, so the speed is left as the driver had it here.
-        if (opening && FBitRate < 10) {
+        if (opening && bitRate_ < 10) {
             return;
         }
         throw ECommError(kErrBitRate);
     }
-    ::cfsetispeed(&FDcb.Tio, entry->code);
-    ::cfsetospeed(&FDcb.Tio, entry->code);
+    ::cfsetispeed(&dcb_.Tio, entry->code);
+    ::cfsetospeed(&dcb_.Tio, entry->code);
     ApplyDcb(kErrBitRate);
 }
 
 void TCustomCommX::ApplyCharSize() {
     static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    const int bits = FCharSize & 0xFF;
+    const int bits = charSize_ & 0xFF;
     if (bits < 5 || bits > 8) {
         throw ECommError(kErrCharSize);
     }
-    FDcb.Tio.c_cflag = (FDcb.Tio.c_cflag & ~CSIZE) | sizes[bits - 5];
+    dcb_.Tio.c_cflag = (dcb_.Tio.c_cflag & ~CSIZE) | sizes[bits - 5];
     ApplyDcb(kErrCharSize);
 }
 
 void TCustomCommX::ApplyParity() {
-    tcflag_t& c = FDcb.Tio.c_cflag;
-    tcflag_t& i = FDcb.Tio.c_iflag;
-    switch (FParityBit) {
+    tcflag_t& c = dcb_.Tio.c_cflag;
+    tcflag_t& i = dcb_.Tio.c_iflag;
+    switch (parityBit_) {
     case cpbNone:
         c &= ~(PARENB | PARODD);
         i &= ~INPCK;
@@ -631,13 +631,13 @@ void TCustomCommX::ApplyParity() {
 }
 
 void TCustomCommX::ApplyStopBit() {
-    switch (FStopBit) {
+    switch (stopBit_) {
     case csb1:
-        FDcb.Tio.c_cflag &= ~CSTOPB;
+        dcb_.Tio.c_cflag &= ~CSTOPB;
         break;
     case csb1p5:
     case csb2:
-        FDcb.Tio.c_cflag |= CSTOPB;
+        dcb_.Tio.c_cflag |= CSTOPB;
         break;
     default:
         throw ECommError(kErrStopBit);
@@ -651,10 +651,10 @@ void TCustomCommX::ApplyFlowCtrl() {
         throw ECommError(kErrFlowCtrl);
     }
     const uint32_t flags = kFlowFlags[mode];
-    FDcb.Flags = flags;
-    FDcb.XonLim = static_cast<uint16_t>(FBufLenReceive / 4);
-    FDcb.XoffLim = static_cast<uint16_t>(FBufLenReceive / 4);
-    termios& t = FDcb.Tio;
+    dcb_.Flags = flags;
+    dcb_.XonLim = static_cast<uint16_t>(bufLenReceive_ / 4);
+    dcb_.XoffLim = static_cast<uint16_t>(bufLenReceive_ / 4);
+    termios& t = dcb_.Tio;
     t.c_iflag &= ~(IXON | IXOFF | IXANY);
     t.c_cflag &= ~CRTSCTS;
     if (flags & fOutX) {
@@ -669,37 +669,37 @@ void TCustomCommX::ApplyFlowCtrl() {
     ApplyDcb(kErrFlowCtrl);
     // Line levels the flag word asks for: DTR enabled or handshake -> raised; RTS enabled ->
     // raised, disabled -> lowered (handshake leaves RTS to the driver).
-    CommModemLine(FFd, TIOCM_DTR, DtrControl(flags) != 0);
+    CommModemLine(fd_, TIOCM_DTR, DtrControl(flags) != 0);
     if (RtsControl(flags) != 2) {
-        CommModemLine(FFd, TIOCM_RTS, RtsControl(flags) == 1);
+        CommModemLine(fd_, TIOCM_RTS, RtsControl(flags) == 1);
     }
 }
 
 void TCustomCommX::ApplyTimeouts() {
     // Negative times cannot be expressed.
-    if (FTimeOutReceive < 0 || FTimeOutTrans < 0) {
+    if (timeOutReceive_ < 0 || timeOutTrans_ < 0) {
         throw ECommError(kErrTimeouts);
     }
-    FTimeouts.ReadIntervalTimeout = 0xFFFFFFFFu;
-    FTimeouts.ReadTotalTimeoutMultiplier = 0;
-    FTimeouts.ReadTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutReceive);
-    FTimeouts.WriteTotalTimeoutMultiplier = 0;
-    FTimeouts.WriteTotalTimeoutConstant = static_cast<uint32_t>(FTimeOutTrans);
-    FShared->WriteTimeoutMs = FTimeouts.WriteTotalTimeoutConstant;
+    timeouts_.ReadIntervalTimeout = 0xFFFFFFFFu;
+    timeouts_.ReadTotalTimeoutMultiplier = 0;
+    timeouts_.ReadTotalTimeoutConstant = static_cast<uint32_t>(timeOutReceive_);
+    timeouts_.WriteTotalTimeoutMultiplier = 0;
+    timeouts_.WriteTotalTimeoutConstant = static_cast<uint32_t>(timeOutTrans_);
+    shared_->WriteTimeoutMs = timeouts_.WriteTotalTimeoutConstant;
 }
 
 void TCustomCommX::ApplyXonChar() {
     // Equal XON and XOFF characters would make flow control meaningless: refused.
-    FDcb.Tio.c_cc[VSTART] = static_cast<cc_t>(FXonChar);
-    if (FXonChar == FXoffChar) {
+    dcb_.Tio.c_cc[VSTART] = static_cast<cc_t>(xonChar_);
+    if (xonChar_ == xoffChar_) {
         throw ECommError(kErrXon);
     }
     ApplyDcb(kErrXon);
 }
 
 void TCustomCommX::ApplyXoffChar() {
-    FDcb.Tio.c_cc[VSTOP] = static_cast<cc_t>(FXoffChar);
-    if (FXonChar == FXoffChar) {
+    dcb_.Tio.c_cc[VSTOP] = static_cast<cc_t>(xoffChar_);
+    if (xonChar_ == xoffChar_) {
         throw ECommError(kErrXoff);
     }
     ApplyDcb(kErrXoff);
@@ -709,7 +709,7 @@ void TCustomCommX::ApplyXoffChar() {
 // Property setters: store; while open, apply at once.
 
 void TCustomCommX::SetPortNo(int32_t Value) {
-    FPortNo = Value;
+    portNo_ = Value;
     if (Active()) {
         Close();
         Open();
@@ -717,81 +717,81 @@ void TCustomCommX::SetPortNo(int32_t Value) {
 }
 
 void TCustomCommX::SetBitRate(int32_t Value) {
-    FBitRate = Value;
+    bitRate_ = Value;
     if (Active()) {
         ApplyBitRate(false);
-        if (FTrans) {
-            FTrans->CharTime = CharTimeMs(FBitRate);
+        if (trans_) {
+            trans_->CharTime = CharTimeMs(bitRate_);
         }
     }
 }
 
 void TCustomCommX::SetCharSize(int32_t Value) {
-    FCharSize = Value;
+    charSize_ = Value;
     if (Active()) {
         ApplyCharSize();
     }
 }
 
 void TCustomCommX::SetParityBit(TCommParityBits Value) {
-    FParityBit = Value;
+    parityBit_ = Value;
     if (Active()) {
         ApplyParity();
     }
 }
 
 void TCustomCommX::SetStopBit(TCommStopBits Value) {
-    FStopBit = Value;
+    stopBit_ = Value;
     if (Active()) {
         ApplyStopBit();
     }
 }
 
 void TCustomCommX::SetFlowCtrl(TCommFlowCtrls Value) {
-    FFlowCtrl = Value;
-    FShared->FlowCtrl = Value;
+    flowCtrl_ = Value;
+    shared_->FlowCtrl = Value;
     if (Active()) {
         ApplyFlowCtrl();
     }
 }
 
 void TCustomCommX::SetTimeOutTrans(int32_t Value) {
-    FTimeOutTrans = Value;
+    timeOutTrans_ = Value;
     if (Active()) {
         ApplyTimeouts();
     }
 }
 
 void TCustomCommX::SetTimeOutReceive(int32_t Value) {
-    FTimeOutReceive = Value;
+    timeOutReceive_ = Value;
     if (Active()) {
         ApplyTimeouts();
     }
 }
 
 void TCustomCommX::SetXonChar(uint8_t Value) {
-    FXonChar = Value;
+    xonChar_ = Value;
     if (Active()) {
         ApplyXonChar();
     }
 }
 
 void TCustomCommX::SetXoffChar(uint8_t Value) {
-    FXoffChar = Value;
+    xoffChar_ = Value;
     if (Active()) {
         ApplyXoffChar();
     }
 }
 
 void TCustomCommX::SetBufLenTrans(int32_t Value) {
-    FBufLenTrans = Value;
+    bufLenTrans_ = Value;
     if (Active()) {
         SetupBuffers();
     }
 }
 
 void TCustomCommX::SetBufLenReceive(int32_t Value) {
-    FBufLenReceive = Value;
+    bufLenReceive_ = Value;
     if (Active()) {
         SetupBuffers();
         ApplyFlowCtrl();

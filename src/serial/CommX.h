@@ -166,29 +166,29 @@ public:
 
     // Properties. Getters return the stored value. Setters store; while open they apply at
     // once and throw ECommError on failure (the new value stays stored, the port stays open).
-    int32_t PortNo() const { return FPortNo; }
+    int32_t PortNo() const { return portNo_; }
     void SetPortNo(int32_t Value); // open: Close, then Open on the new port
-    int32_t BitRate() const { return FBitRate; }
+    int32_t BitRate() const { return bitRate_; }
     void SetBitRate(int32_t Value);
-    int32_t CharSize() const { return FCharSize; }
+    int32_t CharSize() const { return charSize_; }
     void SetCharSize(int32_t Value);
-    TCommParityBits ParityBit() const { return FParityBit; }
+    TCommParityBits ParityBit() const { return parityBit_; }
     void SetParityBit(TCommParityBits Value);
-    TCommStopBits StopBit() const { return FStopBit; }
+    TCommStopBits StopBit() const { return stopBit_; }
     void SetStopBit(TCommStopBits Value); // csb1p5 programs CSTOPB (1.5 stop bits at 5 data bits)
-    TCommFlowCtrls FlowCtrl() const { return FFlowCtrl; }
+    TCommFlowCtrls FlowCtrl() const { return flowCtrl_; }
     void SetFlowCtrl(TCommFlowCtrls Value);
-    int32_t TimeOutTrans() const { return FTimeOutTrans; }
+    int32_t TimeOutTrans() const { return timeOutTrans_; }
     void SetTimeOutTrans(int32_t Value);
-    int32_t TimeOutReceive() const { return FTimeOutReceive; }
+    int32_t TimeOutReceive() const { return timeOutReceive_; }
     void SetTimeOutReceive(int32_t Value);
-    uint8_t XonChar() const { return FXonChar; }
+    uint8_t XonChar() const { return xonChar_; }
     void SetXonChar(uint8_t Value);
-    uint8_t XoffChar() const { return FXoffChar; }
+    uint8_t XoffChar() const { return xoffChar_; }
     void SetXoffChar(uint8_t Value);
-    int32_t BufLenTrans() const { return FBufLenTrans; }
+    int32_t BufLenTrans() const { return bufLenTrans_; }
     void SetBufLenTrans(int32_t Value);
-    int32_t BufLenReceive() const { return FBufLenReceive; }
+    int32_t BufLenReceive() const { return bufLenReceive_; }
     void SetBufLenReceive(int32_t Value);
     // The device's file descriptor, kCommInvalidHandle while closed.
     uint32_t Handle() const;
@@ -206,9 +206,9 @@ public:
     bool HasDispatcher();
 
     // Inspection, UI thread.
-    bool Active() const { return FFd >= 0; }
-    const TCommLineSettings& LineSettings() const { return FDcb; }
-    const TCommTimeouts& Timeouts() const { return FTimeouts; }
+    bool Active() const { return fd_ >= 0; }
+    const TCommLineSettings& LineSettings() const { return dcb_; }
+    const TCommTimeouts& Timeouts() const { return timeouts_; }
     int32_t PendingBytes() const;    // accepted by Write, not yet sent or dropped
     int32_t QueuedBlocks() const;    // posted to the transmit thread, not yet finished
     int32_t TransCharTimeMs() const; // character time of the running transmit thread, else 0
@@ -216,7 +216,7 @@ public:
     // exists, else /dev/ttyS<PortNo - 1>.
     std::string DevicePath() const;
     // The device the last successful Open opened (kept after Close); empty before any.
-    const std::string& OpenedPath() const { return FOpenedPath; }
+    const std::string& OpenedPath() const { return openedPath_; }
 
 private:
     void ApplyDcb(const char* errorText);
@@ -234,7 +234,7 @@ private:
 
     // Worker side of a notification: hand it to the UI thread and wait until it has run or
     // the component lets the worker go. `abandoned` says the wait is no longer wanted.
-    // The workers reach it through FShared.
+    // The workers reach it through shared_.
     void Deliver(TCommSlot slot, int Msg, int32_t LParam, const std::function<bool()>& abandoned);
     // UI side: drop or let go the delivery the worker of `slot` waits on.
     void CancelDelivery(TCommSlot slot);
@@ -247,37 +247,37 @@ private:
     struct LifeFlag {
         bool Alive = true;
     };
-    std::string FOpenedPath;
-    std::shared_ptr<LifeFlag> FLife = std::make_shared<LifeFlag>();
+    std::string openedPath_;
+    std::shared_ptr<LifeFlag> life_ = std::make_shared<LifeFlag>();
 
     // Shared with the two workers, which never outlive the component.
-    std::unique_ptr<TCommShared> FShared;
-    std::unique_ptr<TCommTransThread> FTrans;
-    std::unique_ptr<TCommReceiveThread> FReceive;
+    std::unique_ptr<TCommShared> shared_;
+    std::unique_ptr<TCommTransThread> trans_;
+    std::unique_ptr<TCommReceiveThread> receive_;
 
-    int FFd = -1;
-    uint64_t FSession = 0; // bumped by every Close, so a waiting Read sees a reopen
+    int fd_ = -1;
+    uint64_t session_ = 0; // bumped by every Close, so a waiting Read sees a reopen
 
-    int32_t FPortNo = 1;
-    int32_t FBitRate = 9600;
-    int32_t FCharSize = 8;
-    TCommParityBits FParityBit = cpbNone;
-    TCommStopBits FStopBit = csb1;
-    TCommFlowCtrls FFlowCtrl = cfcRtsCts;
-    int32_t FTimeOutTrans = 3000;
-    int32_t FTimeOutReceive = 3000;
-    uint8_t FXonChar = 0x11;
-    uint8_t FXoffChar = 0x13;
-    int32_t FBufLenTrans = 2048;
-    int32_t FBufLenReceive = 2048;
+    int32_t portNo_ = 1;
+    int32_t bitRate_ = 9600;
+    int32_t charSize_ = 8;
+    TCommParityBits parityBit_ = cpbNone;
+    TCommStopBits stopBit_ = csb1;
+    TCommFlowCtrls flowCtrl_ = cfcRtsCts;
+    int32_t timeOutTrans_ = 3000;
+    int32_t timeOutReceive_ = 3000;
+    uint8_t xonChar_ = 0x11;
+    uint8_t xoffChar_ = 0x13;
+    int32_t bufLenTrans_ = 2048;
+    int32_t bufLenReceive_ = 2048;
 
-    TCommLineSettings FDcb;
-    TCommTimeouts FTimeouts;
+    TCommLineSettings dcb_;
+    TCommTimeouts timeouts_;
 
-    std::mutex FDeliverLock; // guards the dispatcher and the two delivery slots
-    TCommDispatcher FDispatcher;
-    std::shared_ptr<TCommDelivery> FDelivery[2];
-    TCommProcessEvents FProcessEvents;
+    std::mutex deliverLock_; // guards the dispatcher and the two delivery slots
+    TCommDispatcher dispatcher_;
+    std::shared_ptr<TCommDelivery> delivery_[2];
+    TCommProcessEvents processEvents_;
 };
 
 // The component as the program uses it: every property published, no behaviour added.
