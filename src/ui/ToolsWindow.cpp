@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,6 +38,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace myrl {
@@ -152,20 +154,23 @@ void ToolsWindow::build() {
     readout_->setObjectName("Readout");
     readout_->setFont(mono);
     readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    readout_->setMinimumHeight(QFontMetrics(mono).lineSpacing() * 7);
+    readout_->setMinimumHeight(QFontMetrics(mono).lineSpacing() * 9);
     readout_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     filter->addWidget(readout_);
-    auto* markerRow = new QHBoxLayout;
+    auto* markers = new QGridLayout;
     auto move = [this](int m, Target t) { return [this, m, t] { MoveMarker(m, t); }; };
-    markerRow->addWidget(button("Marker 1 to peak", filterBox, move(1, Target::Peak)));
-    markerRow->addWidget(button("Marker 1 to lower edge", filterBox, move(1, Target::LowerEdge)));
-    markerRow->addWidget(button("Marker 2 to upper edge", filterBox, move(2, Target::UpperEdge)));
-    filter->addLayout(markerRow);
-    auto* markerRow2 = new QHBoxLayout;
-    markerRow2->addWidget(button("Marker 2 to peak", filterBox, move(2, Target::Peak)));
-    markerRow2->addWidget(button("Marker 2 to lower edge", filterBox, move(2, Target::LowerEdge)));
-    markerRow2->addWidget(button("Marker 1 to minimum", filterBox, move(1, Target::Minimum)));
-    filter->addLayout(markerRow2);
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"Marker 1 to peak", move(1, Target::Peak)},
+        {"Marker 1 to lower edge", move(1, Target::LowerEdge)},
+        {"Marker 1 to minimum", move(1, Target::Minimum)},
+        {"Marker 2 to peak", move(2, Target::Peak)},
+        {"Marker 2 to upper edge", move(2, Target::UpperEdge)},
+        {"Marker 2 to lower edge", move(2, Target::LowerEdge)},
+    };
+    for (int i = 0; i < 6; ++i) {
+        markers->addWidget(button(actions[i].first, filterBox, actions[i].second), i / 3, i % 3);
+    }
+    filter->addLayout(markers);
     top->addWidget(filterBox);
     connect(range_, &QComboBox::activated, this, [this] {
         saveSettings();
@@ -565,21 +570,25 @@ std::string ToolsWindow::readoutText() const {
     }
     const bool markers = range_->currentIndex() == 1;
     const std::string where = markers ? "the markers" : "the span";
+    auto row = [](const std::string& label, const std::string& text) {
+        return label + std::string(label.size() < 12 ? 12 - label.size() : 1, ' ') + text + "\n";
+    };
     std::string t;
-    t += "Peak       " + db(r->PeakDb) + " at " + hz(r->PeakHz) + "\n";
-    const std::string n = "-" + fixed(r->DownDb, 1) + " dB";
-    t += n + " lower " + (r->Lower.Found ? hz(r->Lower.Hz) : "edge below " + where) + ", upper " +
-         (r->Upper.Found ? hz(r->Upper.Hz) : "edge above " + where) + "\n";
+    t += row("Peak", db(r->PeakDb) + " at " + hz(r->PeakHz));
+    t += row("-" + fixed(r->DownDb, 1) + " dB",
+             "lower " + (r->Lower.Found ? hz(r->Lower.Hz) : "edge below " + where));
+    t += row("", "upper " + (r->Upper.Found ? hz(r->Upper.Hz) : "edge above " + where));
     if (r->BandwidthHz) {
-        t += "Bandwidth  " + hz(*r->BandwidthHz) + ", centre " + hz(*r->CentreHz);
-        t += r->Q ? ", Q " + fixed(*r->Q, 2) + "\n" : "\n";
+        t += row("Bandwidth", hz(*r->BandwidthHz));
+        t += row("Centre", hz(*r->CentreHz) + (r->Q ? "   Q " + fixed(*r->Q, 2) : ""));
     } else {
-        t += "Bandwidth  -- (an edge lies outside " + where + ")\n";
+        t += row("Bandwidth", "-- (an edge lies outside " + where + ")");
+        t += row("Centre", "--");
     }
-    t += "Shape      -60/-6 dB: " +
-         (r->ShapeFactor ? fixed(*r->ShapeFactor, 2) : "-- (not 60 dB deep within " + where + ")") +
-         "\n";
-    t += "Minimum    " + db(r->MinDb) + " at " + hz(r->MinHz) + "\n";
+    t +=
+        row("Shape", "-60/-6 dB: " + (r->ShapeFactor ? fixed(*r->ShapeFactor, 2)
+                                                     : "-- (not 60 dB deep within " + where + ")"));
+    t += row("Minimum", db(r->MinDb) + " at " + hz(r->MinHz));
     t += "Levels relative to the reference level; points " + std::to_string(r->First) + "–" +
          std::to_string(r->Last);
     return t;
