@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
 #include <QRadioButton>
@@ -80,6 +81,59 @@ TEST_F(ToolsTest, OpenedByItsShortcutAndFromTheMenus) {
     QTest::keyClick(&Form2(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_TRUE(WaitUntil([&] { return Tools().isVisible(); }));
     EXPECT_EQ(Tools().windowTitle(), "MYRL Tools");
+}
+
+TEST_F(ToolsTest, ItsChoicesPersistAndItShowsTheStatusLines) {
+    StartAndHold();
+    Tools().Open();
+    auto* down = Control<QDoubleSpinBox>(Tools(), "DownDb");
+    auto* range = Control<QComboBox>(Tools(), "Range");
+    auto* cable = Control<QComboBox>(Tools(), "Cable");
+    EXPECT_EQ(down->value(), 3);
+    EXPECT_EQ(range->currentIndex(), 0);
+    EXPECT_EQ(cable->currentText(), "solid PE 0.66");
+    down->setValue(6);
+    Choose(range, 1);
+    Choose(cable, 1);
+    EXPECT_DOUBLE_EQ(Tools().VelocityFactor(), 0.82);
+    Tools().SetAutoLoad(true);
+
+    P->Status.Set(StatusTopic::Link, "link up");
+    EXPECT_EQ(Control<QLabel>(Tools(), "Status")->text(), QString::fromStdString(P->Status.Text()));
+    EXPECT_NE(Control<QLabel>(Tools(), "Status")->text().indexOf("link up"), -1);
+
+    P.reset();
+    StartAndHold();
+    EXPECT_EQ(Control<QDoubleSpinBox>(Tools(), "DownDb")->value(), 6);
+    EXPECT_EQ(Control<QComboBox>(Tools(), "Range")->currentIndex(), 1);
+    EXPECT_EQ(Control<QComboBox>(Tools(), "Cable")->currentText(), "foam PE 0.82");
+    EXPECT_TRUE(Control<QCheckBox>(Tools(), "CalAutoLoad")->isChecked());
+    // The level scale is this run's choice: every run starts at 10 dB/div.
+    EXPECT_EQ(P->Display().DbPerDiv(), 10);
+    EXPECT_TRUE(Errors.empty()); // auto-load on, but no file saved yet
+}
+
+TEST_F(ToolsTest, ADataExportLoadsAsMemoryAndAForeignFileChangesNothing) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
+    WritePlan(1, 10.7e6, 400e3);
+    StartAndHold();
+    Click(PanelControl<QWidget>("Button7")); // SAVE DATA
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    ASSERT_TRUE(Tools().LoadMemory((Dir / "myrl_data.csv").string()));
+    EXPECT_EQ(State().MemMode, kMemShown);
+    EXPECT_EQ(State().MemPoints, State().SweepSteps + 1);
+    for (int i = 0; i <= State().SweepSteps; ++i) {
+        const auto k = static_cast<size_t>(i);
+        EXPECT_EQ(State().MemFreq[k], std::round(State().FreqAxis[k]));
+        EXPECT_NEAR(State().MemLevel[k], State().NormLevel[k], 1e-9) << i;
+    }
+    const PointArray memory = State().MemLevel;
+    WriteFile("other.csv", "Frequency,Level\r\n1,2\r\n");
+    EXPECT_FALSE(Tools().LoadMemory((Dir / "other.csv").string()));
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_NE(ErrorDetails[0].find("The memory is unchanged"), std::string::npos);
+    EXPECT_EQ(State().MemLevel, memory);
+    EXPECT_EQ(State().MemMode, kMemShown);
 }
 
 TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
