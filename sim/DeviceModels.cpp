@@ -88,7 +88,25 @@ double CableDb(double freqHz, const DeviceConfig& device) {
     return ToDb(std::abs(seen));
 }
 
+std::pair<double, double> BandpassEdgesHz(double centreHz, double bandwidthHz) {
+    // f^2 -+ bw f - c^2 = 0 for x = -+1.
+    const double root = std::sqrt(bandwidthHz * bandwidthHz + 4 * centreHz * centreHz);
+    return {(root - bandwidthHz) / 2, (root + bandwidthHz) / 2};
+}
+
+double RippleDb(double freqHz, const DeviceConfig& device) {
+    if (device.RippleDb <= 0 || device.RipplePeriodHz <= 0) {
+        return 0;
+    }
+    return -device.RippleDb / 2 *
+           (1 - std::cos(2 * std::numbers::pi * freqHz / device.RipplePeriodHz));
+}
+
 double DeviceDb(const DeviceConfig& device, double freqHz) {
+    return ModelDb(device, freqHz) + RippleDb(freqHz, device);
+}
+
+double ModelDb(const DeviceConfig& device, double freqHz) {
     switch (device.Kind) {
     case DeviceKind::Thru:
         return ThruDb(freqHz);

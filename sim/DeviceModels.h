@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace myrl::sim {
 
@@ -31,6 +32,8 @@ struct DeviceConfig {
     double LoadOhm = 75.0;       // termination at the far end of the cable
     double LineOhm = 50.0;       // impedance of bridge and cable
     double DirectivityDb = 30.0; // bridge directivity (open, short, cable)
+    double RippleDb = 0.0;       // ripple on any device, peak to peak (0: none)
+    double RipplePeriodHz = 1e6; // its period over frequency
 };
 
 std::optional<DeviceKind> DeviceKindFromName(std::string_view name);
@@ -50,7 +53,14 @@ double ReflectionDb(double freqHz, double gamma, double directivityDb);
 double CableDb(double freqHz, const DeviceConfig& device);
 // Round-trip delay of the cable, seconds.
 double CableRoundTripSeconds(const DeviceConfig& device);
+// The two -3 dB frequencies of the bandpass (lower, upper): their difference is the
+// bandwidth and their geometric mean the centre, exactly.
+std::pair<double, double> BandpassEdgesHz(double centreHz, double bandwidthHz);
+// The ripple: -RippleDb/2 * (1 - cos(2 pi f / RipplePeriodHz)), from 0 down to -RippleDb.
+double RippleDb(double freqHz, const DeviceConfig& device);
 
+// The device's level alone, and with the ripple.
+double ModelDb(const DeviceConfig& device, double freqHz);
 double DeviceDb(const DeviceConfig& device, double freqHz);
 
 // Detector: rnd((dB + 87) * 2.56), limited to 0..255.

@@ -181,6 +181,11 @@ const std::map<std::string, Option>& Options() {
          Real(0, 1e9, [](SimOptions& o) -> double& { return o.Config.Unit.Device.LoadOhm; })},
         {"--directivity",
          Real(0, 200, [](SimOptions& o) -> double& { return o.Config.Unit.Device.DirectivityDb; })},
+        {"--ripple",
+         Real(0, 60, [](SimOptions& o) -> double& { return o.Config.Unit.Device.RippleDb; })},
+        {"--ripple-period",
+         Real(1, kBig,
+              [](SimOptions& o) -> double& { return o.Config.Unit.Device.RipplePeriodHz; })},
         {"--clock",
          Real(1, kBig, [](SimOptions& o) -> double& { return o.Config.Unit.Generator.ClockHz; })},
         {"--frex", Flag([](SimOptions& o) { o.Config.Unit.Generator.Frex = true; })},
@@ -281,6 +286,9 @@ Device under test:
   --velocity VF        cable velocity factor (default 0.66)
   --load OHM           cable termination, on a 50 ohm line (default 75)
   --directivity DB     bridge directivity for open, short and cable (default 30)
+  --ripple DB          ripple added to any device, peak to peak, 0 dB at its tops
+                       (default 0: none)
+  --ripple-period HZ   frequency period of the ripple (default 1000000)
 Generator:
   --clock HZ           generator clock (default 67108864); frequency = word * clock / 2^26,
                        usable up to 0.4 * clock, beyond it the detector floor

@@ -75,7 +75,20 @@ struct MeasState {
     bool MouseHeld = false;
     double MarkerFL = 0;
     double MarkerFU = 0;
+
+    // Trace memory: a stored trace, its levels (dB) over its own frequency axis. Off (0)
+    // unless the user turns it on; off, nothing below plays any part.
+    int32_t MemMode = 0;   // kMemOff, kMemShown, kMemSubtracted
+    uint32_t MemClr = 0;   // colour of the memory on Graph1, 0x00BBGGRR
+    int32_t MemPoints = 0; // entries of MemFreq / MemLevel in use
+    PointArray MemFreq{};
+    PointArray MemLevel{};
+    PointArray MemTrace{}; // what Graph1 plots of the memory when it is shown
 };
+
+constexpr int32_t kMemOff = 0;
+constexpr int32_t kMemShown = 1;      // drawn beside the trace in MemClr
+constexpr int32_t kMemSubtracted = 2; // the trace shows the data minus the memory
 
 // The values every run starts from whatever the parameter file holds: FreqRes and
 // FrexOffset from GenClock and FrexRef, the fixed sizes and scales, reference level 0,

@@ -24,13 +24,29 @@ struct Presentation {
     bool operator==(const Presentation&) const = default;
 };
 
+// The level scales offered, in dB per division; kDefaultDbPerDiv is the one every run
+// starts with.
+constexpr int kDbPerDivChoices[] = {1, 2, 5, 10};
+constexpr int kDefaultDbPerDiv = 10;
+// `dbPerDiv` when it is one of kDbPerDivChoices, else kDefaultDbPerDiv.
+int ValidDbPerDiv(int dbPerDiv);
+
 // The presentation for the SWR box, the reference position (item index of the REF list)
-// and the state's RefPosBias. The level scale spans ten divisions of 10 dB with the
-// reference level on the refPos-th grid line from the top; the SWR scale runs from 1 to 10
-// and keeps the chart's grid count `yGridNum` (the logarithmic grid does not use it).
-Presentation ChoosePresentation(bool swr, int refPos, double refPosBias, int32_t yGridNum);
+// and the state's RefPosBias. The level scale spans ten divisions of `dbPerDiv` dB (a
+// value not among kDbPerDivChoices counts as kDefaultDbPerDiv) with the reference level
+// on the refPos-th grid line from the top, whatever the scale; the SWR scale runs from 1
+// to 10 and keeps the chart's grid count `yGridNum` (the logarithmic grid does not use it).
+Presentation ChoosePresentation(bool swr, int refPos, double refPosBias, int32_t yGridNum,
+                                int dbPerDiv = kDefaultDbPerDiv);
 
 // Refills DispTrace for entries 0..PointNum: NormLevel - RefLevel, or SwrTrace with `swr`.
+// With the trace memory shown it also fills MemTrace (memory - RefLevel, or its SWR);
+// with the memory subtracted DispTrace holds NormLevel - memory - RefLevel (or the SWR of
+// NormLevel - memory). Off, DispTrace is exactly as without a memory.
 void FillDispTrace(MeasState& s, bool swr);
+
+// The memory's level at x: interpolated linearly over MemFreq / MemLevel (entries
+// 0..MemPoints-1), the end entries held flat outside; 0 without a memory.
+double MemoryAt(const MeasState& s, double x);
 
 } // namespace myrl

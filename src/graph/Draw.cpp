@@ -83,6 +83,9 @@ MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, boo
 MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrChecked,
                               char thousandsSep, char decimalSep) {
     graph1.Clear();
+    if (state.MemMode == kMemShown) {
+        graph1.Plot(state.FreqAxis, state.MemTrace, state.PointNum, state.MemClr);
+    }
     graph1.Plot(state.FreqAxis, state.DispTrace, state.PointNum, state.TraceClr);
     DrawMarkers(graph1, state);
     return ShowMarkerReadouts(graph1, state, swrChecked, thousandsSep, decimalSep);
@@ -90,9 +93,17 @@ MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrCheck
 
 RedrawKey RedrawInputs(const GraphPlot& g, const MeasState& s, bool swrChecked, char thousandsSep,
                        char decimalSep) {
-    return RedrawKey{g.Props(),  g.Width(),  g.Height(), s.PointNum, s.TraceClr,
-                     s.Marker1X, s.Marker2X, s.ZeroSpan, swrChecked, thousandsSep,
-                     decimalSep, s.FreqAxis, s.DispTrace};
+    RedrawKey key{g.Props(),  g.Width(),  g.Height(), s.PointNum, s.TraceClr,
+                  s.Marker1X, s.Marker2X, s.ZeroSpan, swrChecked, thousandsSep,
+                  decimalSep, s.FreqAxis, s.DispTrace};
+    if (s.MemMode != kMemOff) {
+        key.MemMode = s.MemMode;
+        key.MemClr = s.MemClr;
+        if (s.MemMode == kMemShown) {
+            key.MemTrace = s.MemTrace;
+        }
+    }
+    return key;
 }
 
 } // namespace myrl

@@ -32,14 +32,16 @@ MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, boo
                                   char thousandsSep, char decimalSep);
 
 // The redraw of Graph1: Clear; Plot(FreqAxis, DispTrace, PointNum, TraceClr); DrawMarkers;
-// ShowMarkerReadouts. The caller shows the returned captions. On a logarithmic y axis Plot
-// writes 1e-99 over DispTrace values not above 0.
+// ShowMarkerReadouts. With the trace memory shown, Plot(FreqAxis, MemTrace, PointNum,
+// MemClr) comes before the trace's, so the trace lies over it. The caller shows the returned
+// captions. On a logarithmic y axis Plot writes 1e-99 over DispTrace values not above 0.
 MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrChecked,
                               char thousandsSep, char decimalSep);
 
 // Everything RedrawResponse draws and writes from: the chart's properties and size,
 // PointNum, TraceClr, the markers, ZeroSpan, the SWR box, the separators, FreqAxis and
-// DispTrace. Equal keys over an unchanged canvas (Canvas::Generation) give the same
+// DispTrace, and the trace memory's mode, colour and MemTrace (all zero while it is off).
+// Equal keys over an unchanged canvas (Canvas::Generation) give the same
 // picture and readouts, so a redraw can be skipped. A field added here must be filled by
 // RedrawInputs; the tests count the fields.
 struct RedrawKey {
@@ -56,6 +58,9 @@ struct RedrawKey {
     char DecimalSep = 0;
     PointArray FreqAxis{};
     PointArray DispTrace{};
+    int32_t MemMode = 0;
+    uint32_t MemClr = 0;
+    PointArray MemTrace{};
 
     bool operator==(const RedrawKey&) const = default;
 };

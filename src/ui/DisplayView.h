@@ -4,8 +4,10 @@
 // thread only.
 #pragma once
 
+#include "Cepstrum.h"
 #include "Draw.h"
 
+#include <optional>
 #include <string>
 
 namespace myrl {
@@ -33,6 +35,15 @@ public:
     virtual void CEPSClick(bool ticked) = 0;
     // Transform of the sweep just processed, drawn on Graph2.
     virtual void CepstrumStep() = 0;
+
+    // The level scale in dB per division (one of kDbPerDivChoices; 10 unless chosen),
+    // applied by the next ApplyPresentation.
+    virtual int DbPerDiv() const = 0;
+    virtual void SetDbPerDiv(int dbPerDiv) = 0;
+    // The last transform drawn on Graph2, and the delay (s) under the pointer there when it
+    // last moved over the chart; nothing before either.
+    virtual const std::optional<CepstrumView>& LastCepstrum() const = 0;
+    virtual std::optional<double> PointerDelay() const = 0;
 
 protected:
     ~DisplayView() = default;

@@ -9,6 +9,7 @@
 #include "TForm1.h"
 #include "TForm2.h"
 #include "TextFile.h"
+#include "ToolsWindow.h"
 #include "Widgets.h"
 #include "WindowFrames.h"
 
@@ -32,6 +33,7 @@ Program::Program() {
     } catch (const std::exception& e) {
         ReportError(e, leaveParamFileWhy_);
     }
+    Tools = std::make_unique<ToolsWindow>(*this);
 }
 
 void Program::LeaveParamFile(const std::string& why) {

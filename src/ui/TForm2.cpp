@@ -24,6 +24,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <utility>
+
 namespace myrl {
 
 namespace {
@@ -188,8 +190,8 @@ void TForm2::ApplyPresentation() {
     MeasState& s = program_.State;
     GraphPlot& g = Graph1->plot();
     const bool swr = program_.Panel().SwrTicked();
-    const Presentation p =
-        ChoosePresentation(swr, program_.Panel().RefposIndex(), s.RefPosBias, g.YGridNum);
+    const Presentation p = ChoosePresentation(swr, program_.Panel().RefposIndex(), s.RefPosBias,
+                                              g.YGridNum, dbPerDiv_);
     SetCaption(Label11, Q(p.Title));
     Ref->setVisible(p.RefLabel);
     SWRmin->setVisible(p.SwrLabels);
@@ -201,6 +203,10 @@ void TForm2::ApplyPresentation() {
     g.Ymax = p.Ymax;
     g.Ymin = p.Ymin;
     FillDispTrace(s, swr);
+}
+
+void TForm2::SetDbPerDiv(int dbPerDiv) {
+    dbPerDiv_ = ValidDbPerDiv(dbPerDiv);
 }
 
 GraphPlot& TForm2::Graph1Plot() {
@@ -266,6 +272,7 @@ void TForm2::CepstrumStep() {
     SetCaption(DelayDiv, Q(view->DelayDiv));
     Graph2->Clear();
     Graph2->Plot(view->X, view->Y, kCepstrumPlotPoints, program_.State.TraceClr);
+    lastCepstrum_ = std::move(view);
 }
 
 void TForm2::Graph1MouseDown(int X, int) {
@@ -301,6 +308,7 @@ void TForm2::Graph1MouseUp() {
 void TForm2::Graph2MouseMove(int X, int) {
     const GraphPlot& g = Graph2->plot();
     const double d = static_cast<double>(X) / (Graph2->width() - 1) * (g.Xmax - g.Xmin);
+    pointerDelay_ = d;
     SetCaption(Delay,
                Q("[ Delay = " + FormatExponent(d, 4, 1, LocaleDecimalSeparator()) + " sec ]"));
 }

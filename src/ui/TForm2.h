@@ -5,6 +5,7 @@
 
 #include "DisplayView.h"
 #include "Draw.h"
+#include "Presentation.h"
 
 #include <QWidget>
 
@@ -34,6 +35,10 @@ public:
                        const std::string& fdiv) override;
     void CEPSClick(bool ticked) override;
     void CepstrumStep() override;
+    int DbPerDiv() const override { return dbPerDiv_; }
+    void SetDbPerDiv(int dbPerDiv) override;
+    const std::optional<CepstrumView>& LastCepstrum() const override { return lastCepstrum_; }
+    std::optional<double> PointerDelay() const override { return pointerDelay_; }
 
     void Graph1MouseDown(int X, int Y);
     void Graph1MouseMove(int X, int Y);
@@ -73,6 +78,9 @@ private:
     QLabel* AvrStat;    // "Averaging"
 
     Program& program_;
+    int dbPerDiv_ = kDefaultDbPerDiv;
+    std::optional<CepstrumView> lastCepstrum_;
+    std::optional<double> pointerDelay_;
 };
 
 } // namespace myrl

@@ -2,6 +2,8 @@
 // and the trace it shows.
 #include "Presentation.h"
 
+#include "SweepProc.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,6 +16,7 @@ struct ScaleCase {
     bool swr;
     int refPos;
     double bias;
+    int dbPerDiv;
     Presentation expected;
 };
 
@@ -21,7 +24,15 @@ class PresentationScale : public ::testing::TestWithParam<ScaleCase> {};
 
 TEST_P(PresentationScale, FollowsTheSwrBoxAndTheReferencePosition) {
     const ScaleCase& c = GetParam();
-    EXPECT_EQ(ChoosePresentation(c.swr, c.refPos, c.bias, 7), c.expected);
+    EXPECT_EQ(ChoosePresentation(c.swr, c.refPos, c.bias, 7, c.dbPerDiv), c.expected);
+    if (c.dbPerDiv == kDefaultDbPerDiv) {
+        EXPECT_EQ(ChoosePresentation(c.swr, c.refPos, c.bias, 7), c.expected);
+    }
+    if (!c.swr) {
+        // The reference level (0 dB of the trace) stays on the refPos-th line from the top.
+        const Presentation& p = c.expected;
+        EXPECT_DOUBLE_EQ((p.Ymax - 0) / (p.Ymax - p.Ymin) * p.YGridNum, c.refPos + c.bias);
+    }
 }
 
 const Presentation kLevelRef1{
@@ -32,16 +43,35 @@ const Presentation kLevelRef9{
     "FREQUENCY RESPONSE", "10dB/div", true, false, false, 10, true, -10, 90};
 const Presentation kLevelBiased{
     "FREQUENCY RESPONSE", "10dB/div", true, false, false, 10, true, -75, 25};
+// Finer scales: ten divisions of the chosen step, the reference on the same line.
+const Presentation kLevel1dB{"FREQUENCY RESPONSE", "1dB/div", true, false, false, 10, true, -7, 3};
+const Presentation kLevel2dB{"FREQUENCY RESPONSE", "2dB/div", true, false, false, 10, true, -14, 6};
+const Presentation kLevel5dB{
+    "FREQUENCY RESPONSE", "5dB/div", true, false, false, 10, true, -35, 15};
+const Presentation kLevel5dBBiased{
+    "FREQUENCY RESPONSE", "5dB/div", true, false, false, 10, true, -37.5, 12.5};
+const Presentation kLevelRef3{
+    "FREQUENCY RESPONSE", "10dB/div", true, false, false, 10, true, -70, 30};
 // The SWR scale keeps the chart's grid count (7 here).
 const Presentation kSwr{"                  SWR", "  ", false, true, true, 7, false, 1, 10};
 
-INSTANTIATE_TEST_SUITE_P(Cases, PresentationScale,
-                         ::testing::Values(ScaleCase{"LevelRef1", false, 1, 0, kLevelRef1},
-                                           ScaleCase{"LevelRef0", false, 0, 0, kLevelRef0},
-                                           ScaleCase{"LevelRef9", false, 9, 0, kLevelRef9},
-                                           ScaleCase{"LevelWithBias", false, 2, 0.5, kLevelBiased},
-                                           ScaleCase{"SwrIgnoresThePosition", true, 4, 0.5, kSwr}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PresentationScale,
+    ::testing::Values(ScaleCase{"LevelRef1", false, 1, 0, 10, kLevelRef1},
+                      ScaleCase{"LevelRef0", false, 0, 0, 10, kLevelRef0},
+                      ScaleCase{"LevelRef9", false, 9, 0, 10, kLevelRef9},
+                      ScaleCase{"LevelWithBias", false, 2, 0.5, 10, kLevelBiased},
+                      ScaleCase{"OneDbPerDiv", false, 3, 0, 1, kLevel1dB},
+                      ScaleCase{"TwoDbPerDiv", false, 3, 0, 2, kLevel2dB},
+                      ScaleCase{"FiveDbPerDiv", false, 3, 0, 5, kLevel5dB},
+                      ScaleCase{"FiveDbPerDivWithBias", false, 2, 0.5, 5, kLevel5dBBiased},
+                      // A step not offered is taken as the default.
+                      ScaleCase{"ThreeDbPerDivIsTen", false, 3, 0, 3, kLevelRef3},
+                      ScaleCase{"ZeroDbPerDivIsTen", false, 3, 0, 0, kLevelRef3},
+                      ScaleCase{"NegativeDbPerDivIsTen", false, 3, 0, -5, kLevelRef3},
+                      ScaleCase{"SwrIgnoresThePosition", true, 4, 0.5, 10, kSwr},
+                      ScaleCase{"SwrIgnoresTheStep", true, 4, 0.5, 1, kSwr}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FillDispTrace, LevelMinusReferenceOrSwrOverEveryEntryUpToPointNum) {
     auto s = std::make_unique<MeasState>();
@@ -62,6 +92,48 @@ TEST(FillDispTrace, LevelMinusReferenceOrSwrOverEveryEntryUpToPointNum) {
     FillDispTrace(*s, false);
     EXPECT_EQ(s->DispTrace[3], -5.5);
     EXPECT_EQ(s->DispTrace[4], 5);
+}
+
+TEST(FillDispTrace, TheMemoryShownOrSubtractedOverItsOwnAxis) {
+    auto s = std::make_unique<MeasState>();
+    s->PointNum = 4;
+    s->RefLevel = 1;
+    for (int i = 0; i <= 4; ++i) {
+        s->FreqAxis[static_cast<size_t>(i)] = 100.0 * i; // 0, 100, ..., 400
+        s->NormLevel[static_cast<size_t>(i)] = -10;
+        s->SwrTrace[static_cast<size_t>(i)] = 7;
+    }
+    // The memory: -2 dB at 50 Hz rising to -4 dB at 250 Hz (held flat outside).
+    s->MemPoints = 2;
+    s->MemFreq[0] = 50;
+    s->MemFreq[1] = 250;
+    s->MemLevel[0] = -2;
+    s->MemLevel[1] = -4;
+    const double mem[] = {-2, -2.5, -3.5, -4, -4};
+    struct Case {
+        int32_t mode;
+        bool swr;
+    };
+    for (const Case& c : {Case{kMemOff, false}, Case{kMemShown, false}, Case{kMemShown, true},
+                          Case{kMemSubtracted, false}, Case{kMemSubtracted, true}}) {
+        SCOPED_TRACE(c.mode * 10 + c.swr);
+        s->MemMode = c.mode;
+        s->MemTrace.fill(99);
+        FillDispTrace(*s, c.swr);
+        for (size_t i = 0; i <= 4; ++i) {
+            EXPECT_DOUBLE_EQ(MemoryAt(*s, s->FreqAxis[i]), mem[i]);
+            double disp = c.swr ? 7 : -11;
+            if (c.mode == kMemSubtracted) {
+                disp = c.swr ? SwrFromLevel(-10 - mem[i]) : -10 - mem[i] - 1;
+            }
+            EXPECT_DOUBLE_EQ(s->DispTrace[i], disp) << i;
+            const double memTrace =
+                c.mode != kMemShown ? 99 : (c.swr ? SwrFromLevel(mem[i]) : mem[i] - 1);
+            EXPECT_DOUBLE_EQ(s->MemTrace[i], memTrace) << i;
+        }
+    }
+    s->MemPoints = 0;
+    EXPECT_EQ(MemoryAt(*s, 100), 0);
 }
 
 } // namespace

@@ -208,6 +208,29 @@ TEST_F(RedrawResponseTest, SwrPresentationWritesBackNonPositiveValues) {
     EXPECT_EQ(r.M_disp1, "( SWR = 2.000 )");
 }
 
+TEST_F(RedrawResponseTest, TheMemoryIsDrawnUnderTheTraceOnlyWhileShown) {
+    constexpr uint32_t kMem = Rgb(255, 0, 255);
+    for (int i = 0; i <= kPointCount; ++i) {
+        state->DispTrace[i] = -45;
+        state->MemTrace[i] = -20; // row 282 - 70 * 2.82 = 84.6
+    }
+    state->MemTrace[128] = -45; // meets the trace in the middle
+    state->MemClr = kMem;
+    struct Case {
+        int32_t mode;
+        bool drawn;
+    };
+    for (const Case& c :
+         {Case{kMemOff, false}, Case{kMemShown, true}, Case{kMemSubtracted, false}}) {
+        SCOPED_TRACE(c.mode);
+        state->MemMode = c.mode;
+        RedrawResponse(graph, *state, false, ',', '.');
+        EXPECT_EQ(graph.canvas().Pixel(300, 85) == kMem, c.drawn);
+        EXPECT_EQ(graph.canvas().Pixel(300, 155), kTrace);
+        EXPECT_EQ(graph.canvas().Pixel(224, 155), kTrace); // the trace lies over the memory
+    }
+}
+
 } // namespace
 } // namespace myrl
 
@@ -266,6 +289,15 @@ const std::vector<Change> kOtherChanges = {
     [](RedrawSource& r) { r.ds = ','; },
     [](RedrawSource& r) { r.s.FreqAxis[0] = 1; },
     [](RedrawSource& r) { r.s.DispTrace[255] = 1e-3; },
+    [](RedrawSource& r) { r.s.MemMode = kMemSubtracted; },
+    [](RedrawSource& r) {
+        r.s.MemMode = kMemShown;
+        r.s.MemClr = 1;
+    },
+    [](RedrawSource& r) {
+        r.s.MemMode = kMemShown;
+        r.s.MemTrace[3] = 1;
+    },
 };
 
 } // namespace
@@ -285,6 +317,27 @@ TEST(RedrawInputs, EveryInputOfTheRedrawChangesTheKey) {
         RedrawSource changed = base;
         all[i](changed);
         EXPECT_FALSE(changed.Key() == base.Key()) << "change " << i;
+    }
+}
+
+// The memory's colour and trace count while it is shown, and play no part while it is off
+// (a run that never stores a memory redraws exactly when it always has).
+TEST(RedrawInputs, TheMemoryCountsOnlyWhileShown) {
+    RedrawSource base;
+    base.s.PointNum = kPointCount;
+    const std::vector<Change> memoryChanges = {
+        [](RedrawSource& r) { r.s.MemClr = 5; },
+        [](RedrawSource& r) { r.s.MemTrace[100] = -3; },
+    };
+    for (size_t i = 0; i < memoryChanges.size(); ++i) {
+        RedrawSource off = base;
+        memoryChanges[i](off);
+        EXPECT_TRUE(off.Key() == base.Key()) << "off, change " << i;
+        RedrawSource shown = base;
+        shown.s.MemMode = kMemShown;
+        RedrawSource changed = shown;
+        memoryChanges[i](changed);
+        EXPECT_FALSE(changed.Key() == shown.Key()) << "shown, change " << i;
     }
 }
 

@@ -22,6 +22,10 @@ TEST(DeviceModels, BandpassIsDown3dBAtTheBandEdgesAndFlatAtTheCentre) {
         double root = std::sqrt(c.bandwidth * c.bandwidth + 4 * c.centre * c.centre);
         double lower = (root - c.bandwidth) / 2, upper = (root + c.bandwidth) / 2;
         EXPECT_NEAR(upper - lower, c.bandwidth, 1e-6);
+        const auto [l, u] = BandpassEdgesHz(c.centre, c.bandwidth);
+        EXPECT_DOUBLE_EQ(l, lower);
+        EXPECT_DOUBLE_EQ(u, upper);
+        EXPECT_NEAR(std::sqrt(l * u), c.centre, 1e-6);
         EXPECT_NEAR(BandpassDb(lower, c.centre, c.bandwidth, c.order), k3dB, 1e-9) << c.centre;
         EXPECT_NEAR(BandpassDb(upper, c.centre, c.bandwidth, c.order), k3dB, 1e-9) << c.centre;
         EXPECT_NEAR(BandpassDb(c.centre, c.centre, c.bandwidth, c.order), 0.0, 1e-12);
@@ -110,4 +114,20 @@ TEST(Generator, WordsAndFrequencies) {
     EXPECT_NEAR(*DutHz(gen, 12434090), 99999970.909090909, 1e-6);
     EXPECT_NEAR(*DutHz(gen, 12434090 + 250 * 12500), 199999970.909090909, 1e-6);
     EXPECT_FALSE(DutHz(gen, 1000).has_value()); // below the FREX offset
+}
+
+TEST(DeviceModels, RippleOnAnyDeviceFromZeroDownToItsDepth) {
+    for (auto kind : {DeviceKind::Thru, DeviceKind::Bandpass, DeviceKind::Lowpass}) {
+        DeviceConfig d;
+        d.Kind = kind;
+        EXPECT_EQ(DeviceDb(d, 10.65e6), ModelDb(d, 10.65e6)) << "no ripple by default";
+        d.RippleDb = 0.5;
+        d.RipplePeriodHz = 40e3;
+        struct Case {
+            double f, ripple;
+        };
+        for (const Case& c : {Case{10.64e6, 0}, Case{10.66e6, -0.5}, Case{10.65e6, -0.25}}) {
+            EXPECT_NEAR(DeviceDb(d, c.f) - ModelDb(d, c.f), c.ripple, 1e-9) << c.f;
+        }
+    }
 }

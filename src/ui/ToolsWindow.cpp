@@ -1,0 +1,638 @@
+#include "ToolsWindow.h"
+
+#include "DisplayView.h"
+#include "Distance.h"
+#include "ErrorReport.h"
+#include "PanelView.h"
+#include "Presentation.h"
+#include "Program.h"
+#include "TraceMemory.h"
+#include "UserSettings.h"
+#include "Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <span>
+#include <sstream>
+#include <stdexcept>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace myrl {
+
+namespace {
+
+constexpr uint32_t kMemoryColour = Rgb(255, 0, 255);
+
+std::string hz(double v) {
+    return S(QLocale().toString(v, 'f', 1)) + " Hz";
+}
+std::string db(double v) {
+    return S(QLocale().toString(v, 'f', 2)) + " dB";
+}
+std::string fixed(double v, int decimals) {
+    return S(QLocale().toString(v, 'f', decimals));
+}
+
+bool allZero(const PointArray& a) {
+    for (double v : a) {
+        if (v != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string fileName(const std::string& path) {
+    return S(QFileInfo(Q(path)).fileName());
+}
+
+// A failure of a file operation, reported with the English line under it.
+void report(const std::string& message, const std::string& detail) {
+    ReportError(std::runtime_error(message), detail);
+}
+
+QPushButton* button(const char* text, QWidget* parent, std::function<void()> run) {
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    QObject::connect(b, &QPushButton::clicked, parent, [run] { Guarded(run); });
+    return b;
+}
+
+} // namespace
+
+ToolsWindow::ToolsWindow(Program& program) : QWidget(nullptr, Qt::Window), program_(program) {
+    setWindowTitle("MYRL Tools");
+    setObjectName("Tools");
+    build();
+    program_.Extras.Add(QString::fromUtf8("MYRL Tools…"), QKeySequence(Qt::CTRL | Qt::Key_T),
+                        [this] { Open(); });
+    QPointer<ToolsWindow> self(this);
+    program_.Status.OnChange([self](const std::string& text) {
+        if (self) {
+            self->status_->setText(Q(text));
+        }
+    });
+    status_->setText(Q(program_.Status.Text()));
+
+    const auto settings = OpenUserSettings();
+    if (settings->value("calibration/autoLoad", false).toBool()) {
+        const std::string last = S(settings->value("calibration/last").toString());
+        if (!last.empty()) {
+            LoadCalibration(last);
+        }
+    }
+}
+
+void ToolsWindow::build() {
+    const auto settings = OpenUserSettings();
+    auto* top = new QVBoxLayout(this);
+    const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+
+    // Level scale.
+    auto* scaleBox = new QGroupBox("Level scale", this);
+    auto* scaleRow = new QHBoxLayout(scaleBox);
+    scale_ = new QComboBox(scaleBox);
+    scale_->setObjectName("Scale");
+    for (int c : kDbPerDivChoices) {
+        scale_->addItem(QString::number(c) + " dB/div", c);
+    }
+    scale_->setCurrentIndex(scale_->findData(program_.Display().DbPerDiv()));
+    connect(scale_, &QComboBox::activated, this,
+            [this](int i) { Guarded([&] { SetDbPerDiv(scale_->itemData(i).toInt()); }); });
+    scaleRow->addWidget(new QLabel("Graph1 shows", scaleBox));
+    scaleRow->addWidget(scale_);
+    scaleRow->addStretch();
+    top->addWidget(scaleBox);
+
+    // Filter and peak readout.
+    auto* filterBox = new QGroupBox("Filter and peak", this);
+    auto* filter = new QVBoxLayout(filterBox);
+    auto* filterRow = new QHBoxLayout;
+    range_ = new QComboBox(filterBox);
+    range_->setObjectName("Range");
+    range_->addItem("whole trace");
+    range_->addItem("between the markers");
+    range_->setCurrentIndex(std::clamp(settings->value("tools/range", 0).toInt(), 0, 1));
+    down_ = new QDoubleSpinBox(filterBox);
+    down_->setObjectName("DownDb");
+    down_->setRange(0.1, 60);
+    down_->setDecimals(1);
+    down_->setSingleStep(0.5);
+    down_->setSuffix(" dB");
+    down_->setValue(settings->value("tools/downDb", 3.0).toDouble());
+    filterRow->addWidget(new QLabel("Over", filterBox));
+    filterRow->addWidget(range_);
+    filterRow->addWidget(new QLabel("edges at", filterBox));
+    filterRow->addWidget(down_);
+    filterRow->addWidget(new QLabel("below the peak", filterBox));
+    filterRow->addStretch();
+    filter->addLayout(filterRow);
+    readout_ = new QLabel(filterBox);
+    readout_->setObjectName("Readout");
+    readout_->setFont(mono);
+    readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    readout_->setMinimumHeight(QFontMetrics(mono).lineSpacing() * 9);
+    readout_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    filter->addWidget(readout_);
+    auto* markers = new QGridLayout;
+    auto move = [this](int m, Target t) { return [this, m, t] { MoveMarker(m, t); }; };
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"Marker 1 to peak", move(1, Target::Peak)},
+        {"Marker 1 to lower edge", move(1, Target::LowerEdge)},
+        {"Marker 1 to minimum", move(1, Target::Minimum)},
+        {"Marker 2 to peak", move(2, Target::Peak)},
+        {"Marker 2 to upper edge", move(2, Target::UpperEdge)},
+        {"Marker 2 to lower edge", move(2, Target::LowerEdge)},
+    };
+    for (int i = 0; i < 6; ++i) {
+        markers->addWidget(button(actions[i].first, filterBox, actions[i].second), i / 3, i % 3);
+    }
+    filter->addLayout(markers);
+    top->addWidget(filterBox);
+    connect(range_, &QComboBox::activated, this, [this] {
+        saveSettings();
+        Refresh();
+    });
+    connect(down_, &QDoubleSpinBox::valueChanged, this, [this] {
+        saveSettings();
+        Refresh();
+    });
+
+    // Calibration files.
+    auto* calBox = new QGroupBox("Calibration (CAL tables for NORM)", this);
+    auto* cal = new QVBoxLayout(calBox);
+    calState_ = new QLabel(calBox);
+    calState_->setObjectName("CalState");
+    calState_->setWordWrap(true);
+    cal->addWidget(calState_);
+    auto* noteRow = new QHBoxLayout;
+    note_ = new QLineEdit(settings->value("calibration/note").toString(), calBox);
+    note_->setObjectName("CalNote");
+    note_->setPlaceholderText("what was measured, cables, adaptors…");
+    noteRow->addWidget(new QLabel("Note", calBox));
+    noteRow->addWidget(note_);
+    cal->addLayout(noteRow);
+    auto* calRow = new QHBoxLayout;
+    calRow->addWidget(button("Save calibration…", calBox, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, "Save calibration", QString(),
+                                                          "MYRL calibration (*.myrlcal)", nullptr,
+                                                          QFileDialog::DontUseNativeDialog);
+        if (path.isEmpty()) {
+            return;
+        }
+        QString p = path;
+        if (QFileInfo(p).suffix().isEmpty()) {
+            p += kCalFileSuffix;
+        }
+        SaveCalibration(S(p), S(note_->text()));
+    }));
+    calRow->addWidget(button("Load calibration…", calBox, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, "Load calibration", QString(), "MYRL calibration (*.myrlcal);;All files (*)",
+            nullptr, QFileDialog::DontUseNativeDialog);
+        if (!path.isEmpty()) {
+            LoadCalibration(S(path));
+        }
+    }));
+    autoLoad_ = new QCheckBox("Load the last one at start-up", calBox);
+    autoLoad_->setObjectName("CalAutoLoad");
+    autoLoad_->setChecked(settings->value("calibration/autoLoad", false).toBool());
+    connect(autoLoad_, &QCheckBox::toggled, this, [this](bool on) { SetAutoLoad(on); });
+    calRow->addWidget(autoLoad_);
+    calRow->addStretch();
+    cal->addLayout(calRow);
+    top->addWidget(calBox);
+
+    // Trace memory.
+    auto* memBox = new QGroupBox("Trace memory", this);
+    auto* mem = new QVBoxLayout(memBox);
+    auto* memRow = new QHBoxLayout;
+    memRow->addWidget(button("Store trace", memBox, [this] { StoreTrace(); }));
+    memRow->addWidget(button("Load data file…", memBox, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, "Load data file as memory", QString(), "Data (*.csv);;All files (*)", nullptr,
+            QFileDialog::DontUseNativeDialog);
+        if (!path.isEmpty()) {
+            LoadMemory(S(path));
+        }
+    }));
+    memMode_ = new QComboBox(memBox);
+    memMode_->setObjectName("MemMode");
+    memMode_->addItem("off", kMemOff);
+    memMode_->addItem("shown beside the trace", kMemShown);
+    memMode_->addItem(QString::fromUtf8("trace − memory"), kMemSubtracted);
+    connect(memMode_, &QComboBox::activated, this,
+            [this](int i) { Guarded([&] { SetMemoryMode(memMode_->itemData(i).toInt()); }); });
+    memRow->addWidget(new QLabel("Graph1:", memBox));
+    memRow->addWidget(memMode_);
+    memRow->addStretch();
+    mem->addLayout(memRow);
+    memState_ = new QLabel("no memory", memBox);
+    memState_->setObjectName("MemState");
+    mem->addWidget(memState_);
+    top->addWidget(memBox);
+
+    // Distance in the delay view.
+    auto* distBox = new QGroupBox("Distance to a reflection (delay view)", this);
+    auto* dist = new QVBoxLayout(distBox);
+    auto* vfRow = new QHBoxLayout;
+    cable_ = new QComboBox(distBox);
+    cable_->setObjectName("Cable");
+    for (const CableType& t : kCableTypes) {
+        cable_->addItem(t.Name, t.VelocityFactor);
+    }
+    cable_->addItem("other");
+    vf_ = new QDoubleSpinBox(distBox);
+    vf_->setObjectName("VelocityFactor");
+    vf_->setRange(0.01, 1.0);
+    vf_->setDecimals(3);
+    vf_->setSingleStep(0.01);
+    vf_->setValue(settings->value("tools/velocity", kCableTypes[0].VelocityFactor).toDouble());
+    auto matchCable = [this] {
+        int idx = cable_->count() - 1;
+        for (int i = 0; i + 1 < cable_->count(); ++i) {
+            if (std::fabs(cable_->itemData(i).toDouble() - vf_->value()) < 1e-9) {
+                idx = i;
+            }
+        }
+        cable_->setCurrentIndex(idx);
+    };
+    matchCable();
+    connect(cable_, &QComboBox::activated, this, [this](int i) {
+        if (cable_->itemData(i).isValid()) {
+            vf_->setValue(cable_->itemData(i).toDouble());
+        }
+    });
+    connect(vf_, &QDoubleSpinBox::valueChanged, this, [this, matchCable] {
+        matchCable();
+        saveSettings();
+        Refresh();
+    });
+    vfRow->addWidget(new QLabel("Cable", distBox));
+    vfRow->addWidget(cable_);
+    vfRow->addWidget(new QLabel("velocity factor", distBox));
+    vfRow->addWidget(vf_);
+    vfRow->addStretch();
+    dist->addLayout(vfRow);
+    distance_ = new QLabel(distBox);
+    distance_->setObjectName("Distance");
+    distance_->setFont(mono);
+    distance_->setMinimumHeight(QFontMetrics(mono).lineSpacing() * 2);
+    dist->addWidget(distance_);
+    top->addWidget(distBox);
+
+    // How things stand.
+    auto* statusBox = new QGroupBox("Status", this);
+    auto* statusLayout = new QVBoxLayout(statusBox);
+    status_ = new QLabel(statusBox);
+    status_->setObjectName("Status");
+    status_->setWordWrap(true);
+    statusLayout->addWidget(status_);
+    top->addWidget(statusBox);
+    top->addStretch();
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(300);
+    connect(timer_, &QTimer::timeout, this, [this] { Guarded([&] { Refresh(); }); });
+}
+
+void ToolsWindow::saveSettings() const {
+    const auto settings = OpenUserSettings();
+    settings->setValue("tools/range", range_->currentIndex());
+    settings->setValue("tools/downDb", down_->value());
+    settings->setValue("tools/velocity", vf_->value());
+    settings->setValue("calibration/note", note_->text());
+    settings->setValue("calibration/autoLoad", autoLoad_->isChecked());
+}
+
+void ToolsWindow::Open() {
+    Refresh();
+    show();
+    raise();
+    activateWindow();
+    timer_->start();
+}
+
+void ToolsWindow::hideEvent(QHideEvent* event) {
+    timer_->stop();
+    QWidget::hideEvent(event);
+}
+
+void ToolsWindow::SetDbPerDiv(int dbPerDiv) {
+    program_.Display().SetDbPerDiv(dbPerDiv);
+    program_.Display().ApplyPresentation();
+    program_.RedrawResponse();
+    scale_->setCurrentIndex(scale_->findData(program_.Display().DbPerDiv()));
+}
+
+void ToolsWindow::SaveCalibration(const std::string& path, const std::string& note) {
+    const MeasState& s = program_.State;
+    if (allZero(s.CalFreq) && allZero(s.CalLevel)) {
+        report("No calibration to save",
+               "No sweep was taken in CAL mode in this run: select CAL, let it sweep, then save.");
+        return;
+    }
+    const std::string taken =
+        S(QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd hh:mm:ss 'UTC'"));
+    CalRecord r = CalRecordFrom(s, program_.Panel().FrexTicked(), taken, note);
+    try {
+        WriteCalFile(path, r);
+    } catch (const std::exception& e) {
+        report(e.what(), "The calibration file " + path + " was not written.");
+        return;
+    }
+    cal_ = std::move(r);
+    calName_ = fileName(path);
+    const auto settings = OpenUserSettings();
+    settings->setValue("calibration/last", Q(path));
+    settings->setValue("calibration/note", Q(note));
+    Refresh();
+}
+
+bool ToolsWindow::LoadCalibration(const std::string& path) {
+    CalRecord r;
+    try {
+        r = ReadCalFile(path);
+    } catch (const std::exception& e) {
+        report("Calibration not loaded",
+               std::string(e.what()) + " (" + path + "). The calibration in force is unchanged.");
+        return false;
+    }
+    MeasState& s = program_.State;
+    s.CalFreq = r.CalFreq;
+    s.CalLevel = r.CalLevel;
+    cal_ = std::move(r);
+    calName_ = fileName(path);
+    OpenUserSettings()->setValue("calibration/last", Q(path));
+    Refresh();
+    return true;
+}
+
+void ToolsWindow::SetAutoLoad(bool on) {
+    if (autoLoad_->isChecked() != on) {
+        autoLoad_->setChecked(on);
+    }
+    saveSettings();
+}
+
+void ToolsWindow::StoreTrace() {
+    SetMemory(program_.State, CurrentTrace(program_.State));
+    memName_ = "the trace of " + S(QDateTime::currentDateTime().toString("hh:mm:ss"));
+    if (program_.State.MemMode == kMemOff) {
+        SetMemoryMode(kMemShown);
+    } else {
+        SetMemoryMode(program_.State.MemMode);
+    }
+}
+
+bool ToolsWindow::LoadMemory(const std::string& path) {
+    StoredTrace t;
+    try {
+        std::ifstream f(path, std::ios::binary);
+        if (!f) {
+            throw std::runtime_error("The file cannot be opened.");
+        }
+        std::ostringstream text;
+        text << f.rdbuf();
+        if (text.str().size() > (1u << 20)) {
+            throw std::runtime_error("The file is far larger than a data file.");
+        }
+        t = ParseExportText(text.str(), program_.State.RefLevel);
+    } catch (const std::exception& e) {
+        report("Data file not loaded as memory",
+               std::string(e.what()) + " (" + path + "). The memory is unchanged.");
+        return false;
+    }
+    SetMemory(program_.State, t);
+    memName_ = fileName(path);
+    SetMemoryMode(program_.State.MemMode == kMemOff ? kMemShown : program_.State.MemMode);
+    return true;
+}
+
+void ToolsWindow::SetMemoryMode(int mode) {
+    MeasState& s = program_.State;
+    if (mode != kMemOff && s.MemPoints < 2) {
+        mode = kMemOff; // nothing stored yet
+    }
+    s.MemMode = mode;
+    s.MemClr = kMemoryColour;
+    FillDispTrace(s, program_.Panel().SwrTicked());
+    program_.RedrawResponse();
+    memMode_->setCurrentIndex(memMode_->findData(mode));
+    Refresh();
+}
+
+std::optional<FilterReadout> ToolsWindow::Readout() const {
+    const MeasState& s = program_.State;
+    if (s.ZeroSpan || s.PointNum < 2) {
+        return std::nullopt;
+    }
+    const auto n = static_cast<size_t>(std::min(s.PointNum, kArrayLen));
+    std::vector<double> level(n);
+    for (size_t i = 0; i < n; ++i) {
+        level[i] = s.NormLevel[i] - s.RefLevel;
+    }
+    const std::span<const double> freq(s.FreqAxis.data(), n);
+    int first = 0;
+    int last = static_cast<int>(n) - 1;
+    if (range_->currentIndex() == 1) {
+        const auto r = PointsBetween(freq, s.MarkerFL, s.MarkerFU);
+        if (!r) {
+            return std::nullopt;
+        }
+        std::tie(first, last) = *r;
+    }
+    const FilterReadout r = ReadFilter(freq, level, first, last, down_->value());
+    if (!r.Valid) {
+        return std::nullopt;
+    }
+    return r;
+}
+
+bool ToolsWindow::MoveMarker(int marker, Target target) {
+    const auto r = Readout();
+    if (!r) {
+        return false;
+    }
+    double hz = 0;
+    switch (target) {
+    case Target::Peak:
+        hz = r->PeakHz;
+        break;
+    case Target::Minimum:
+        hz = r->MinHz;
+        break;
+    case Target::LowerEdge:
+        if (!r->Lower.Found) {
+            return false;
+        }
+        hz = r->Lower.Hz;
+        break;
+    case Target::UpperEdge:
+        if (!r->Upper.Found) {
+            return false;
+        }
+        hz = r->Upper.Hz;
+        break;
+    }
+    const GraphPlot& g = program_.Display().Graph1Plot();
+    const int32_t col = MarkerColumnFor(hz, g.Xmin, g.Xmax, g.Width());
+    MeasState& s = program_.State;
+    (marker == 1 ? s.Marker1X : s.Marker2X) = col;
+    program_.RedrawResponse();
+    Refresh();
+    return true;
+}
+
+std::string ToolsWindow::CalibrationLine() const {
+    const MeasState& s = program_.State;
+    if (allZero(s.CalFreq) && allZero(s.CalLevel)) {
+        return "no calibration: NORM shows the raw response";
+    }
+    const auto range = [](const CalRecord& r) {
+        const CalCoverage c = CoverageOf(r);
+        return ShortHz(c.Lo) + "–" + ShortHz(c.Hi);
+    };
+    if (cal_ && cal_->CalFreq == s.CalFreq && cal_->CalLevel == s.CalLevel) {
+        std::string what = calName_;
+        if (!cal_->Note.empty()) {
+            what += " (" + cal_->Note + ")";
+        }
+        return "NORM uses: " + what + ", taken " + cal_->Taken + " over " + range(*cal_);
+    }
+    return "NORM uses: the CAL sweep of this run (not saved), over " +
+           range(CalRecordFrom(s, false, "", ""));
+}
+
+std::string ToolsWindow::CoverageLine() const {
+    const MeasState& s = program_.State;
+    if (s.ZeroSpan || s.PointNum < 2 || (allZero(s.CalFreq) && allZero(s.CalLevel))) {
+        return "";
+    }
+    const CalRecord r = CalRecordFrom(s, false, "", "");
+    std::string line =
+        CoverageWarning(r, s.FreqAxis[0], s.FreqAxis[static_cast<size_t>(s.PointNum - 1)]);
+    if (cal_ && cal_->CalFreq == s.CalFreq && cal_->LevelOffset != s.LevelOffset) {
+        line += std::string(line.empty() ? "" : "; ") + "taken with a level offset of " +
+                db(cal_->LevelOffset) + ", now " + db(s.LevelOffset);
+    }
+    return line;
+}
+
+double ToolsWindow::VelocityFactor() const {
+    return vf_->value();
+}
+
+std::optional<double> ToolsWindow::PeakDelay() const {
+    const auto& view = program_.Display().LastCepstrum();
+    if (!view || view->X.size() < 2) {
+        return std::nullopt;
+    }
+    const auto bin = HighestPeakBin(view->Y);
+    if (!bin) {
+        return std::nullopt;
+    }
+    return *bin * (view->X[1] - view->X[0]);
+}
+
+std::string ToolsWindow::readoutText() const {
+    const MeasState& s = program_.State;
+    if (s.ZeroSpan) {
+        return "Zero span: the trace has no frequency axis to read.";
+    }
+    const auto r = Readout();
+    if (!r) {
+        return range_->currentIndex() == 1 ? "Fewer than two points lie between the markers."
+                                           : "No trace yet.";
+    }
+    const bool markers = range_->currentIndex() == 1;
+    const std::string where = markers ? "the markers" : "the span";
+    auto row = [](const std::string& label, const std::string& text) {
+        return label + std::string(label.size() < 12 ? 12 - label.size() : 1, ' ') + text + "\n";
+    };
+    std::string t;
+    t += row("Peak", db(r->PeakDb) + " at " + hz(r->PeakHz));
+    t += row("-" + fixed(r->DownDb, 1) + " dB",
+             "lower " + (r->Lower.Found ? hz(r->Lower.Hz) : "edge below " + where));
+    t += row("", "upper " + (r->Upper.Found ? hz(r->Upper.Hz) : "edge above " + where));
+    if (r->BandwidthHz) {
+        t += row("Bandwidth", hz(*r->BandwidthHz));
+        t += row("Centre", hz(*r->CentreHz) + (r->Q ? "   Q " + fixed(*r->Q, 2) : ""));
+    } else {
+        t += row("Bandwidth", "-- (an edge lies outside " + where + ")");
+        t += row("Centre", "--");
+    }
+    t +=
+        row("Shape", "-60/-6 dB: " + (r->ShapeFactor ? fixed(*r->ShapeFactor, 2)
+                                                     : "-- (not 60 dB deep within " + where + ")"));
+    t += row("Minimum", db(r->MinDb) + " at " + hz(r->MinHz));
+    t += "Levels relative to the reference level; points " + std::to_string(r->First) + "–" +
+         std::to_string(r->Last);
+    return t;
+}
+
+std::string ToolsWindow::distanceText() const {
+    if (!program_.Panel().CepsTicked() || !program_.Display().LastCepstrum()) {
+        return "Tick CEPSTRUM on the panel to open the delay view.\n";
+    }
+    const double vf = VelocityFactor();
+    auto line = [&](const char* what, std::optional<double> delay) {
+        std::string l = what;
+        if (!delay) {
+            return l + "--";
+        }
+        const double m = OneWayDistanceM(*delay, vf);
+        std::ostringstream d;
+        d.precision(4);
+        d << std::scientific << *delay;
+        return l + "delay " + d.str() + " s   " + fixed(m, 2) + " m   " +
+               fixed(MetresToFeet(m), 2) + " ft";
+    };
+    return line("Pointer:       ", program_.Display().PointerDelay()) + "\n" +
+           line("Highest peak:  ", PeakDelay());
+}
+
+void ToolsWindow::Refresh() {
+    const std::string calLine = CalibrationLine();
+    const std::string coverage = CoverageLine();
+    if (cal_ || isVisible()) {
+        program_.Status.Set(StatusTopic::Calibration, calLine);
+    }
+    if (!isVisible()) {
+        return;
+    }
+    calState_->setText(Q(coverage.empty() ? calLine : calLine + "\n" + coverage));
+    readout_->setText(Q(readoutText()));
+    const MeasState& s = program_.State;
+    memState_->setText(s.MemPoints < 2 ? "no memory"
+                                       : Q("memory: " + memName_ + ", " +
+                                           std::to_string(s.MemPoints) + " points"));
+    memMode_->setCurrentIndex(memMode_->findData(s.MemMode));
+    distance_->setText(Q(distanceText()));
+    scale_->setCurrentIndex(scale_->findData(program_.Display().DbPerDiv()));
+}
+
+} // namespace myrl

@@ -1,0 +1,100 @@
+// The tools window "MYRL Tools": the level scale of Graph1, filter and peak readouts with
+// marker actions, calibration files, the trace memory and the distance to a reflection
+// in the delay view. It reads the panel through PanelView, the display through
+// DisplayView and the measurement through Program::State, and touches no control of the
+// other windows. Its choices persist in the user's settings. User-interface thread only.
+#pragma once
+
+#include "CalFile.h"
+#include "FilterReadout.h"
+
+#include <QWidget>
+
+#include <optional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QTimer;
+
+namespace myrl {
+
+class Program;
+
+class ToolsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Adds "MYRL Tools…" (Ctrl+T) to the program's extra actions and, when the user asked
+    // for it, loads the last calibration file. The window itself stays hidden until opened.
+    explicit ToolsWindow(Program& program);
+
+    void Open();
+
+    // What the controls do, without their file dialogs.
+    void SetDbPerDiv(int dbPerDiv);
+    // Writes the CAL tables with the plan and settings in force; throws on failure.
+    void SaveCalibration(const std::string& path, const std::string& note);
+    // Reads a calibration file into the CAL tables. A file that cannot be read or is not a
+    // calibration file is reported and changes nothing; returns whether it was loaded.
+    bool LoadCalibration(const std::string& path);
+    void SetAutoLoad(bool on);
+
+    void StoreTrace();
+    // Reads a data export as the memory; reported and nothing changed on failure.
+    bool LoadMemory(const std::string& path);
+    // kMemOff, kMemShown or kMemSubtracted; redraws Graph1.
+    void SetMemoryMode(int mode);
+
+    // The readout over the whole trace, or the points between the markers.
+    std::optional<FilterReadout> Readout() const;
+    enum class Target { Peak, LowerEdge, UpperEdge, Minimum };
+    // Moves marker 1 or 2 to the target of the current readout, as a drag to that column
+    // would; false when the target is not there (no readout, an edge outside the range).
+    bool MoveMarker(int marker, Target target);
+
+    // The calibration's state line ("NORM uses: …", "no calibration: …") and the warning
+    // on its coverage of the plan (may be empty).
+    std::string CalibrationLine() const;
+    std::string CoverageLine() const;
+    // The velocity factor in use.
+    double VelocityFactor() const;
+    // The highest cepstrum peak's round-trip delay (s), when the delay view has one.
+    std::optional<double> PeakDelay() const;
+
+    // Rewrites every readout from the state.
+    void Refresh();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void build();
+    void saveSettings() const;
+    std::string readoutText() const;
+    std::string distanceText() const;
+
+    Program& program_;
+    std::optional<CalRecord> cal_; // the calibration last loaded or saved
+    std::string calName_;          // its file's name
+    QComboBox* scale_ = nullptr;
+    QComboBox* range_ = nullptr;
+    QDoubleSpinBox* down_ = nullptr;
+    QLabel* readout_ = nullptr;
+    QLabel* calState_ = nullptr;
+    QLineEdit* note_ = nullptr;
+    QCheckBox* autoLoad_ = nullptr;
+    QComboBox* memMode_ = nullptr;
+    QLabel* memState_ = nullptr;
+    QComboBox* cable_ = nullptr;
+    QDoubleSpinBox* vf_ = nullptr;
+    QLabel* distance_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTimer* timer_ = nullptr;
+    std::string memName_;
+};
+
+} // namespace myrl

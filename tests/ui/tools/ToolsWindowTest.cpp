@@ -1,0 +1,369 @@
+// The tools window against the simulator: calibration files across a restart, the trace
+// memory leaving the display as it was, filter readouts against the models' own edges,
+// the finer level scale and the distance to a cable's far end.
+#include "PanelFixture.h"
+
+#include "CalFile.h"
+#include "DeviceModels.h"
+#include "Distance.h"
+#include "Presentation.h"
+#include "ToolsWindow.h"
+#include "UserSettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImage>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <string>
+
+namespace myrl {
+namespace {
+
+constexpr uint32_t kGreen = Rgb(0, 255, 0);
+
+class ToolsTest : public PanelTest {
+protected:
+    // QSettings finds the user's folder once per process: start each test from no settings.
+    void SetUp() override {
+        PanelTest::SetUp();
+        OpenUserSettings()->clear();
+    }
+    // The parameter file with the plan: F_DEF item (0 START/STOP, 1 CENTER/SPAN) and the
+    // two fields in Hz.
+    void WritePlan(int fdef, double a, double b) {
+        WriteFile("myrl_prm.txt", "1\r\n67108864\r\n12800000\r\n0\r\n" + std::to_string(fdef) +
+                                      "\r\n" + std::to_string(static_cast<long long>(a)) + "\r\n" +
+                                      std::to_string(static_cast<long long>(b)) +
+                                      "\r\nOFF\r\n90\r\n358\r\n10\r\n10\r\n265\r\n10\r\n290\r\n");
+    }
+    // Starts the program (the simulator when not yet running) and holds after a sweep.
+    void StartAndHold() {
+        if (!Sim) {
+            StartSimulator();
+        }
+        StartProgram();
+        ASSERT_TRUE(Errors.empty()) << Errors.front();
+        ASSERT_TRUE(
+            WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() != "Averaging"; }));
+        Hold();
+    }
+    // Selects a MODE item, runs until a sweep in it has been processed, and holds.
+    void SweepIn(int mode) {
+        Choose(PanelControl<QComboBox>("MODE"), mode);
+        State().NormLevel.fill(999);
+        Click(PanelControl<QRadioButton>("RunItem"));
+        ASSERT_TRUE(WaitUntil([&] { return State().NormLevel[0] != 999; }));
+        Hold();
+    }
+    ToolsWindow& Tools() { return *P->Tools; }
+    double Spacing() { return State().FreqAxis[1] - State().FreqAxis[0]; }
+};
+
+TEST_F(ToolsTest, OpenedByItsShortcutAndFromTheMenus) {
+    StartAndHold();
+    EXPECT_FALSE(Tools().isVisible());
+    const auto& actions = P->Extras.Actions();
+    const auto it = std::find_if(actions.begin(), actions.end(), [](QAction* a) {
+        return a->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_T);
+    });
+    ASSERT_NE(it, actions.end());
+    EXPECT_EQ((*it)->text(), QString::fromUtf8("MYRL Tools…"));
+    Form2().activateWindow();
+    QTest::keyClick(&Form2(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_TRUE(WaitUntil([&] { return Tools().isVisible(); }));
+    EXPECT_EQ(Tools().windowTitle(), "MYRL Tools");
+}
+
+TEST_F(ToolsTest, ItsChoicesPersistAndItShowsTheStatusLines) {
+    StartAndHold();
+    Tools().Open();
+    auto* down = Control<QDoubleSpinBox>(Tools(), "DownDb");
+    auto* range = Control<QComboBox>(Tools(), "Range");
+    auto* cable = Control<QComboBox>(Tools(), "Cable");
+    EXPECT_EQ(down->value(), 3);
+    EXPECT_EQ(range->currentIndex(), 0);
+    EXPECT_EQ(cable->currentText(), "solid PE 0.66");
+    down->setValue(6);
+    Choose(range, 1);
+    Choose(cable, 1);
+    EXPECT_DOUBLE_EQ(Tools().VelocityFactor(), 0.82);
+    Tools().SetAutoLoad(true);
+
+    P->Status.Set(StatusTopic::Link, "link up");
+    EXPECT_EQ(Control<QLabel>(Tools(), "Status")->text(), QString::fromStdString(P->Status.Text()));
+    EXPECT_NE(Control<QLabel>(Tools(), "Status")->text().indexOf("link up"), -1);
+
+    P.reset();
+    StartAndHold();
+    EXPECT_EQ(Control<QDoubleSpinBox>(Tools(), "DownDb")->value(), 6);
+    EXPECT_EQ(Control<QComboBox>(Tools(), "Range")->currentIndex(), 1);
+    EXPECT_EQ(Control<QComboBox>(Tools(), "Cable")->currentText(), "foam PE 0.82");
+    EXPECT_TRUE(Control<QCheckBox>(Tools(), "CalAutoLoad")->isChecked());
+    // The level scale is this run's choice: every run starts at 10 dB/div.
+    EXPECT_EQ(P->Display().DbPerDiv(), 10);
+    EXPECT_TRUE(Errors.empty()); // auto-load on, but no file saved yet
+}
+
+TEST_F(ToolsTest, ADataExportLoadsAsMemoryAndAForeignFileChangesNothing) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
+    WritePlan(1, 10.7e6, 400e3);
+    StartAndHold();
+    Click(PanelControl<QWidget>("Button7")); // SAVE DATA
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    ASSERT_TRUE(Tools().LoadMemory((Dir / "myrl_data.csv").string()));
+    EXPECT_EQ(State().MemMode, kMemShown);
+    EXPECT_EQ(State().MemPoints, State().SweepSteps + 1);
+    for (int i = 0; i <= State().SweepSteps; ++i) {
+        const auto k = static_cast<size_t>(i);
+        EXPECT_EQ(State().MemFreq[k], std::round(State().FreqAxis[k]));
+        EXPECT_NEAR(State().MemLevel[k], State().NormLevel[k], 1e-9) << i;
+    }
+    const PointArray memory = State().MemLevel;
+    WriteFile("other.csv", "Frequency,Level\r\n1,2\r\n");
+    EXPECT_FALSE(Tools().LoadMemory((Dir / "other.csv").string()));
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_NE(ErrorDetails[0].find("The memory is unchanged"), std::string::npos);
+    EXPECT_EQ(State().MemLevel, memory);
+    EXPECT_EQ(State().MemMode, kMemShown);
+}
+
+TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
+    WritePlan(1, 10.7e6, 1e6);
+    StartAndHold();
+    EXPECT_EQ(Tools().CalibrationLine(), "no calibration: NORM shows the raw response");
+    SweepIn(1); // NORM before any CAL: the raw response, far from flat
+    const double rawSpread =
+        *std::max_element(State().NormLevel.begin(), State().NormLevel.begin() + kPointCount) -
+        *std::min_element(State().NormLevel.begin(), State().NormLevel.begin() + kPointCount);
+    EXPECT_GT(rawSpread, 50);
+    SweepIn(2); // CAL
+    SweepIn(1); // NORM: flat
+    const PointArray flat = State().NormLevel;
+    for (int i = 0; i < kPointCount; ++i) {
+        if (i != 1) { // point 1 takes the flat value of entry 0
+            EXPECT_EQ(flat[static_cast<size_t>(i)], 0) << i;
+        }
+    }
+    const std::string path = (Dir / "bp.myrlcal").string();
+    Tools().SaveCalibration(path, "band-pass 10.7 MHz");
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    Tools().SetAutoLoad(true);
+    EXPECT_EQ(
+        Tools().CalibrationLine().rfind("NORM uses: bp.myrlcal (band-pass 10.7 MHz), taken ", 0),
+        0u)
+        << Tools().CalibrationLine();
+    const std::string calRange = ShortHz(State().CalFreq[0]) + "–" + ShortHz(State().CalFreq[255]);
+    EXPECT_EQ(calRange, "10.2 MHz–11.22 MHz"); // entry 255: five steps beyond the stop
+    EXPECT_NE(Tools().CalibrationLine().find(" over " + calRange), std::string::npos);
+
+    // A new run: the tables come back from the file before any CAL sweep.
+    P.reset();
+    StartAndHold();
+    EXPECT_EQ(P->Status.Line(StatusTopic::Calibration), Tools().CalibrationLine());
+    EXPECT_EQ(Tools().CalibrationLine().rfind("NORM uses: bp.myrlcal", 0), 0u);
+    SweepIn(1);
+    EXPECT_EQ(State().NormLevel, flat);
+    EXPECT_EQ(Tools().CoverageLine(), ""); // the same plan
+
+    // A corrupt file: a message, the tables and NORM as they were.
+    const PointArray calLevel = State().CalLevel;
+    const PointArray calFreq = State().CalFreq;
+    std::string text = ReadFile("bp.myrlcal");
+    text.replace(text.find("\n100 "), 5, "\n100 x");
+    WriteFile("bad.myrlcal", text);
+    EXPECT_FALSE(Tools().LoadCalibration((Dir / "bad.myrlcal").string()));
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_NE(ErrorDetails[0].find("Line 113 of the calibration file"), std::string::npos)
+        << ErrorDetails[0];
+    EXPECT_NE(ErrorDetails[0].find("unchanged"), std::string::npos);
+    EXPECT_EQ(State().CalLevel, calLevel);
+    EXPECT_EQ(State().CalFreq, calFreq);
+    SweepIn(1);
+    EXPECT_EQ(State().NormLevel, flat);
+    // A foreign file (the data export) likewise.
+    WriteFile("myrl_data.csv", "10200000,-3.5\r\n");
+    EXPECT_FALSE(Tools().LoadCalibration((Dir / "myrl_data.csv").string()));
+    EXPECT_EQ(State().CalLevel, calLevel);
+    Errors.clear();
+
+    // A wider plan than the calibration: said where NORM holds the edge levels.
+    EnterPlan("CENTER/SPAN", "10700000", "2000000");
+    SweepIn(1);
+    EXPECT_EQ(Tools().CoverageLine(),
+              "the calibration covers " + calRange + ", the plan " + ShortHz(State().FreqAxis[0]) +
+                  "–" + ShortHz(State().FreqAxis[255]) + ": outside it NORM uses the edge levels");
+    EXPECT_EQ(ShortHz(State().FreqAxis[0]), "9.7 MHz");
+}
+
+TEST_F(ToolsTest, WithTheMemoryOffTheDisplayIsAsIfTheToolsWereNeverOpened) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
+    WritePlan(1, 10.7e6, 400e3);
+    StartAndHold();
+    const QImage before = Form2().grab().toImage();
+
+    Tools().Open();
+    Tools().StoreTrace();
+    EXPECT_EQ(State().MemMode, kMemShown);
+    for (int i = 0; i < kArrayLen; ++i) {
+        State().MemLevel[static_cast<size_t>(i)] -= 10; // a memory 10 dB below the trace
+    }
+    Tools().SetMemoryMode(kMemShown);
+    int memoryPixels = 0;
+    for (int x = 0; x < Plot().Width(); ++x) {
+        for (int y = 0; y < Plot().Height(); ++y) {
+            memoryPixels += Pixel(x, y) == Rgb(255, 0, 255);
+        }
+    }
+    EXPECT_GT(memoryPixels, 300);
+    Tools().SetMemoryMode(kMemSubtracted); // data - memory: 10 dB everywhere
+    for (int i = 0; i < kPointCount; ++i) {
+        EXPECT_NEAR(State().DispTrace[static_cast<size_t>(i)], 10, 1e-9) << i;
+    }
+    Tools().SetMemoryMode(kMemOff);
+    Tools().hide();
+    const QImage after = Form2().grab().toImage();
+    EXPECT_TRUE(before == after);
+}
+
+TEST_F(ToolsTest, ReadoutsLieWithinOnePointOfTheModelsOwnEdges) {
+    struct Case {
+        const char* name;
+        sim::DeviceKind kind;
+        int order;
+        int fdef;
+        double a, b;
+    };
+    const Case cases[] = {
+        {"band-pass", sim::DeviceKind::Bandpass, 4, 1, 10.7e6, 400e3},
+        {"band-pass, wide span", sim::DeviceKind::Bandpass, 4, 1, 10.7e6, 1e6},
+        {"low-pass", sim::DeviceKind::Lowpass, 10, 0, 0, 20e6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        P.reset();
+        if (Sim) {
+            Sim->Stop();
+            Sim.reset();
+        }
+        Config.Unit.Device.Kind = c.kind;
+        Config.Unit.Device.Order = c.order;
+        WritePlan(c.fdef, c.a, c.b);
+        StartAndHold();
+        const sim::DeviceConfig& d = Config.Unit.Device;
+        const auto r = Tools().Readout();
+        ASSERT_TRUE(r);
+        const double h = Spacing();
+        if (c.kind == sim::DeviceKind::Bandpass) {
+            const auto [lower, upper] = sim::BandpassEdgesHz(d.CentreHz, d.BandwidthHz);
+            ASSERT_TRUE(r->Lower.Found && r->Upper.Found && r->Q);
+            EXPECT_NEAR(r->Lower.Hz, lower, h);
+            EXPECT_NEAR(r->Upper.Hz, upper, h);
+            EXPECT_NEAR(*r->CentreHz, d.CentreHz, h);
+            EXPECT_NEAR(*r->BandwidthHz, d.BandwidthHz, 2 * h);
+            const double q = d.CentreHz / d.BandwidthHz;
+            EXPECT_NEAR(*r->Q, q, q * h / (d.BandwidthHz - h));
+            EXPECT_NEAR(r->PeakHz, d.CentreHz, h); // the middle of the flat top
+        } else {
+            EXPECT_FALSE(r->Lower.Found); // the pass band starts below the span
+            ASSERT_TRUE(r->Upper.Found);
+            EXPECT_NEAR(r->Upper.Hz, d.CutoffHz, h);
+            EXPECT_FALSE(r->BandwidthHz);
+        }
+        // The marker actions put the markers where a drag to those columns would.
+        ASSERT_TRUE(Tools().MoveMarker(2, ToolsWindow::Target::UpperEdge));
+        const QString fu = DisplayControl<QLabel>("F_disp2")->text();
+        EXPECT_NEAR(State().MarkerFU, r->Upper.Hz, (c.b - c.a * (c.fdef == 0)) / 448);
+        const int32_t col = State().Marker2X;
+        QTest::mousePress(DisplayControl<TGraph>("Graph1"), Qt::LeftButton, {}, QPoint(col, 100));
+        QTest::mouseMove(DisplayControl<TGraph>("Graph1"), QPoint(col, 101));
+        QTest::mouseRelease(DisplayControl<TGraph>("Graph1"), Qt::LeftButton, {}, QPoint(col, 101));
+        EXPECT_EQ(State().Marker2X, col);
+        EXPECT_EQ(DisplayControl<QLabel>("F_disp2")->text(), fu);
+        ASSERT_TRUE(Tools().MoveMarker(1, ToolsWindow::Target::Peak));
+        EXPECT_NEAR(State().MarkerFL, r->PeakHz, (c.b - c.a * (c.fdef == 0)) / 448);
+    }
+}
+
+TEST_F(ToolsTest, OneDbPerDivisionShowsAHalfDbRippleAsFivePixelsOrMore) {
+    Config.Unit.Device.RippleDb = 0.5;
+    Config.Unit.Device.RipplePeriodHz = 40e3;
+    StartHeld(); // thru, 10.7 MHz / 100 kHz, REF position 1
+    auto traceRows = [&] {
+        int top = Plot().Height();
+        int bottom = -1;
+        for (int x = 0; x < Plot().Width(); ++x) {
+            for (int y = 0; y < Plot().Height(); ++y) {
+                if (Pixel(x, y) == kGreen) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        return bottom - top + 1;
+    };
+    EXPECT_LT(traceRows(), 5);
+    EXPECT_EQ(DisplayControl<QLabel>("Hdiv")->text(), "10dB/div");
+    const int refY = DisplayControl<QLabel>("Ref")->y();
+
+    Tools().SetDbPerDiv(1);
+    EXPECT_EQ(DisplayControl<QLabel>("Hdiv")->text(), "1dB/div");
+    EXPECT_GE(traceRows(), 5);
+    EXPECT_EQ(Plot().Ymax, 1);
+    EXPECT_EQ(Plot().Ymin, -9);
+    EXPECT_EQ(DisplayControl<QLabel>("Ref")->y(), refY); // the reference stays on its line
+
+    Tools().SetDbPerDiv(10);
+    EXPECT_EQ(DisplayControl<QLabel>("Hdiv")->text(), "10dB/div");
+    EXPECT_LT(traceRows(), 5);
+}
+
+TEST_F(ToolsTest, TheCableEndLiesWithinOneBinOfItsLength) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Cable;
+    WritePlan(0, 1e6, 26e6);
+    for (double length : {25.0, 50.0}) {
+        SCOPED_TRACE(length);
+        P.reset();
+        if (Sim) {
+            Sim->Stop();
+            Sim.reset();
+        }
+        Config.Unit.Device.CableLengthM = length;
+        StartAndHold();
+        QTest::mouseClick(PanelControl<QCheckBox>("CEPS"), Qt::LeftButton);
+        SweepIn(0);
+        const auto& view = P->Display().LastCepstrum();
+        ASSERT_TRUE(view);
+        const double vf = Config.Unit.Device.VelocityFactor;
+        Tools().Open();
+        // The preset of the model's dielectric.
+        auto* cable = Control<QComboBox>(Tools(), "Cable");
+        Choose(cable, 0);
+        EXPECT_DOUBLE_EQ(Tools().VelocityFactor(), vf);
+        const auto delay = Tools().PeakDelay();
+        ASSERT_TRUE(delay);
+        const double bin = view->X[1] - view->X[0];
+        EXPECT_NEAR(OneWayDistanceM(*delay, vf), length, OneWayDistanceM(bin, vf));
+        // The delay under the pointer, as the Delay caption reads it.
+        auto* g2 = DisplayControl<TGraph>("Graph2");
+        const int x = static_cast<int>(length) * 2; // a move to where the pointer is not yet
+        QTest::mouseMove(g2, QPoint(x, 40));
+        ASSERT_TRUE(P->Display().PointerDelay());
+        EXPECT_DOUBLE_EQ(*P->Display().PointerDelay(),
+                         x / (g2->width() - 1.0) * (view->Xmax - view->Xmin));
+        Tools().Refresh();
+        EXPECT_NE(Control<QLabel>(Tools(), "Distance")->text().indexOf(" m   "), -1);
+    }
+}
+
+} // namespace
+} // namespace myrl
