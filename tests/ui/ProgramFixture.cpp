@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTest>
 #include <QThread>
 
@@ -28,8 +29,12 @@ void ProgramTest::SetUp() {
     std::filesystem::remove_all(Dir);
     std::filesystem::create_directories(Dir);
     std::filesystem::current_path(Dir);
-    // The user's settings of this test: none from the machine's account, none left behind.
+    // The user's settings of this test: none from the machine's account, none left behind,
+    // none from an earlier test of this program (QSettings finds its folder once a process,
+    // so the environment alone would hold only for the first test).
     ::setenv("XDG_CONFIG_HOME", (Dir / "user-config").c_str(), 1);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString((Dir / "user-config").string()));
     Config.Dir = Dir.string();
     Config.Unit.Pacing.Fast = true;
     SetErrorReporter([this](const std::string& m, const std::string& detail) {
