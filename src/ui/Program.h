@@ -21,6 +21,7 @@ class FolderLock;
 class PanelView;
 class TForm1;
 class TForm2;
+class Takeaways;
 
 class Program : public FreqEntryView {
 public:
@@ -56,6 +57,8 @@ public:
     ExtraActions Extras;
     // How things stand (link, curve, last file written); shown as the progress bar's tip.
     StatusBoard Status;
+    // Pictures and data files to take away, the RUN/HOLD and close keys, the help window.
+    std::unique_ptr<Takeaways> Exports;
 
     // The redraw of Graph1 with its marker readouts. A redraw whose inputs and canvas are
     // unchanged since the last one would give the same picture and is skipped.
