@@ -231,7 +231,7 @@ void Takeaways::ShowHelp() {
         f.setPointSizeF(10.5);
         text->setFont(f);
         layout->addWidget(text);
-        help_->resize(660, 720);
+        help_->resize(680, 640);
         auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), help_.get());
         QObject::connect(close, &QShortcut::activated, help_.get(), &QWidget::close);
     }
@@ -270,8 +270,8 @@ response against delay, where an echo of a cable or a mismatch shows as a peak.<
 </ul>
 
 <h3>Shortcuts</h3>
-<table cellspacing="4">
-<tr><td><b>F1</b></td><td>this help</td></tr>
+<table cellspacing="0" cellpadding="3">
+<tr><td width="130"><b>F1</b></td><td>this help</td></tr>
 <tr><td><b>F9</b></td><td>RUN / HOLD</td></tr>
 <tr><td><b>Ctrl+P</b></td><td>save a picture of the display window as PNG</td></tr>
 <tr><td><b>Ctrl+Shift+C</b></td><td>copy that picture to the clipboard</td></tr>

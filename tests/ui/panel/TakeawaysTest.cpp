@@ -300,6 +300,32 @@ TEST_F(TakeawaysTest, TouchstoneIsOfferedOnlyForTheNormLevel) {
     EXPECT_EQ(Saved(), "") << "a cancelled dialog writes nothing";
 }
 
+TEST_F(TakeawaysTest, AFileThatCannotBeWrittenIsReportedAndNotSaidToBeSaved) {
+    StartHeld();
+    const fs::path locked = Dir / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    struct Case {
+        QKeySequence key;
+        const char* name;
+        const char* detail;
+    } cases[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_P), "p.png", "The picture was not saved to "},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), "d.csv", "The data was not saved to "},
+    };
+    for (const Case& c : cases) {
+        Errors.clear();
+        ErrorDetails.clear();
+        const DialogSeen seen = PressAndAnswer(Form2(), c.key, Q(locked / c.name));
+        ASSERT_TRUE(seen.shown);
+        ASSERT_EQ(Errors.size(), 1u) << c.name;
+        EXPECT_EQ(Errors[0], "ファイルへのアクセスが拒否されました.") << c.name;
+        EXPECT_EQ(ErrorDetails[0], c.detail + (locked / c.name).string() + ".");
+        EXPECT_FALSE(fs::exists(locked / c.name));
+    }
+    EXPECT_EQ(Saved(), "");
+}
+
 TEST_F(TakeawaysTest, SaveDataButtonWritesTheFixedFileAsBeforeAndSaysSoInTheStatus) {
     StartHeld();
     auto* bar = PanelControl<QWidget>("ProgressBar1");
