@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -361,7 +362,14 @@ TEST_F(TakeawaysTest, ShortcutsToggleRunHoldAndCloseAsThePanelDoes) {
     EXPECT_FALSE(Form1().Running());
     ASSERT_TRUE(WaitUntil([&] { return !Form1().SweepTimerActive(); })) << "sweeping stops";
     const uint64_t commands = Sim->Stats().Commands;
-    Press(Form1(), QKeySequence(Qt::Key_F9));
+    // Also with the cursor in a frequency field: the key is not typed into it.
+    auto* edit1 = PanelControl<QLineEdit>("Edit1");
+    const QString typed = edit1->text();
+    Form1().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form1()));
+    edit1->setFocus();
+    QTest::keySequence(edit1, QKeySequence(Qt::Key_F9));
+    EXPECT_EQ(edit1->text(), typed);
     EXPECT_TRUE(run->isChecked());
     EXPECT_TRUE(WaitUntil([&] { return Sim->Stats().Commands > commands; })) << "sweeping resumes";
 
