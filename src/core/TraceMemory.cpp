@@ -1,21 +1,11 @@
 #include "TraceMemory.h"
 
+#include "TraceFile.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <system_error>
 
 namespace myrl {
-
-namespace {
-
-bool toDouble(std::string_view t, double& v) {
-    const auto res = std::from_chars(t.data(), t.data() + t.size(), v);
-    return !t.empty() && res.ec == std::errc() && res.ptr == t.data() + t.size() &&
-           std::isfinite(v);
-}
-
-} // namespace
 
 StoredTrace CurrentTrace(const MeasState& s) {
     StoredTrace t;
@@ -27,42 +17,48 @@ StoredTrace CurrentTrace(const MeasState& s) {
     return t;
 }
 
-StoredTrace ParseExportText(std::string_view text, double refLevel) {
-    StoredTrace t;
-    size_t pos = 0;
-    int line = 0;
-    auto fail = [&](const std::string& what) {
-        throw EMemoryFileError("Line " + std::to_string(line) + " of the data file: " + what + ".");
+StoredTrace MemoryFromTraceFile(const std::string& bytes, const std::string& name,
+                                double refLevel) {
+    TraceRead read;
+    try {
+        read = ParseTraceCsv(bytes, name);
+    } catch (const std::runtime_error& e) {
+        throw EMemoryFileError(e.what());
+    }
+    const auto column = [&](const char* wanted) -> const TraceColumn* {
+        for (const TraceColumn& c : read.Levels) {
+            if (c.Name == wanted) {
+                return &c;
+            }
+        }
+        return nullptr;
     };
-    while (pos < text.size()) {
-        ++line;
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
+    StoredTrace t;
+    t.Freq = read.FrequencyHz;
+    if (const TraceColumn* norm = column("norm_level_db")) {
+        t.Level = norm->Values;
+    } else if (const TraceColumn* value = column("value")) {
+        for (const double v : value->Values) {
+            t.Level.push_back(v + refLevel);
         }
-        std::string_view l = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!l.empty() && l.back() == '\r') {
-            l.remove_suffix(1);
-        }
-        const size_t comma = l.find(',');
-        double f = 0;
-        double v = 0;
-        if (comma == std::string_view::npos || !toDouble(l.substr(0, comma), f) ||
-            !toDouble(l.substr(comma + 1), v)) {
-            fail("\"<frequency>,<value>\" expected");
-        }
-        if (!t.Freq.empty() && !(f > t.Freq.back())) {
-            fail("the frequencies do not rise");
-        }
-        if (t.Freq.size() == static_cast<size_t>(kArrayLen)) {
-            fail("more points than a sweep has");
-        }
-        t.Freq.push_back(f);
-        t.Level.push_back(v + refLevel);
+    } else {
+        throw EMemoryFileError(name + ": the file has no column norm_level_db.");
     }
     if (t.Freq.size() < 2) {
-        throw EMemoryFileError("The data file holds fewer than two points.");
+        throw EMemoryFileError(name + ": the file holds fewer than two points.");
+    }
+    if (t.Freq.size() > static_cast<size_t>(kArrayLen)) {
+        throw EMemoryFileError(name + ": the file holds more points than a sweep has.");
+    }
+    for (size_t i = 0; i < t.Freq.size(); ++i) {
+        if (!std::isfinite(t.Freq[i]) || !std::isfinite(t.Level[i])) {
+            throw EMemoryFileError(name + ": point " + std::to_string(i + 1) +
+                                   " is not a finite number.");
+        }
+        if (i > 0 && !(t.Freq[i] > t.Freq[i - 1])) {
+            throw EMemoryFileError(name + ": the frequencies do not rise at point " +
+                                   std::to_string(i + 1) + ".");
+        }
     }
     return t;
 }

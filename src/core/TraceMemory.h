@@ -25,10 +25,12 @@ struct StoredTrace {
 // Points 0..PointNum-1 of the current trace: FreqAxis and NormLevel.
 StoredTrace CurrentTrace(const MeasState& s);
 
-// The lines "<freq>,<value>" of a data export (CR LF or LF, a decimal full stop): the
-// values are levels relative to the reference level the export was taken with; `refLevel`
-// is added back. At least two and at most kArrayLen lines, with rising frequencies.
-StoredTrace ParseExportText(std::string_view text, double refLevel);
+// A trace file read back (TraceFile.h: the CSV with its header, or the fixed data export) as
+// the memory's content. The CSV's norm_level_db column is taken as it stands; the export's
+// one column holds levels relative to the reference level it was taken with, and `refLevel`
+// is added back. At least two and at most kArrayLen points, with rising frequencies; else
+// EMemoryFileError, as for a file that is neither (`name` names it in the sentence).
+StoredTrace MemoryFromTraceFile(const std::string& bytes, const std::string& name, double refLevel);
 
 // Puts the trace into the state's memory (MemFreq, MemLevel, MemPoints); the mode stays.
 void SetMemory(MeasState& s, const StoredTrace& t);

@@ -22,6 +22,11 @@ public:
     virtual std::string AvrSetText() const = 0; // the AVERAGING text
     virtual bool Running() const = 0;           // STATUS is RUN
 
+    // The SWEEP TIME item as it reads, "<0.5" … "20s".
+    virtual std::string SweepTimeText() const = 0;
+    // Selects the STATUS item that is not selected, as a click on it does.
+    virtual void ToggleRunHold() = 0;
+
     // The frequency definition and its two fields.
     virtual int FDefIndex() const = 0;
     virtual std::string FDefText() const = 0;

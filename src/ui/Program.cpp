@@ -8,6 +8,7 @@
 #include "ParamFile.h"
 #include "TForm1.h"
 #include "TForm2.h"
+#include "Takeaways.h"
 #include "TextFile.h"
 #include "ToolsWindow.h"
 #include "Widgets.h"
@@ -25,6 +26,7 @@ Program::Program() {
     Extras.Attach(*Form1);
     Extras.Attach(*Form2);
     Status.OnChange([this](const std::string& text) { Panel().SetStatusTip(text); });
+    Exports = std::make_unique<Takeaways>(*this);
     Form1->show();
     Form2->show();
     try {

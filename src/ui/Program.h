@@ -22,6 +22,7 @@ class PanelView;
 class TForm1;
 class TForm2;
 class ToolsWindow;
+class Takeaways;
 
 class Program : public FreqEntryView {
 public:
@@ -59,6 +60,8 @@ public:
     StatusBoard Status;
     // The tools window "MYRL Tools" (Ctrl+T), hidden until opened.
     std::unique_ptr<ToolsWindow> Tools;
+    // Pictures and data files to take away, the RUN/HOLD and close keys, the help window.
+    std::unique_ptr<Takeaways> Exports;
 
     // The redraw of Graph1 with its marker readouts. A redraw whose inputs and canvas are
     // unchanged since the last one would give the same picture and is skipped.

@@ -11,6 +11,7 @@
 #include "Program.h"
 #include "Rnd.h"
 #include "SweepProc.h"
+#include "TraceFile.h"
 #include "UpDown.h"
 #include "Widgets.h"
 
@@ -27,6 +28,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+
+#include <filesystem>
 
 namespace myrl {
 
@@ -306,6 +309,14 @@ bool TForm1::Running() const {
     return RunItem->isChecked();
 }
 
+std::string TForm1::SweepTimeText() const {
+    return S(SweepTime->currentText());
+}
+
+void TForm1::ToggleRunHold() {
+    (Running() ? HoldItem : RunItem)->click();
+}
+
 void TForm1::Timer1Timer() {
     Timer1->stop();
     if (inStep_) {
@@ -375,7 +386,12 @@ void TForm1::F_DEFChange() {
 }
 
 void TForm1::Button7Click() {
-    ExportData(program_.State, kExportFileName, LocaleDecimalSeparator());
+    if (ExportData(program_.State, kExportFileName, LocaleDecimalSeparator())) {
+        std::error_code ec;
+        const std::filesystem::path written = std::filesystem::absolute(kExportFileName, ec);
+        program_.Status.Set(StatusTopic::Saved,
+                            SavedLine(ec ? kExportFileName : written.string(), LocalTimeNow()));
+    }
 }
 
 void TForm1::RadioGroup1Click() {

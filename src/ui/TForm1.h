@@ -66,6 +66,8 @@ public:
     int SweepTimeIndex() const override;
     std::string AvrSetText() const override;
     bool Running() const override;
+    std::string SweepTimeText() const override;
+    void ToggleRunHold() override;
     int FDefIndex() const override;
     std::string FDefText() const override;
     std::string Edit1Text() const override;

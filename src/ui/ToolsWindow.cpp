@@ -420,10 +420,10 @@ bool ToolsWindow::LoadMemory(const std::string& path) {
         if (text.str().size() > (1u << 20)) {
             throw std::runtime_error("The file is far larger than a data file.");
         }
-        t = ParseExportText(text.str(), program_.State.RefLevel);
+        t = MemoryFromTraceFile(text.str(), path, program_.State.RefLevel);
     } catch (const std::exception& e) {
         report("Data file not loaded as memory",
-               std::string(e.what()) + " (" + path + "). The memory is unchanged.");
+               std::string(e.what()) + " The memory is unchanged.");
         return false;
     }
     SetMemory(program_.State, t);

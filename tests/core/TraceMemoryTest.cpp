@@ -3,6 +3,7 @@
 
 #include "Export.h"
 #include "Presentation.h"
+#include "TraceFile.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ TEST(TraceMemory, AnExportReadBackIsTheMemoryOfTheTraceItShowed) {
     FillDispTrace(*s, false);
     for (char decimal : {'.', ','}) {
         SCOPED_TRACE(decimal);
-        const StoredTrace t = ParseExportText(ExportBytes(*s, decimal), s->RefLevel);
+        const StoredTrace t = MemoryFromTraceFile(ExportBytes(*s, decimal), "export", s->RefLevel);
         ASSERT_EQ(t.Freq.size(), 251u);
         for (size_t i = 0; i < t.Freq.size(); ++i) {
             EXPECT_EQ(t.Freq[i], s->FreqAxis[i]);
@@ -34,6 +35,13 @@ TEST(TraceMemory, AnExportReadBackIsTheMemoryOfTheTraceItShowed) {
         SetMemory(*s, t);
         EXPECT_EQ(s->MemPoints, 251);
         EXPECT_DOUBLE_EQ(MemoryAt(*s, s->FreqAxis[100]), s->NormLevel[100]);
+    }
+    // The data file with its header gives the levels as they were, whatever the reference.
+    const StoredTrace csv = MemoryFromTraceFile(TraceCsvBytes(*s, TraceFileInfo{}), "csv", 99);
+    ASSERT_EQ(csv.Freq.size(), 251u);
+    for (size_t i = 0; i < csv.Freq.size(); ++i) {
+        EXPECT_EQ(csv.Freq[i], s->FreqAxis[i]);
+        EXPECT_EQ(csv.Level[i], s->NormLevel[i]);
     }
     const StoredTrace now = CurrentTrace(*s);
     ASSERT_EQ(now.Freq.size(), static_cast<size_t>(kPointCount));
@@ -61,7 +69,7 @@ TEST(TraceMemory, AFileThatIsNotAnExportIsRefused) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_THROW(ParseExportText(c.text, 0), EMemoryFileError);
+        EXPECT_THROW(MemoryFromTraceFile(c.text, "file", 0), EMemoryFileError);
     }
 }
 

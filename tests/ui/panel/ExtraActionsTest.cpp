@@ -38,15 +38,19 @@ TEST_F(ExtraActionsTest, ReachedFromEitherBackgroundAndByShortcutButNotFromTheCh
     StartSimulator();
     StartProgram();
     ASSERT_TRUE(P->Started());
-    // The program's own actions (none: no menu), then the probe after them.
-    std::vector<QString> own;
-    for (QAction* a : P->Extras.Actions()) {
-        own.push_back(a->text());
-    }
-    EXPECT_EQ(RightClick(Form1(), {5, 5}), own);
+    // The program's own actions, then one more added now.
+    auto texts = [&] {
+        std::vector<QString> all;
+        for (QAction* a : P->Extras.Actions()) {
+            all.push_back(a->text());
+        }
+        return all;
+    };
+    EXPECT_EQ(RightClick(Form1(), {5, 5}), texts()) << "the program's actions";
 
     int runs = 0;
     P->Extras.Add("Probe", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12), [&] { ++runs; });
+    ASSERT_EQ(texts().back(), "Probe");
 
     struct Case {
         const char* where;
@@ -63,9 +67,7 @@ TEST_F(ExtraActionsTest, ReachedFromEitherBackgroundAndByShortcutButNotFromTheCh
     for (const Case& c : cases) {
         const auto shown = RightClick(*c.window, c.pos);
         if (c.menu) {
-            std::vector<QString> expected = own;
-            expected.push_back("Probe");
-            EXPECT_EQ(shown, expected) << c.where;
+            EXPECT_EQ(shown, texts()) << c.where;
         } else {
             EXPECT_TRUE(shown.empty()) << c.where;
         }
