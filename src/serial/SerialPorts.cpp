@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/serial.h>
@@ -55,19 +56,20 @@ std::string linkTarget(const fs::path& p) {
 }
 
 // A ttyS is a real port when the kernel found hardware behind it: a driver other than the
-// 8250 platform driver (which claims every ttyS), or a UART type the 8250 driver knows.
+// 8250 platform driver and the serial core's port driver (which claim every ttyS, with
+// hardware or without), or a UART type that the driver reports.
 bool realUart(const fs::path& devRoot, const fs::path& sysTty, const std::string& name) {
     std::error_code ec;
     const fs::path driver = sysTty / name / "device" / "driver";
     if (fs::exists(driver, ec)) {
         const std::string drv = fs::read_symlink(driver, ec).filename().string();
-        if (!ec && drv != "serial8250") {
+        if (!ec && drv != "serial8250" && drv != "port") {
             return true;
         }
     }
     const int fd = ::open((devRoot / name).c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return errno == EBUSY; // held by a program (this one, maybe): there is a port
     }
     serial_struct info{};
     const bool known = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;

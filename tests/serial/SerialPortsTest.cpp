@@ -28,17 +28,20 @@ TEST(SerialPortsTest, ListsDevicesByKindWithNamesAndLinkTargets) {
     const fs::path dev = root / "dev";
     const fs::path work = tmp.Path() / "work";
     for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyUSB0", "ttyACM0", "ttyS0", "ttyS1", "ttyS2",
-                          "tty0", "ttyUSBx", "console"}) {
+                          "ttyS3", "tty0", "ttyUSBx", "console"}) {
         Touch(dev / n);
     }
     fs::create_directories(dev / "serial" / "by-id");
     fs::create_symlink("../../ttyUSB0",
                        dev / "serial" / "by-id" / "usb-Maker_Cable_X1_00AB-if00-port0");
-    // ttyS0 has hardware behind it; ttyS1 only the 8250 driver's placeholder (and, being a
-    // file here, no UART type); ttyS2 nothing at all.
+    // ttyS0 has hardware behind it; ttyS1 and ttyS3 only the placeholders of the 8250 and
+    // the serial core's drivers (and, being files here, no UART type); ttyS2 nothing at all.
     const fs::path drivers = root / "sys" / "bus" / "drivers";
     fs::create_directories(drivers / "pnp_serial");
     fs::create_directories(drivers / "serial8250");
+    fs::create_directories(drivers / "port");
+    fs::create_directories(root / "sys" / "class" / "tty" / "ttyS3" / "device");
+    fs::create_symlink(drivers / "port", root / "sys/class/tty/ttyS3/device/driver");
     fs::create_directories(root / "sys" / "class" / "tty" / "ttyS0" / "device");
     fs::create_directories(root / "sys" / "class" / "tty" / "ttyS1" / "device");
     fs::create_symlink(drivers / "pnp_serial", root / "sys/class/tty/ttyS0/device/driver");
