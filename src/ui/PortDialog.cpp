@@ -134,8 +134,16 @@ void PortDialog::OpenSelected() {
 void PortDialog::showStatus() {
     const TCommX& port = program_.Panel().Port();
     current_->setText(QStringLiteral("Port: ") + Q(DeviceWithTarget(port.DevicePath())));
-    const std::string curve = program_.Link.CurveLine();
-    status_->setText(Q(program_.Link.LinkLine() + (curve.empty() ? "" : "\n" + curve)));
+    std::string text = program_.Link.LinkLine();
+    if (!program_.Link.CurveLine().empty()) {
+        text += "\n" + program_.Link.CurveLine();
+    }
+    if (!program_.Started()) {
+        // The start-up stopped before the sweeps were set up; a port opened now stays idle.
+        text += "\nMYRL did not start sweeping: start it again with the port that works "
+                "(--port DEVICE, or make it the default for this folder here).";
+    }
+    status_->setText(Q(text));
 }
 
 void ShowPortDialog(Program& program) {
