@@ -297,8 +297,9 @@ void LoadParams(Program& p) {
     // The command line's port, else the one chosen for this folder, else line 1's; line 1
     // keeps its value either way.
     std::string device = p.Options().Port;
-    if (device.empty()) {
-        device = DefaultPortFor(std::filesystem::current_path().string());
+    std::error_code ec;
+    if (const auto folder = std::filesystem::current_path(ec); device.empty() && !ec) {
+        device = DefaultPortFor(folder.string());
     }
     p.Panel().Port().SetDevice(device);
     p.OpenPort();
