@@ -1,4 +1,5 @@
 // MYRL: the control program of the frequency-response analyser.
+#include "CommandLine.h"
 #include "ErrorReport.h"
 #include "Program.h"
 #include "Widgets.h"
@@ -6,7 +7,10 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +32,26 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    // The command line first: --help, --version and a bad option need no display.
+    QStringList args;
+    for (int i = 0; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+    }
+    const myrl::CommandLine cl = myrl::ParseCommandLine(args);
+    if (!cl.Error.empty()) {
+        std::fprintf(stderr, "myrl: %s\n", cl.Error.c_str());
+        return 2;
+    }
+    if (cl.Help || cl.Version) {
+        std::fputs((cl.Help ? myrl::CommandLineHelp() : myrl::VersionText()).c_str(), stdout);
+        return 0;
+    }
+    if (!cl.Workdir.empty() && ::chdir(cl.Workdir.c_str()) != 0) {
+        std::fprintf(stderr, "myrl: cannot work in %s: %s\n", cl.Workdir.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
     // The display window refuses to close; the program ends with the control panel.
@@ -40,6 +64,6 @@ int main(int argc, char** argv) {
                      "and will stay black\n",
                      screen->depth());
     }
-    myrl::Program program;
+    myrl::Program program(myrl::StartOptions{cl.Port});
     return QApplication::exec();
 }

@@ -211,7 +211,7 @@ int32_t StrToInt(std::string_view text) {
     if (auto v = parseInt(text)) {
         return *v;
     }
-    throw EConvertError(NotAnIntegerText(text));
+    throw EConvertError(NotAnIntegerText(text), QuotedText(text) + " is not a whole number");
 }
 
 std::optional<int32_t> TryStrToInt(std::string_view text) {
@@ -226,7 +226,9 @@ double StrToFloat(std::string_view text, char decimalSep) {
     if (auto v = parseFloat(text, decimalSep)) {
         return *v;
     }
-    throw EConvertError(NotAFloatText(text));
+    throw EConvertError(NotAFloatText(text), QuotedText(text) +
+                                                 " is not a number (the decimal separator is '" +
+                                                 std::string(1, decimalSep) + "')");
 }
 
 } // namespace myrl

@@ -4,20 +4,28 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace myrl {
 
-// A text that does not convert to the number asked for.
+// A text that does not convert to the number asked for. Detail, when set, says the same in
+// English for the user.
 class EConvertError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    EConvertError(const std::string& text, std::string detail)
+        : std::runtime_error(text), Detail(std::move(detail)) {}
+    std::string Detail;
 };
 
-// A file operation that failed ("I/O エラー (%d)", access denied, disk full).
+// A file operation that failed ("I/O エラー (%d)", access denied, disk full). Path names
+// the file when known; Errno is the system's reason (0: not known).
 class EInOutError : public std::runtime_error {
 public:
     EInOutError(const std::string& text, int code) : std::runtime_error(text), ErrorCode(code) {}
     int ErrorCode;
+    int Errno = 0;
+    std::string Path;
 };
 
 } // namespace myrl

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -46,10 +47,10 @@ void writeAll(int fd, const std::string& bytes) {
             if (errno == EINTR) {
                 continue;
             }
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
         if (n == 0) {
-            RaiseInOutError(kIoDiskFull);
+            RaiseErrnoError(ENOSPC);
         }
         done += static_cast<size_t>(n);
     }
@@ -71,21 +72,21 @@ std::string resolveLinks(const std::string& path) {
             if (errno == ENOENT) {
                 return p;
             }
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
         if (!S_ISLNK(st.st_mode)) {
             return p;
         }
         if (hops == kMaxLinks) {
-            RaiseInOutError(ELOOP);
+            RaiseErrnoError(ELOOP);
         }
         char buf[PATH_MAX];
         const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
         if (n < 0) {
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
         if (static_cast<size_t>(n) == sizeof buf) {
-            RaiseInOutError(ENAMETOOLONG);
+            RaiseErrnoError(ENAMETOOLONG);
         }
         std::string target(buf, static_cast<size_t>(n));
         p = target.starts_with('/') ? target : dirOf(p) + "/" + target;
@@ -141,20 +142,61 @@ void RaiseInOutError(int code) {
     throw EInOutError(InOutErrorText(code), code);
 }
 
-void WriteFileReplacing(const std::string& path, const std::string& bytes) {
+void RaiseErrnoError(int err) {
+    const int code = InOutCodeFromErrno(err);
+    EInOutError e(InOutErrorText(code), code);
+    e.Errno = err;
+    throw e;
+}
+
+std::string InOutErrorDetail(const EInOutError& e) {
+    std::string reason;
+    switch (e.Errno) {
+    case EACCES:
+    case EPERM:
+        reason = "permission denied: the file or its folder is read-only or belongs to "
+                 "another user";
+        break;
+    case EROFS:
+        reason = "the file system is mounted read-only";
+        break;
+    case ENOSPC:
+    case EDQUOT:
+        reason = "the disk is full (or your quota is used up)";
+        break;
+    case EFBIG:
+        reason = "the file is larger than the file system allows";
+        break;
+    case ENOENT:
+        reason = "no such file or folder";
+        break;
+    case ELOOP:
+        reason = "too many symbolic links";
+        break;
+    case 0:
+        reason = "reason unknown (error code " + std::to_string(e.ErrorCode) + ")";
+        break;
+    default:
+        reason = std::strerror(e.Errno);
+        break;
+    }
+    return e.Path.empty() ? reason : e.Path + ": " + reason;
+}
+
+static void writeFileReplacing(const std::string& path, const std::string& bytes) {
     const std::string target = resolveLinks(path);
     struct stat st {};
     const bool existing = ::stat(target.c_str(), &st) == 0;
     const struct stat old = st;
     if (existing && (!S_ISREG(old.st_mode) || (old.st_mode & kAnyWrite) == 0)) {
-        RaiseInOutError(kIoAccessDenied);
+        RaiseErrnoError(EACCES);
     }
     const std::string dir = dirOf(target);
     if (::stat(dir.c_str(), &st) != 0) {
-        RaiseInOutError(InOutCodeFromErrno(errno));
+        RaiseErrnoError(errno);
     }
     if ((st.st_mode & kAnyWrite) == 0) {
-        RaiseInOutError(kIoAccessDenied);
+        RaiseErrnoError(EACCES);
     }
 
     // A new file gets what the umask (and the folder's default ACL) leaves of rw-rw-rw-;
@@ -169,7 +211,7 @@ void WriteFileReplacing(const std::string& path, const std::string& bytes) {
             break;
         }
         if (errno != EEXIST || attempt == 100) {
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
     }
     try {
@@ -180,20 +222,20 @@ void WriteFileReplacing(const std::string& path, const std::string& bytes) {
                 // Not permitted: the file becomes the writer's, as any new file would.
             }
             if (::fchmod(out.fd, old.st_mode & 07777) != 0) {
-                RaiseInOutError(InOutCodeFromErrno(errno));
+                RaiseErrnoError(errno);
             }
         }
         writeAll(out.fd, bytes);
         if (::fsync(out.fd) != 0) {
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
         int fd = out.fd;
         out.fd = -1;
         if (::close(fd) != 0) {
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
         if (::rename(tmp.c_str(), target.c_str()) != 0) {
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
     } catch (...) {
         ::unlink(tmp.c_str());
@@ -220,12 +262,12 @@ bool FileCanBeRead(const std::string& path) {
     return ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
-                                       size_t maxLineBytes) {
+static std::vector<std::string> readTextLines(const std::string& path, size_t maxLines,
+                                              size_t maxLineBytes) {
     Fd in;
     in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in.fd < 0) {
-        RaiseInOutError(InOutCodeFromErrno(errno));
+        RaiseErrnoError(errno);
     }
     // Up to three bytes beyond the limit are kept, so that the character the limit falls
     // in is whole when the line is cut.
@@ -255,7 +297,7 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
             if (errno == EINTR) {
                 continue;
             }
-            RaiseInOutError(InOutCodeFromErrno(errno));
+            RaiseErrnoError(errno);
         }
         if (n == 0) {
             if (!line.empty() || dropped) {
@@ -280,6 +322,31 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
         }
     }
     return lines;
+}
+
+namespace {
+
+// An error of the file at `path` names it.
+template <class F> auto naming(const std::string& path, F f) {
+    try {
+        return f();
+    } catch (EInOutError& e) {
+        if (e.Path.empty()) {
+            e.Path = path;
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+void WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    naming(path, [&] { writeFileReplacing(path, bytes); });
+}
+
+std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
+                                       size_t maxLineBytes) {
+    return naming(path, [&] { return readTextLines(path, maxLines, maxLineBytes); });
 }
 
 } // namespace myrl

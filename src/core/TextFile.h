@@ -8,6 +8,8 @@
 
 namespace myrl {
 
+class EInOutError;
+
 // I/O error codes as the program reports them.
 constexpr int kIoAccessDenied = 5;
 constexpr int kIoDiskFull = 101;
@@ -22,6 +24,12 @@ int InOutCodeFromErrno(int err);
 
 // Throws EInOutError with the text of `code`.
 [[noreturn]] void RaiseInOutError(int code);
+// Throws EInOutError with the code and text of errno value `err`, keeping `err`.
+[[noreturn]] void RaiseErrnoError(int err);
+
+// An English sentence for the user: the file and why the operation failed, such as
+// "myrl_prm.txt: permission denied: ...". The reason alone when the file is not known.
+std::string InOutErrorDetail(const EInOutError& e);
 
 // Replaces the file at `path` with `bytes` as a whole: the new content is written to a
 // temporary file beside it, flushed to disk and renamed over the old one, so a failure

@@ -148,6 +148,9 @@ uint32_t TCustomCommX::Handle() const {
 }
 
 std::string TCustomCommX::DevicePath() const {
+    if (!device_.empty()) {
+        return device_;
+    }
     const std::string local = "COM" + std::to_string(portNo_);
     struct stat st {};
     if (::lstat(local.c_str(), &st) == 0) {
@@ -166,25 +169,33 @@ void TCustomCommX::Open() {
     const std::string path = DevicePath();
     struct stat st {};
     // Only a character device (a link is followed); anything else fails like a missing port.
-    if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-        throw ECommError(kErrOpenFailed);
+    if (::stat(path.c_str(), &st) != 0) {
+        throw ECommError(kErrOpenFailed, path, errno);
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        throw ECommError(kErrOpenFailed, path, ENOTTY);
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == EACCES) {
-            std::fprintf(stderr, "%s: permission denied (is the user in the dialout group?)\n",
-                         path.c_str());
-        }
-        throw ECommError(kErrOpenFailed);
+        throw ECommError(kErrOpenFailed, path, errno);
     }
     // Exclusive use: flock keeps other processes (and other components) off even for root,
     // whom TIOCEXCL does not stop. The exclusive mode belongs to the terminal, not to this
     // descriptor: a refused open must not end the holder's, so it is set only once the
     // flock is ours, and from then on every path that ends the line ends it (Close).
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd) ||
-        ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    int why = 0;
+    if (::fstat(fd, &st) != 0) {
+        why = errno;
+    } else if (!S_ISCHR(st.st_mode) || !::isatty(fd)) {
+        why = ENOTTY;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        why = errno == EWOULDBLOCK ? EBUSY : errno;
+    } else if (::ioctl(fd, TIOCEXCL) != 0) {
+        why = errno;
+    }
+    if (why != 0) {
         ::close(fd); // TIOCEXCL, the last check, did not take effect
-        throw ECommError(kErrOpenFailed);
+        throw ECommError(kErrOpenFailed, path, why);
     }
     fd_ = fd;
     openedPath_ = path;
@@ -571,7 +582,7 @@ void TCustomCommX::HandleNotify(int Msg, int32_t LParam) {
 
 void TCustomCommX::ApplyDcb(const char* errorText) {
     if (::tcsetattr(fd_, TCSANOW, &dcb_.Tio) != 0) {
-        throw ECommError(errorText);
+        throw ECommError(errorText, openedPath_, errno);
     }
 }
 

@@ -29,10 +29,26 @@
 namespace myrl {
 
 // Failure to open or configure the port; the message is the system's fixed text (UTF-8).
+// Where the failure concerns a device, Device names it (as it was asked for: a COMn link
+// or a path) and Errno says why (0: not known).
 class ECommError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    ECommError(const std::string& text, std::string device, int err)
+        : std::runtime_error(text), Device(std::move(device)), Errno(err) {}
+    std::string Device;
+    int Errno = 0;
 };
+
+// An English sentence for the user: the device (with what a link points to) and what to
+// do about `err`, such as "/dev/ttyUSB0: permission denied: add your user to the dialout
+// group (...)" or "busy: another program has /dev/ttyUSB0 open". Empty without a device.
+std::string CommErrorDetail(const std::string& device, int err);
+// The reason alone, without the device: "permission denied: ...", "no such device", ...
+std::string CommErrorReason(const std::string& device, int err);
+// `path` as the user should read it: a symbolic link with what it points to
+// ("COM1 -> /dev/ttyUSB0"), anything else as it stands.
+std::string DeviceWithTarget(const std::string& path);
 
 enum TCommParityBits : uint8_t { cpbNone = 0, cpbOdd = 1, cpbEven = 2 };
 enum TCommStopBits : uint8_t { csb1 = 0, csb1p5 = 1, csb2 = 2 };
@@ -212,9 +228,14 @@ public:
     int32_t PendingBytes() const;    // accepted by Write, not yet sent or dropped
     int32_t QueuedBlocks() const;    // posted to the transmit thread, not yet finished
     int32_t TransCharTimeMs() const; // character time of the running transmit thread, else 0
-    // The device Open would open now: COM<PortNo> in the working folder when that name
-    // exists, else /dev/ttyS<PortNo - 1>.
+    // The device Open would open now: the chosen device when there is one, else
+    // COM<PortNo> in the working folder when that name exists, else /dev/ttyS<PortNo - 1>.
     std::string DevicePath() const;
+    // A device to open in place of the one PortNo names (a path, or a COMn link of the
+    // working folder); PortNo keeps its value. Empty: PortNo's device again. Takes effect
+    // at the next Open.
+    void SetDevice(std::string Path) { device_ = std::move(Path); }
+    const std::string& Device() const { return device_; }
     // The device the last successful Open opened (kept after Close); empty before any.
     const std::string& OpenedPath() const { return openedPath_; }
 
@@ -248,6 +269,7 @@ private:
         bool Alive = true;
     };
     std::string openedPath_;
+    std::string device_;
     std::shared_ptr<LifeFlag> life_ = std::make_shared<LifeFlag>();
 
     // Shared with the two workers, which never outlive the component.

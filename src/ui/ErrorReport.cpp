@@ -1,5 +1,8 @@
 #include "ErrorReport.h"
 
+#include "CommX.h"
+#include "Errors.h"
+#include "TextFile.h"
 #include "Widgets.h"
 
 #include <QApplication>
@@ -20,8 +23,25 @@ void SetErrorReporter(ErrorReporter r) {
     reporter() = std::move(r);
 }
 
-void ReportError(const std::exception& e, const std::string& detail) {
+std::string ErrorDetail(const std::exception& e) {
+    if (const auto* c = dynamic_cast<const ECommError*>(&e)) {
+        return CommErrorDetail(c->Device, c->Errno);
+    }
+    if (const auto* f = dynamic_cast<const EInOutError*>(&e)) {
+        return InOutErrorDetail(*f);
+    }
+    if (const auto* n = dynamic_cast<const EConvertError*>(&e)) {
+        return n->Detail;
+    }
+    return {};
+}
+
+void ReportError(const std::exception& e, const std::string& extra) {
     const std::string message = std::string(e.what()) + ".";
+    std::string detail = ErrorDetail(e);
+    if (!extra.empty()) {
+        detail += detail.empty() ? extra : "\n" + extra;
+    }
     if (reporter()) {
         reporter()(message, detail);
         return;

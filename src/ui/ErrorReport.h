@@ -9,11 +9,16 @@
 namespace myrl {
 
 // How errors reach the user: a message box with an error icon titled "MYRL", the
-// message with a full stop appended; `detail`, when given, is an English sentence shown
-// below it as the box's informative text. Tests may replace it to collect the messages.
+// message with a full stop appended; below it, as the box's informative text, what the error
+// itself says in English (ErrorDetail) followed by `detail`, when given. Tests may replace
+// it to collect the messages.
 using ErrorReporter = std::function<void(const std::string& message, const std::string& detail)>;
 void SetErrorReporter(ErrorReporter reporter);
 void ReportError(const std::exception& e, const std::string& detail = {});
+
+// An English sentence for the user about `e`: the device, file or text concerned and the
+// reason (a port, a file, a number that does not convert); empty when `e` says nothing more.
+std::string ErrorDetail(const std::exception& e);
 
 // Runs `f`; an exception it throws is reported and goes no further, so an event
 // handler that fails stops there and the program carries on. Returns false then.

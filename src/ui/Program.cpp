@@ -6,6 +6,8 @@
 #include "FolderLock.h"
 #include "Form1Layout.h"
 #include "ParamFile.h"
+#include "PortChoice.h"
+#include "PortDialog.h"
 #include "TForm1.h"
 #include "TForm2.h"
 #include "Takeaways.h"
@@ -14,18 +16,23 @@
 #include "Widgets.h"
 #include "WindowFrames.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 
 namespace myrl {
 
-Program::Program() {
+Program::Program(StartOptions options) : options_(std::move(options)) {
     Form1 = std::make_unique<TForm1>(*this);
     Form2 = std::make_unique<TForm2>(*this);
     Extras.Attach(*Form1);
     Extras.Attach(*Form2);
     Status.OnChange([this](const std::string& text) { Panel().SetStatusTip(text); });
+    Extras.Add("Port…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+               [this] { ShowPortDialog(*this); });
     Exports = std::make_unique<Takeaways>(*this);
     Form1->show();
     Form2->show();
@@ -49,6 +56,91 @@ void Program::LockFolder() {
         LeaveParamFile(std::string("Another MYRL runs in this folder: this one will not write ") +
                        kParamFileName + " when it closes.");
     }
+}
+
+void Program::OpenPort() {
+    TCommX& port = Panel().Port();
+    port.Close();
+    const std::string name = port.DevicePath();
+    try {
+        port.Open();
+    } catch (const ECommError& e) {
+        Link.OpenFailed(name, CommErrorReason(e.Device, e.Errno), LinkState::Clock::now());
+        showLink();
+        throw;
+    }
+    LinkReopened();
+}
+
+void Program::SwitchPort(const std::string& device,
+                         std::function<void(const std::exception* error)> done) {
+    if (Form1->StepRunning()) {
+        // The step waits in the port's read, which runs this: switch once it has ended.
+        QTimer::singleShot(20, Form1.get(), [this, device, done = std::move(done)]() mutable {
+            SwitchPort(device, std::move(done));
+        });
+        return;
+    }
+    Panel().StopLineRecovery();
+    Panel().Port().SetDevice(device);
+    // Whatever the old line had begun is given up; the next step starts a new sweep.
+    State.RxCount = 0;
+    State.ReplyText.clear();
+    State.SweepStart = true;
+    State.SweepAbandoned = true;
+    try {
+        OpenPort();
+    } catch (const std::exception& e) {
+        if (done) {
+            done(&e);
+        }
+        return;
+    }
+    if (done) {
+        done(nullptr);
+    }
+}
+
+void Program::SweepStepEnded(StepResult result, bool replyComplete) {
+    const auto now = LinkState::Clock::now();
+    if (result == StepResult::Silent) {
+        Link.NoReply(now);
+    } else if (result == StepResult::Ok && replyComplete) {
+        Link.Reply(now);
+    } else {
+        return;
+    }
+    showLink();
+}
+
+void Program::LinkLost() {
+    Link.LineLost(LinkState::Clock::now());
+    showLink();
+}
+
+void Program::LinkReopened() {
+    const TCommX& port = Panel().Port();
+    const std::string name = port.DevicePath();
+    std::error_code ec;
+    const auto device = std::filesystem::canonical(port.OpenedPath(), ec);
+    Link.Opened(name, ec ? port.OpenedPath() : device.string(), LinkState::Clock::now());
+    showLink();
+}
+
+void Program::showLink() {
+    Status.Set(StatusTopic::Link, Link.LinkLine());
+    Status.Set(StatusTopic::Curve, Link.CurveLine());
+    // Standard error hears of each new state once, not of every second it lasts.
+    if (Link.Kind() != shownKind_ && !Link.LinkLine().empty()) {
+        std::fprintf(stderr, "myrl: %s\n", Link.LinkLine().c_str());
+    }
+    if (Link.CurveLine().empty() != shownCurve_.empty()) {
+        if (!Link.CurveLine().empty()) {
+            std::fprintf(stderr, "myrl: %s\n", Link.CurveLine().c_str());
+        }
+    }
+    shownKind_ = Link.Kind();
+    shownCurve_ = Link.CurveLine();
 }
 
 Program::~Program() {
@@ -206,8 +298,15 @@ void LoadParams(Program& p) {
     SetBackground(p.Form2.get(), kPanelBackground);
     p.Form2->setWindowTitle(f1.windowTitle());
     p.Display().PlaceRefLabel(p.Panel().RefposIndex());
-    p.Panel().Port().Close();
-    p.Panel().Port().Open();
+    // The command line's port, else the one chosen for this folder, else line 1's; line 1
+    // keeps its value either way.
+    std::string device = p.Options().Port;
+    std::error_code ec;
+    if (const auto folder = std::filesystem::current_path(ec); device.empty() && !ec) {
+        device = DefaultPortFor(folder.string());
+    }
+    p.Panel().Port().SetDevice(device);
+    p.OpenPort();
 }
 
 void SaveParams(Program& p) {

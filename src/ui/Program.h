@@ -6,10 +6,14 @@
 #include "Draw.h"
 #include "ExtraActions.h"
 #include "FreqEntry.h"
+#include "LinkState.h"
 #include "MeasState.h"
 #include "StatusBoard.h"
+#include "SweepCycle.h"
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,12 +28,19 @@ class TForm2;
 class ToolsWindow;
 class Takeaways;
 
+// What the command line asks of a run.
+struct StartOptions {
+    // The device to open in place of the one line 1 of the parameter file names; empty:
+    // the folder's default chosen in the Port dialog, if any, else line 1's.
+    std::string Port;
+};
+
 class Program : public FreqEntryView {
 public:
     // Creates both windows, shows them and runs the display window's creation handler:
     // parameter file, port, presentation, frequency plan, blank charts, averaging, timer.
     // A failure there is reported and leaves the timer off.
-    Program();
+    explicit Program(StartOptions options = {});
     ~Program() override;
 
     // True once the start sequence has run to its end. A run whose start-up failed never
@@ -62,6 +73,25 @@ public:
     std::unique_ptr<ToolsWindow> Tools;
     // Pictures and data files to take away, the RUN/HOLD and close keys, the help window.
     std::unique_ptr<Takeaways> Exports;
+    // The link to the unit, fed by the port and the sweep cycle below; its lines go to
+    // Status and, once per change of state, to standard error.
+    LinkState Link;
+    const StartOptions& Options() const { return options_; }
+
+    // Opens the panel's port (closing it first) on the device it names now and tells Link;
+    // throws what the open throws.
+    void OpenPort();
+    // Switches the port to `device` (a path, or a COMn link of the working folder) for the
+    // rest of the run: closes it and opens the chosen one with the same settings. When a
+    // sweep step is waiting on the line, the switch waits for its end. `done` runs after
+    // the switch, with the error when the open failed (nullptr when it opened).
+    void SwitchPort(const std::string& device,
+                    std::function<void(const std::exception* error)> done = {});
+    // The sweep cycle's news: a step ended with `result`, completing a reply or not; the
+    // line was lost or an attempt to open it again failed; it was opened again.
+    void SweepStepEnded(StepResult result, bool replyComplete);
+    void LinkLost();
+    void LinkReopened();
 
     // The redraw of Graph1 with its marker readouts. A redraw whose inputs and canvas are
     // unchanged since the last one would give the same picture and is skipped.
@@ -84,6 +114,11 @@ public:
     char ThousandsSeparator() const override;
 
 private:
+    void showLink();
+
+    StartOptions options_;
+    LinkKind shownKind_ = LinkKind::Closed;
+    std::string shownCurve_;
     bool started_ = false;
     std::string leaveParamFileWhy_;
     std::unique_ptr<FolderLock> folderLock_;

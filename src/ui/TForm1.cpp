@@ -326,7 +326,10 @@ void TForm1::Timer1Timer() {
     }
     inStep_ = true;
     const bool done = Guarded([&] {
-        if (SweepStep(program_.State, *CommX1, *this) == StepResult::ReadFailed) {
+        const StepResult result = SweepStep(program_.State, *CommX1, *this);
+        // A reply that completed leaves the cycle at the start of the next sweep.
+        program_.SweepStepEnded(result, result == StepResult::Ok && program_.State.SweepStart);
+        if (result == StepResult::ReadFailed) {
             recoverLine();
         }
         program_.RedrawResponse();
@@ -345,6 +348,7 @@ void TForm1::recoverLine() {
         lostPath_ = CommX1->OpenedPath();
         CommX1->Close();
         lastReopen_.invalidate();
+        program_.LinkLost();
     }
     // Only the name that was lost is tried again: with COM<n> gone, the port number alone
     // would name another port (/dev/ttyS<n-1>).
@@ -356,8 +360,10 @@ void TForm1::recoverLine() {
     try {
         CommX1->Open();
         lineLost_ = false;
+        program_.LinkReopened();
     } catch (const ECommError&) {
         // Not back yet: the next attempt follows in a second.
+        program_.LinkLost();
     }
 }
 
@@ -415,7 +421,9 @@ void TForm1::AvrSetChange() {
     lastAvrText_ = text;
     const int32_t n = StrToInt(S(text));
     if (n < 1 || n > kRingDepth) {
-        throw EConvertError(NotAnIntegerInRangeText(S(text), 1, kRingDepth));
+        throw EConvertError(NotAnIntegerInRangeText(S(text), 1, kRingDepth),
+                            QuotedText(S(text)) + " is not a whole number from 1 to " +
+                                std::to_string(kRingDepth));
     }
     program_.State.AvrNum = n;
     AvrReset(program_.State);

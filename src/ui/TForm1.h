@@ -82,6 +82,8 @@ public:
     bool SweepTimerActive() const override;
     TCommX& Port() override { return *CommX1; }
     bool LineLost() const override { return lineLost_; }
+    // A step of the sweep cycle is running (it may be waiting on the line right now).
+    bool StepRunning() const { return inStep_; }
     void StopLineRecovery() override { lineLost_ = false; }
     void SetStatusTip(const std::string& text) override;
     void SetProgress(int32_t received) override;

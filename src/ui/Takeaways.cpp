@@ -181,7 +181,7 @@ void Takeaways::SavePictureAs() {
     try {
         SavePicture(WithExtension(path, ".png"));
     } catch (const std::exception& e) {
-        ReportError(e, "The picture was not saved to " + Std(path) + ".");
+        ReportError(e, "The picture was not saved.");
     }
 }
 
@@ -214,7 +214,7 @@ void Takeaways::SaveDataAs() {
     try {
         SaveData(path, format);
     } catch (const std::exception& e) {
-        ReportError(e, "The data was not saved to " + Std(path) + ".");
+        ReportError(e, "The data was not saved.");
     }
 }
 

@@ -197,3 +197,31 @@ TEST(Convert, MessagesQuoteTheFirstHundredCharacters) {
                   "'" + c.quoted + "' は 1 から 64 までの整数ではありません");
     }
 }
+
+// What the user reads below the message: the text quoted, what was expected of it, and for
+// a number the separator the locale asks for.
+TEST(Convert, ErrorsSayInEnglishWhatWasExpected) {
+    struct Case {
+        const char* text;
+        bool integer;
+        char sep;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {"12a", true, '.', "'12a' is not a whole number"},
+        {"1.5", false, ',', "'1.5' is not a number (the decimal separator is ',')"},
+        {"x", false, '.', "'x' is not a number (the decimal separator is '.')"},
+    };
+    for (const Case& c : cases) {
+        try {
+            if (c.integer) {
+                StrToInt(c.text);
+            } else {
+                StrToFloat(c.text, c.sep);
+            }
+            ADD_FAILURE() << c.text << " converted";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(e.Detail, c.detail);
+        }
+    }
+}

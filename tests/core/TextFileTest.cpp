@@ -274,3 +274,34 @@ TEST_F(TextFileTest, ReadingKeepsNoMoreThanAskedFor) {
             << c.bytes.substr(0, 40) << " " << c.maxLines << " " << c.maxLineBytes;
     }
 }
+
+// What the user reads below the message: the file and why, from the system's reason.
+TEST_F(TextFileTest, ErrorsNameTheFileAndTheReason) {
+    struct Case {
+        const char* name;
+        std::function<void()> fail;
+        std::string detail;
+    };
+    std::ofstream(path("ro.txt"), std::ios::binary) << "old";
+    fs::permissions(path("ro.txt"), fs::perms::owner_read);
+    fs::create_symlink("loop.txt", dir / "loop.txt");
+    const Case cases[] = {
+        {"read-only file", [&] { WriteFileReplacing(path("ro.txt"), "new"); },
+         path("ro.txt") + ": permission denied: the file or its folder is read-only or belongs "
+                          "to another user"},
+        {"missing folder", [&] { WriteFileReplacing(path("no/f.txt"), "a"); },
+         path("no/f.txt") + ": no such file or folder"},
+        {"missing file read", [&] { ReadTextLines(path("none.txt")); },
+         path("none.txt") + ": no such file or folder"},
+        {"links in a circle", [&] { WriteFileReplacing(path("loop.txt"), "a"); },
+         path("loop.txt") + ": too many symbolic links"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.fail();
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(InOutErrorDetail(e), c.detail) << c.name;
+        }
+    }
+}

@@ -4,6 +4,8 @@
 // "error <message>" instead of a box; then "started". A line "close" on standard input
 // closes the control panel as the user does and prints "closed yes" (the program ends)
 // or "closed no" (the close was refused); end of input ends the program without a close.
+// Takes the program's own options (--port DEVICE).
+#include "CommandLine.h"
 #include "ErrorReport.h"
 #include "Program.h"
 #include "TForm1.h"
@@ -27,7 +29,8 @@ int main(int argc, char** argv) {
         std::printf("detail %s\n", detail.c_str());
         std::fflush(stdout);
     });
-    myrl::Program program;
+    const myrl::CommandLine cl = myrl::ParseCommandLine(QApplication::arguments());
+    myrl::Program program(myrl::StartOptions{cl.Port});
     std::puts("started");
     std::fflush(stdout);
 

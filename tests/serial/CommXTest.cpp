@@ -16,6 +16,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <grp.h>
@@ -855,6 +856,65 @@ TEST_F(CommXTest, ReadAndWriteSurviveHandlersThatEndTheComponent) {
         EXPECT_EQ(passes, 3);
         comm.reset();
     }
+}
+
+// A port that does not open says which device and why, in words the user can act on.
+TEST_F(CommXTest, OpenFailuresNameTheDeviceAndTheReason) {
+    Pty held;
+    TCommX holder;
+    holder.SetDevice(held.SlavePath());
+    holder.Open();
+    std::filesystem::create_symlink("/nonexistent/ttyX", "COM3");
+    std::ofstream("COM4") << "not a device";
+    struct Case {
+        const char* what;
+        int portNo;
+        std::string device; // chosen in place of the port number's; "" for none
+        int err;
+        std::string detail;
+    };
+    const Case cases[] = {
+        {"dangling link", 3, "", ENOENT, "COM3 -> /nonexistent/ttyX: no such device"},
+        {"regular file", 4, "", ENOTTY, "COM4: not a serial device"},
+        {"missing device", 1, "/dev/none-such", ENOENT, "/dev/none-such: no such device"},
+        {"held by another", 1, held.SlavePath(), EBUSY,
+         "busy: another program has " + held.SlavePath() + " open"},
+    };
+    for (const Case& c : cases) {
+        TCommX port;
+        port.SetPortNo(c.portNo);
+        port.SetDevice(c.device);
+        try {
+            port.Open();
+            ADD_FAILURE() << c.what << ": opened";
+        } catch (const ECommError& e) {
+            EXPECT_STREQ(e.what(), "ポートをオープンできませんでした") << c.what;
+            EXPECT_EQ(e.Errno, c.err) << c.what;
+            EXPECT_EQ(CommErrorDetail(e.Device, e.Errno), c.detail) << c.what;
+        }
+    }
+}
+
+// A user without access to the device (not in its group) is told how to get it.
+TEST_F(CommXTest, NoAccessToTheDeviceSaysHowToJoinItsGroup) {
+    const std::string slave = pty.SlavePath();
+    const int failed = AsOrdinaryUser({slave}, [&] {
+        if (::chmod(slave.c_str(), 0) != 0) {
+            return 2;
+        }
+        TCommX port;
+        port.SetDevice(slave);
+        try {
+            port.Open();
+            return 3;
+        } catch (const ECommError& e) {
+            const std::string want =
+                slave + ": permission denied: add your user to the dialout group (sudo usermod "
+                        "-aG dialout $USER) and log in again";
+            return e.Errno == EACCES && CommErrorDetail(e.Device, e.Errno) == want ? 0 : 4;
+        }
+    });
+    EXPECT_EQ(failed, 0);
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace myrl {
 namespace {
 

@@ -311,8 +311,8 @@ TEST_F(TakeawaysTest, AFileThatCannotBeWrittenIsReportedAndNotSaidToBeSaved) {
         const char* name;
         const char* detail;
     } cases[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_P), "p.png", "The picture was not saved to "},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), "d.csv", "The data was not saved to "},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), "p.png", "The picture was not saved."},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), "d.csv", "The data was not saved."},
     };
     for (const Case& c : cases) {
         Errors.clear();
@@ -321,7 +321,11 @@ TEST_F(TakeawaysTest, AFileThatCannotBeWrittenIsReportedAndNotSaidToBeSaved) {
         ASSERT_TRUE(seen.shown);
         ASSERT_EQ(Errors.size(), 1u) << c.name;
         EXPECT_EQ(Errors[0], "ファイルへのアクセスが拒否されました.") << c.name;
-        EXPECT_EQ(ErrorDetails[0], c.detail + (locked / c.name).string() + ".");
+        // The file and the reason, then what did not happen.
+        EXPECT_EQ(ErrorDetails[0], (locked / c.name).string() +
+                                       ": permission denied: the file or its folder is read-only "
+                                       "or belongs to another user\n" +
+                                       c.detail);
         EXPECT_FALSE(fs::exists(locked / c.name));
     }
     EXPECT_EQ(Saved(), "");

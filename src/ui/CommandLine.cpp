@@ -1,0 +1,96 @@
+#include "CommandLine.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#ifndef MYRL_VERSION
+#define MYRL_VERSION "?"
+#endif
+#ifndef MYRL_GIT_REVISION
+#define MYRL_GIT_REVISION "unknown"
+#endif
+
+namespace myrl {
+
+namespace {
+
+// Qt's own options, which QApplication takes from the same command line.
+const char* const kQtValueOptions[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
+    "style",       "stylesheet",         "session",       "name",   "title",   "qwindowgeometry",
+    "qwindowicon", "qwindowtitle"};
+const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& args) {
+    QCommandLineParser parser;
+    // "-platform offscreen" is one option, as Qt reads it.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version(QStringList{"v", "version"});
+    const QCommandLineOption port("port", {}, "DEVICE");
+    const QCommandLineOption workdir("workdir", {}, "DIR");
+    parser.addOptions({help, version, port, workdir});
+    for (const char* name : kQtValueOptions) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, "value"));
+    }
+    for (const char* name : kQtFlagOptions) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    }
+
+    CommandLine cl;
+    if (!parser.parse(args)) {
+        cl.Error = parser.errorText().toStdString();
+        return cl;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        cl.Error = "Unexpected argument '" + parser.positionalArguments().front().toStdString() +
+                   "'; see --help.";
+        return cl;
+    }
+    for (const QCommandLineOption* o : {&port, &workdir}) {
+        if (parser.values(*o).size() > 1) {
+            cl.Error = "Option '" + o->names().front().toStdString() + "' given more than once.";
+            return cl;
+        }
+    }
+    cl.Help = parser.isSet(help);
+    cl.Version = parser.isSet(version);
+    cl.Port = parser.value(port).toStdString();
+    cl.Workdir = parser.value(workdir).toStdString();
+    if (parser.isSet(port) && cl.Port.empty()) {
+        cl.Error = "Option 'port' needs a device, such as /dev/ttyUSB0.";
+    } else if (parser.isSet(workdir) && cl.Workdir.empty()) {
+        cl.Error = "Option 'workdir' needs a folder.";
+    }
+    return cl;
+}
+
+std::string CommandLineHelp() {
+    return "Usage: myrl [--port DEVICE] [--workdir DIR]\n"
+           "The control program of the MYRL frequency-response analyser.\n"
+           "\n"
+           "Options:\n"
+           "  -h, --help        Show this text and exit.\n"
+           "  -v, --version     Show the version and exit.\n"
+           "  --port DEVICE     Open DEVICE (for example /dev/ttyUSB0 or a name in\n"
+           "                    /dev/serial/by-id/) in place of the port that line 1 of\n"
+           "                    myrl_prm.txt names. Line 1 is still read and written back\n"
+           "                    as it was.\n"
+           "  --workdir DIR     The folder of myrl_prm.txt, the exported data and the COMn\n"
+           "                    links (default: the current folder).\n"
+           "\n"
+           "Without --port, port n of line 1 is the link COMn in the working folder when it\n"
+           "exists, else /dev/ttyS(n-1). The Port dialog (Ctrl+Shift+P) lists the serial\n"
+           "devices and switches between them while the program runs.\n"
+           "\n"
+           "A user may open a serial device only as a member of its group, usually dialout:\n"
+           "  sudo usermod -aG dialout $USER   (then log in again)\n";
+}
+
+std::string VersionText() {
+    return std::string("MYRL " MYRL_VERSION " (revision ") + MYRL_GIT_REVISION + ")\n";
+}
+
+} // namespace myrl

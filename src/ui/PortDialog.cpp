@@ -1,0 +1,161 @@
+#include "PortDialog.h"
+
+#include "CommX.h"
+#include "ErrorReport.h"
+#include "PanelView.h"
+#include "PortChoice.h"
+#include "Program.h"
+#include "SerialPorts.h"
+#include "TForm1.h"
+#include "Widgets.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+namespace myrl {
+
+namespace {
+
+std::string workingFolder() {
+    std::error_code ec;
+    const auto p = std::filesystem::current_path(ec);
+    return ec ? std::string(".") : p.string();
+}
+
+QString rowText(const SerialPortEntry& e) {
+    QString text = Q(e.Name);
+    if (e.kind == SerialPortEntry::Kind::ById) {
+        text += QStringLiteral("  (") + Q(e.Path) + QStringLiteral(")");
+    }
+    if (!e.Target.empty()) {
+        text += QStringLiteral("  → ") + Q(e.Target);
+    }
+    return text;
+}
+
+} // namespace
+
+PortDialog::PortDialog(Program& program, QWidget* parent) : QDialog(parent), program_(program) {
+    setObjectName("PortDialog");
+    setWindowTitle("Port");
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    current_ = new QLabel(this);
+    current_->setObjectName("PortCurrent");
+    status_ = new QLabel(this);
+    status_->setObjectName("PortStatus");
+    status_->setWordWrap(true);
+    list_ = new QListWidget(this);
+    list_->setObjectName("PortList");
+    list_->setMinimumWidth(480);
+    makeDefault_ = new QCheckBox("Make it the default for this folder", this);
+    makeDefault_->setObjectName("PortMakeDefault");
+    auto* buttons = new QHBoxLayout;
+    auto* rescan = new QPushButton("Rescan", this);
+    rescan->setObjectName("PortRescan");
+    open_ = new QPushButton("Open", this);
+    open_->setObjectName("PortOpen");
+    open_->setDefault(true);
+    auto* close = new QPushButton("Close", this);
+    close->setObjectName("PortClose");
+    buttons->addWidget(rescan);
+    buttons->addStretch();
+    buttons->addWidget(open_);
+    buttons->addWidget(close);
+    layout->addWidget(current_);
+    layout->addWidget(status_);
+    layout->addWidget(new QLabel("Serial devices now present:", this));
+    layout->addWidget(list_);
+    layout->addWidget(makeDefault_);
+    layout->addLayout(buttons);
+
+    connect(rescan, &QPushButton::clicked, this, [this] { Guarded([&] { Rescan(); }); });
+    connect(open_, &QPushButton::clicked, this, [this] { Guarded([&] { OpenSelected(); }); });
+    connect(list_, &QListWidget::itemActivated, this, [this] { Guarded([&] { OpenSelected(); }); });
+    connect(close, &QPushButton::clicked, this, &QDialog::hide);
+
+    QPointer<PortDialog> self(this);
+    program_.Status.OnChange([self](const std::string&) {
+        if (self) {
+            self->showStatus();
+        }
+    });
+    Rescan();
+    showStatus();
+}
+
+void PortDialog::Rescan() {
+    const std::string folder = workingFolder();
+    const std::string chosen = program_.Panel().Port().DevicePath();
+    list_->clear();
+    for (const SerialPortEntry& e : ListSerialPorts("/", ".")) {
+        auto* item = new QListWidgetItem(rowText(e), list_);
+        item->setData(Qt::UserRole, Q(e.Path));
+        if (e.Path == chosen) {
+            list_->setCurrentItem(item);
+        }
+    }
+    open_->setEnabled(list_->count() > 0);
+    const std::string def = DefaultPortFor(folder);
+    makeDefault_->setChecked(!def.empty() && def == chosen);
+}
+
+void PortDialog::OpenSelected() {
+    const QListWidgetItem* item = list_->currentItem();
+    if (item == nullptr) {
+        return;
+    }
+    const std::string device = S(item->data(Qt::UserRole).toString());
+    const std::string folder = workingFolder();
+    const bool makeDefault = makeDefault_->isChecked();
+    QPointer<PortDialog> self(this);
+    program_.SwitchPort(device, [self, device, folder, makeDefault](const std::exception* error) {
+        if (error != nullptr) {
+            ReportError(*error);
+        } else if (makeDefault) {
+            SetDefaultPortFor(folder, device);
+        } else if (DefaultPortFor(folder) == device) {
+            SetDefaultPortFor(folder, {});
+        }
+        if (self) {
+            self->showStatus();
+        }
+    });
+}
+
+void PortDialog::showStatus() {
+    const TCommX& port = program_.Panel().Port();
+    current_->setText(QStringLiteral("Port: ") + Q(DeviceWithTarget(port.DevicePath())));
+    std::string text = program_.Link.LinkLine();
+    if (!program_.Link.CurveLine().empty()) {
+        text += "\n" + program_.Link.CurveLine();
+    }
+    if (!program_.Started()) {
+        // The start-up stopped before the sweeps were set up; a port opened now stays idle.
+        text += "\nMYRL did not start sweeping: start it again with the port that works "
+                "(--port DEVICE, or make it the default for this folder here).";
+    }
+    status_->setText(Q(text));
+}
+
+void ShowPortDialog(Program& program) {
+    auto* dialog = program.Form1->findChild<PortDialog*>("PortDialog");
+    if (dialog == nullptr) {
+        dialog = new PortDialog(program, program.Form1.get());
+    } else {
+        dialog->Rescan();
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace myrl

@@ -1,0 +1,107 @@
+// The command line: what it takes, and the real program answering --help, --version and a
+// bad option with no display at all.
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace myrl {
+namespace {
+
+TEST(CommandLineTest, ParsesTheOptions) {
+    struct Case {
+        QStringList args;
+        bool help;
+        bool version;
+        std::string port;
+        std::string workdir;
+        std::string error; // "" when understood
+    };
+    const Case cases[] = {
+        {{"myrl"}, false, false, "", "", ""},
+        {{"myrl", "--help"}, true, false, "", "", ""},
+        {{"myrl", "-h"}, true, false, "", "", ""},
+        {{"myrl", "--version"}, false, true, "", "", ""},
+        {{"myrl", "--port", "/dev/ttyUSB0"}, false, false, "/dev/ttyUSB0", "", ""},
+        {{"myrl", "--port=/dev/serial/by-id/x"}, false, false, "/dev/serial/by-id/x", "", ""},
+        {{"myrl", "--workdir", "/tmp/w", "--port", "COM3"}, false, false, "COM3", "/tmp/w", ""},
+        // Qt's own options are left to it.
+        {{"myrl", "-platform", "offscreen", "-reverse"}, false, false, "", "", ""},
+        {{"myrl", "--bogus"}, false, false, "", "", "Unknown option 'bogus'."},
+        {{"myrl", "--port"}, false, false, "", "", "Missing value after '--port'."},
+        {{"myrl", "--port", ""},
+         false,
+         false,
+         "",
+         "",
+         "Option 'port' needs a device, such as /dev/ttyUSB0."},
+        {{"myrl", "--port", "a", "--port", "b"},
+         false,
+         false,
+         "",
+         "",
+         "Option 'port' given more than once."},
+        {{"myrl", "stray"}, false, false, "", "", "Unexpected argument 'stray'; see --help."},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.args.join(' ').toStdString();
+        const CommandLine cl = ParseCommandLine(c.args);
+        EXPECT_EQ(cl.Error, c.error) << what;
+        if (c.error.empty()) {
+            EXPECT_EQ(cl.Help, c.help) << what;
+            EXPECT_EQ(cl.Version, c.version) << what;
+            EXPECT_EQ(cl.Port, c.port) << what;
+            EXPECT_EQ(cl.Workdir, c.workdir) << what;
+        }
+    }
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// The installed program's way: no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM.
+TEST(CommandLineTest, TheProgramAnswersWithoutADisplay) {
+    struct Case {
+        const char* args;
+        int status;
+        const char* out; // the start of standard output
+        const char* err; // all of standard error
+    };
+    const Case cases[] = {
+        {"--help", 0, "Usage: myrl [--port DEVICE] [--workdir DIR]\n", ""},
+        {"--version", 0, "MYRL 1.43 (revision ", ""},
+        {"--bogus", 2, "", "myrl: Unknown option 'bogus'.\n"},
+        {"--port", 2, "", "myrl: Missing value after '--port'.\n"},
+        {"--workdir /nonexistent/folder", 2, "",
+         "myrl: cannot work in /nonexistent/folder: No such file or directory\n"},
+    };
+    char dir[] = "/tmp/myrl-cli.XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string out = std::string(dir) + "/out";
+    const std::string err = std::string(dir) + "/err";
+    for (const Case& c : cases) {
+        const std::string cmd = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
+                                            "LC_ALL=C.UTF-8 ") +
+                                MYRL_PROGRAM_PATH + " " + c.args + " >" + out + " 2>" + err;
+        const int raw = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(raw)) << c.args;
+        EXPECT_EQ(WEXITSTATUS(raw), c.status) << c.args;
+        EXPECT_EQ(Slurp(out).rfind(c.out, 0), 0u) << c.args << ": " << Slurp(out);
+        EXPECT_EQ(Slurp(err), c.err) << c.args;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace myrl

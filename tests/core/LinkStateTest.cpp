@@ -1,0 +1,108 @@
+#include "LinkState.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+namespace myrl {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = LinkState::Clock;
+
+// A run of the sweep cycle's news, step by step, with the lines each step leaves.
+struct Step {
+    enum What { Opened, OpenFailed, Reply, NoReply, Lost, Closed } what;
+    std::chrono::milliseconds at; // since the start of the run
+    const char* link;             // the link's line after the step
+    const char* curve;            // the curve's line after the step
+};
+
+struct Run {
+    const char* name;
+    std::vector<Step> steps;
+};
+
+class LinkStateTest : public ::testing::TestWithParam<Run> {};
+
+TEST_P(LinkStateTest, LinesFollowTheNews) {
+    LinkState link;
+    const Clock::time_point t0{};
+    for (const Step& s : GetParam().steps) {
+        const Clock::time_point now = t0 + s.at;
+        switch (s.what) {
+        case Step::Opened:
+            link.Opened("COM1", "/dev/ttyUSB0", now);
+            break;
+        case Step::OpenFailed:
+            link.OpenFailed("COM1", "no such device", now);
+            break;
+        case Step::Reply:
+            link.Reply(now);
+            break;
+        case Step::NoReply:
+            link.NoReply(now);
+            break;
+        case Step::Lost:
+            link.LineLost(now);
+            break;
+        case Step::Closed:
+            link.Closed();
+            break;
+        }
+        EXPECT_EQ(link.LinkLine(), s.link) << "at " << s.at.count() << " ms";
+        EXPECT_EQ(link.CurveLine(), s.curve) << "at " << s.at.count() << " ms";
+    }
+}
+
+const char* const kOpen = "COM1 → /dev/ttyUSB0";
+const char* const kLost = "COM1 → /dev/ttyUSB0: line lost, reopening every second";
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, LinkStateTest,
+    ::testing::Values(
+        Run{"RepliesGiveTheRate",
+            {{Step::Opened, 0ms, kOpen, ""},
+             {Step::Reply, 400ms, "COM1 → /dev/ttyUSB0: unit replying", ""},
+             {Step::Reply, 800ms, "COM1 → /dev/ttyUSB0: unit replying, 2.5 sweeps/s", ""},
+             {Step::Reply, 1200ms, "COM1 → /dev/ttyUSB0: unit replying, 2.5 sweeps/s", ""}}},
+        // One late reply within a second says nothing; a silence of seconds is counted, and
+        // after three sweep times the curve is said to be old.
+        Run{"SilentUnit",
+            {{Step::Opened, 0ms, kOpen, ""},
+             {Step::Reply, 500ms, "COM1 → /dev/ttyUSB0: unit replying", ""},
+             {Step::Reply, 1000ms, "COM1 → /dev/ttyUSB0: unit replying, 2.0 sweeps/s", ""},
+             {Step::NoReply, 1300ms, "COM1 → /dev/ttyUSB0: unit replying, 2.0 sweeps/s", ""},
+             {Step::NoReply, 2100ms, "COM1 → /dev/ttyUSB0: no reply for 1 s", ""},
+             {Step::NoReply, 3100ms, "COM1 → /dev/ttyUSB0: no reply for 2 s",
+              "curve older than 3 sweeps: last reply 2 s ago"},
+             {Step::Reply, 3600ms, "COM1 → /dev/ttyUSB0: unit replying", ""}}},
+        // A unit that never replies: no curve, so none is old.
+        Run{"NeverReplies",
+            {{Step::Opened, 0ms, kOpen, ""},
+             {Step::NoReply, 300ms, kOpen, ""},
+             {Step::NoReply, 4000ms, "COM1 → /dev/ttyUSB0: no reply for 4 s", ""}}},
+        Run{"HangupAndReturn",
+            {{Step::Opened, 0ms, kOpen, ""},
+             {Step::Reply, 500ms, "COM1 → /dev/ttyUSB0: unit replying", ""},
+             {Step::Reply, 1000ms, "COM1 → /dev/ttyUSB0: unit replying, 2.0 sweeps/s", ""},
+             {Step::Lost, 1100ms, kLost, ""},
+             {Step::Lost, 2100ms, kLost, ""},
+             {Step::Lost, 3100ms, kLost, "curve older than 3 sweeps: last reply 2 s ago"},
+             {Step::Opened, 4100ms, kOpen, "curve older than 3 sweeps: last reply 3 s ago"},
+             {Step::Reply, 4500ms, "COM1 → /dev/ttyUSB0: unit replying", ""}}},
+        Run{"NotOpen",
+            {{Step::OpenFailed, 0ms, "COM1: not open: no such device", ""},
+             {Step::Closed, 10ms, "", ""}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LinkStateNames, APortThatIsNoLinkIsNamedOnce) {
+    LinkState link;
+    link.Opened("/dev/ttyUSB0", "/dev/ttyUSB0", Clock::time_point{});
+    EXPECT_EQ(link.LinkLine(), "/dev/ttyUSB0");
+    EXPECT_EQ(link.Kind(), LinkKind::Opened);
+}
+
+} // namespace
+} // namespace myrl

@@ -1,0 +1,104 @@
+// The list of serial devices the Port dialog offers, on a device tree of the test's own
+// making (files stand for devices; a real pseudo-terminal behind a COM link).
+#include "SerialPorts.h"
+
+#include "PtyPair.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace myrl {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Touch(const fs::path& p) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << "";
+}
+
+TEST(SerialPortsTest, ListsDevicesByKindWithNamesAndLinkTargets) {
+    TempDir tmp("myrl-ports");
+    const fs::path root = tmp.Path() / "root";
+    const fs::path dev = root / "dev";
+    const fs::path work = tmp.Path() / "work";
+    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyUSB0", "ttyACM0", "ttyS0", "ttyS1", "ttyS2",
+                          "ttyS3", "tty0", "ttyUSBx", "console"}) {
+        Touch(dev / n);
+    }
+    fs::create_directories(dev / "serial" / "by-id");
+    fs::create_symlink("../../ttyUSB0",
+                       dev / "serial" / "by-id" / "usb-Maker_Cable_X1_00AB-if00-port0");
+    // ttyS0 has hardware behind it; ttyS1 and ttyS3 only the placeholders of the 8250 and
+    // the serial core's drivers (and, being files here, no UART type); ttyS2 nothing at all.
+    const fs::path drivers = root / "sys" / "bus" / "drivers";
+    fs::create_directories(drivers / "pnp_serial");
+    fs::create_directories(drivers / "serial8250");
+    fs::create_directories(drivers / "port");
+    fs::create_directories(root / "sys" / "class" / "tty" / "ttyS3" / "device");
+    fs::create_symlink(drivers / "port", root / "sys/class/tty/ttyS3/device/driver");
+    fs::create_directories(root / "sys" / "class" / "tty" / "ttyS0" / "device");
+    fs::create_directories(root / "sys" / "class" / "tty" / "ttyS1" / "device");
+    fs::create_symlink(drivers / "pnp_serial", root / "sys/class/tty/ttyS0/device/driver");
+    fs::create_symlink(drivers / "serial8250", root / "sys/class/tty/ttyS1/device/driver");
+
+    PtyPair unit;
+    fs::create_directories(work);
+    unit.Publish(work, 2);
+    fs::create_symlink("/dev/ttyUSB7", work / "COM10");
+    Touch(work / "COMX");
+    Touch(work / "COM1.bak");
+
+    using K = SerialPortEntry::Kind;
+    struct Want {
+        K kind;
+        std::string path;
+        std::string name;
+        std::string target;
+    };
+    const std::vector<Want> want = {
+        {K::ById, (dev / "serial/by-id/usb-Maker_Cable_X1_00AB-if00-port0").string(),
+         "Maker Cable X1 00AB", (dev / "ttyUSB0").string()},
+        {K::Usb, (dev / "ttyUSB0").string(), "ttyUSB0", ""},
+        {K::Usb, (dev / "ttyUSB2").string(), "ttyUSB2", ""},
+        {K::Usb, (dev / "ttyUSB10").string(), "ttyUSB10", ""},
+        {K::Acm, (dev / "ttyACM0").string(), "ttyACM0", ""},
+        {K::Uart, (dev / "ttyS0").string(), "ttyS0", ""},
+        {K::Link, (work / "COM2").string(), "COM2", unit.SlavePath()},
+        {K::Link, (work / "COM10").string(), "COM10", "/dev/ttyUSB7"},
+    };
+    const std::vector<SerialPortEntry> got = ListSerialPorts(root.string(), work.string());
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].kind, want[i].kind) << i;
+        EXPECT_EQ(got[i].Path, want[i].path) << i;
+        EXPECT_EQ(got[i].Name, want[i].name) << i;
+        EXPECT_EQ(got[i].Target, want[i].target) << i;
+    }
+}
+
+TEST(SerialPortsTest, NothingThereListsNothing) {
+    TempDir tmp("myrl-ports");
+    EXPECT_TRUE(
+        ListSerialPorts((tmp.Path() / "none").string(), (tmp.Path() / "none").string()).empty());
+}
+
+TEST(SerialPortsTest, ReadableNamesOfByIdEntries) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"usb-Maker_Cable_X1-if00-port0", "Maker Cable X1"},
+        {"usb-Maker_Modem_123-if02", "Maker Modem 123"},
+        {"pci-Card_Serial", "Card Serial"},
+        {"plain", "plain"},
+    };
+    for (const auto& [file, name] : cases) {
+        EXPECT_EQ(ByIdName(file), name) << file;
+    }
+}
+
+} // namespace
+} // namespace myrl

@@ -1,0 +1,163 @@
+// Choosing the port: on the command line, in the Port dialog while the program runs, and
+// as the working folder's default; line 1 of the parameter file keeps its value throughout.
+#include "ProgramFixture.h"
+
+#include "CommX.h"
+#include "ErrorReport.h"
+#include "PortChoice.h"
+#include "PortDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace myrl {
+namespace {
+
+// Fifteen lines whose first names port `portNo`.
+std::string ParamLines(int portNo) {
+    return std::to_string(portNo) +
+           "\r\n67108864\r\n12800000\r\n0\r\n0\r\n0\r\n20000000\r\nOFF\r\n90\r\n358\r\n0\r\n0"
+           "\r\n265\r\n0\r\n265\r\n";
+}
+
+class PortChoiceTest : public ProgramTest {
+protected:
+    // A second simulated unit, published as COM<portNo> in the working folder.
+    std::unique_ptr<sim::Simulator> StartSecondUnit(int portNo) {
+        sim::SimConfig c = Config;
+        c.PortNo = portNo;
+        auto s = std::make_unique<sim::Simulator>(c);
+        s->Start();
+        return s;
+    }
+    bool Sweeps(sim::Simulator& unit, uint64_t replies = 2) {
+        const uint64_t before = unit.Stats().RepliesCompleted;
+        return WaitUntil([&] { return unit.Stats().RepliesCompleted >= before + replies; },
+                         std::chrono::seconds(20));
+    }
+    // The Port dialog, opened with its shortcut from the control panel.
+    QWidget& OpenDialogByShortcut() {
+        Form1().activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&Form1()));
+        QTest::keyClick(&Form1(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* dialog = Form1().findChild<QWidget*>("PortDialog");
+        if (dialog == nullptr) {
+            throw std::runtime_error("Ctrl+Shift+P opened no Port dialog");
+        }
+        EXPECT_TRUE(dialog->isVisible());
+        return *dialog;
+    }
+};
+
+// The command line's device is opened with no COM link in the folder; line 1 names another
+// port and is written back as it was read.
+TEST_F(PortChoiceTest, CommandLinePortSweepsWithoutALinkAndKeepsLineOne) {
+    Config.Dir = (Dir / "unit").string(); // the unit's link lies elsewhere
+    std::filesystem::create_directories(Config.Dir);
+    StartSimulator();
+    WriteFile("myrl_prm.txt", ParamLines(7));
+    P = std::make_unique<Program>(StartOptions{Sim->SlavePath()});
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_TRUE(Sweeps(*Sim));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Dir / "COM7")));
+    EXPECT_EQ(Form1().Port().OpenedPath(), Sim->SlavePath());
+    EXPECT_EQ(P->Status.Line(StatusTopic::Link).rfind(Sim->SlavePath() + ": unit replying", 0), 0u)
+        << P->Status.Line(StatusTopic::Link);
+    EXPECT_TRUE(Form1().close());
+    EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(7));
+}
+
+// The dialog lists a second unit's link with its device, switches to it while the program
+// sweeps, and keeps it as the folder's default when asked; the next start opens it.
+TEST_F(PortChoiceTest, DialogListsALinkAndSwitchesToItWhileRunning) {
+    WriteFile("myrl_prm.txt", ParamLines(1));
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    ASSERT_TRUE(Sweeps(*Sim));
+    auto second = StartSecondUnit(2);
+
+    QWidget& dialog = OpenDialogByShortcut();
+    auto* list = Control<QListWidget>(dialog, "PortList");
+    QTest::mouseClick(Control<QPushButton>(dialog, "PortRescan"), Qt::LeftButton);
+    QListWidgetItem* com2 = nullptr;
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i) {
+        rows << list->item(i)->text();
+        if (list->item(i)->data(Qt::UserRole).toString() == "COM2") {
+            com2 = list->item(i);
+        }
+    }
+    ASSERT_NE(com2, nullptr) << rows.join(" | ").toStdString();
+    EXPECT_EQ(com2->text().toStdString(), "COM2  → " + second->SlavePath());
+    EXPECT_TRUE(rows.contains(QString::fromStdString("COM1  → " + Sim->SlavePath())))
+        << rows.join(" | ").toStdString();
+
+    list->setCurrentItem(com2);
+    Control<QCheckBox>(dialog, "PortMakeDefault")->setChecked(true);
+    QTest::mouseClick(Control<QPushButton>(dialog, "PortOpen"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return Form1().Port().OpenedPath() == "COM2"; }));
+    EXPECT_TRUE(Sweeps(*second));
+    const uint64_t firstUnit = Sim->Stats().Commands;
+    EXPECT_TRUE(Sweeps(*second));
+    EXPECT_EQ(Sim->Stats().Commands, firstUnit) << "the first unit is still asked";
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_NE(Control<QLabel>(dialog, "PortStatus")
+                  ->text()
+                  .toStdString()
+                  .find("COM2 → " + second->SlavePath() + ": unit replying"),
+              std::string::npos);
+    EXPECT_EQ(DefaultPortFor(Dir.string()), "COM2");
+
+    EXPECT_TRUE(Form1().close());
+    EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(1));
+    P.reset();
+
+    // The next run in this folder opens the default; line 1 is still written back as read.
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_EQ(Form1().Port().OpenedPath(), "COM2");
+    EXPECT_TRUE(Sweeps(*second));
+    EXPECT_TRUE(Form1().close());
+    EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(1));
+    second->Stop();
+}
+
+// A switch to a device that does not open shows the message box with the system's text and
+// the English line; the box is the real one.
+TEST_F(PortChoiceTest, AFailedSwitchShowsTheBoxWithTheReason) {
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Sweeps(*Sim));
+    SetErrorReporter(nullptr);
+    QString text;
+    QString informative;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            informative = box->informativeText();
+            box->accept();
+        }
+    });
+    poll.start(20);
+    bool done = false;
+    P->SwitchPort("/dev/none-such", [&](const std::exception* e) {
+        ASSERT_NE(e, nullptr);
+        ReportError(*e);
+        done = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    EXPECT_EQ(text.toStdString(), "ポートをオープンできませんでした.");
+    EXPECT_EQ(informative.toStdString(), "/dev/none-such: no such device");
+    EXPECT_EQ(P->Status.Line(StatusTopic::Link), "/dev/none-such: not open: no such device");
+}
+
+} // namespace
+} // namespace myrl
