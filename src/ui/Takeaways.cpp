@@ -259,7 +259,7 @@ under test behaves as the reference did.</li>
 <ul>
 <li><b>REF.</b>: the grid line on which the reference level lies, and the reference level
 in dB (type it and press Enter, or step it by 0.1 dB with the arrows). The level chart
-shows the level relative to it, 10 dB per division.</li>
+shows the level relative to it, 10 dB per division (1, 2 or 5 in MYRL Tools).</li>
 <li><b>FREX</b>: the frequency extension: the frequencies are those of the external
 extension (the generator runs at 1/32 of the frequency plus the extension's offset).</li>
 <li><b>SWR</b>: the chart shows the standing-wave ratio from 1 to 10 on a logarithmic
