@@ -120,22 +120,33 @@ protected:
         poll.setInterval(10);
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!d || seen.shown) {
+            if (!d) {
                 return;
             }
-            seen.shown = true;
-            seen.title = d->windowTitle();
-            seen.folder = d->directory().absolutePath();
-            seen.offered = d->selectedFiles().value(0);
-            seen.filters = d->nameFilters();
-            if (path.isEmpty()) {
-                d->reject();
-                return;
+            if (!seen.shown) {
+                seen.shown = true;
+                seen.title = d->windowTitle();
+                seen.folder = d->directory().absolutePath();
+                seen.offered = d->selectedFiles().value(0);
+                seen.filters = d->nameFilters();
+                if (path.isEmpty()) {
+                    d->reject();
+                    return;
+                }
+                if (!filter.isEmpty()) {
+                    d->selectNameFilter(filter);
+                }
             }
-            if (!filter.isEmpty()) {
-                d->selectNameFilter(filter);
-            }
+            // selectFile leaves the name field alone while it has the focus (as it has once the
+            // dialog is active): the name is typed into the field as a user would.
             d->selectFile(path);
+            if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) {
+                name->setText(QFileInfo(path).fileName());
+            }
+            if (QFileInfo(d->selectedFiles().value(0)).absoluteFilePath() !=
+                QFileInfo(path).absoluteFilePath()) {
+                return;
+            }
             QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
         });
         poll.start();
