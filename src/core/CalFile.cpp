@@ -44,28 +44,9 @@ std::string escape(std::string_view text) {
     return out;
 }
 
-// The lines of the text, split at LF with a CR before it dropped.
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        pos = end + 1;
-    }
-    return lines;
-}
-
 class Reader {
 public:
-    explicit Reader(std::string_view text) : lines_(splitLines(text)) {}
+    explicit Reader(std::string_view text) : lines_(SplitTextLines(text)) {}
 
     [[noreturn]] void fail(const std::string& what) const {
         throw ECalFileError("Line " + std::to_string(line_ + 1) +

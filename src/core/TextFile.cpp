@@ -350,3 +350,25 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
 }
 
 } // namespace myrl
+
+namespace myrl {
+
+std::vector<std::string_view> SplitTextLines(std::string_view text, size_t maxLines) {
+    std::vector<std::string_view> lines;
+    size_t pos = 0;
+    while (pos < text.size() && lines.size() < maxLines) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+} // namespace myrl

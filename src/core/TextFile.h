@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace myrl {
@@ -50,6 +51,11 @@ bool FileCanBeRead(const std::string& path);
 // line longer than `maxLineBytes` keeps as many of its first bytes as end between two
 // UTF-8 characters, followed by "…"; the rest of it is read past, not kept. Throws
 // EInOutError when the file cannot be opened or read.
+// The lines of a text already in memory, split at LF, a CR before the LF dropped; at most
+// `maxLines` of them. The views point into `text`.
+std::vector<std::string_view> SplitTextLines(std::string_view text,
+                                             size_t maxLines = std::numeric_limits<size_t>::max());
+
 std::vector<std::string> ReadTextLines(const std::string& path,
                                        size_t maxLines = std::numeric_limits<size_t>::max(),
                                        size_t maxLineBytes = std::numeric_limits<size_t>::max());

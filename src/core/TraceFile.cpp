@@ -279,17 +279,8 @@ std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, Touch
 
 TraceRead ParseTraceCsv(const std::string& bytes, const std::string& name) {
     std::vector<std::string> lines;
-    size_t from = 0;
-    while (from < bytes.size()) {
-        size_t end = bytes.find('\n', from);
-        if (end == std::string::npos) {
-            end = bytes.size();
-        }
-        lines.emplace_back(bytes, from, end - from);
-        from = end + 1;
-        if (lines.size() > kMaxTraceLines) {
-            break;
-        }
+    for (const std::string_view line : SplitTextLines(bytes, kMaxTraceLines + 1)) {
+        lines.emplace_back(line);
     }
     return ParseLines(lines, name);
 }

@@ -305,3 +305,30 @@ TEST_F(TextFileTest, ErrorsNameTheFileAndTheReason) {
         }
     }
 }
+
+namespace myrl {
+namespace {
+
+TEST(SplitTextLines, SplitsAtLfDropsTheCrBeforeItAndStopsAtTheCap) {
+    using V = std::vector<std::string_view>;
+    struct Case {
+        std::string_view text;
+        size_t cap;
+        V lines;
+    };
+    const Case cases[] = {
+        {"", 9, {}},
+        {"a", 9, {"a"}},
+        {"a\n", 9, {"a"}},
+        {"a\r\nb", 9, {"a", "b"}},
+        {"a\n\nb\r", 9, {"a", "", "b"}},
+        {"a\rb\n", 9, {"a\rb"}},
+        {"1\n2\n3\n4", 2, {"1", "2"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplitTextLines(c.text, c.cap), c.lines) << c.text;
+    }
+}
+
+} // namespace
+} // namespace myrl
