@@ -112,10 +112,11 @@ close_panel() {
 }
 lines_11_15() { sed -n '11,15p' myrl_prm.txt | tr -d '\r' | paste -sd, -; }
 
-# Expects the two frames at P1 and P2 ("x,y"), waiting for the window manager to settle.
+# Expects the two frames at P1 and P2 ("x,y"), waiting for the window manager to settle
+# (up to 15 s each: a loaded machine can take seconds to map and frame a window).
 expect_frames() {
     local what=$1 p1=$2 p2=$3
-    if until_true 5 frame_is "$panel" "$p1" && until_true 5 frame_is "$disp" "$p2"; then
+    if until_true 15 frame_is "$panel" "$p1" && until_true 15 frame_is "$disp" "$p2"; then
         pass "$what: frames at ($p1) and ($p2)"
     else
         fail "$what: frames at ($(frame_of "$panel")) and ($(frame_of "$disp")), expected ($p1) and ($p2)"
