@@ -153,7 +153,7 @@ CalRecord CalRecordFrom(const MeasState& s, bool frex, std::string taken, std::s
     CalRecord r;
     r.StartFreq = s.StartFreq;
     r.StopFreq = s.StopFreq;
-    r.ZeroSpan = s.ZeroSpan;
+    r.ZeroSpan = s.CalZeroSpan;
     r.Frex = frex;
     r.SweepTimeIdx = s.SweepTimeIdx;
     r.LevelOffset = s.LevelOffset;
@@ -260,6 +260,14 @@ CalCoverage CoverageOf(const CalRecord& r) {
     return {r.CalFreq[0], r.CalFreq[static_cast<size_t>(kPointCount - 1)]};
 }
 
+std::string CoverageText(const CalRecord& r) {
+    if (r.ZeroSpan) {
+        return "a zero-span sweep";
+    }
+    const CalCoverage c = CoverageOf(r);
+    return ShortHz(c.Lo) + "–" + ShortHz(c.Hi);
+}
+
 std::string ShortHz(double hz) {
     const double a = std::fabs(hz);
     const char* unit = "Hz";
@@ -281,12 +289,16 @@ std::string CoverageWarning(const CalRecord& r, double planLo, double planHi) {
     if (planHi < planLo) {
         std::swap(planLo, planHi);
     }
+    const std::string plan = ", the plan " + ShortHz(planLo) + "–" + ShortHz(planHi);
+    if (r.ZeroSpan) {
+        return "the calibration is " + CoverageText(r) + plan + ": NORM uses its edge levels";
+    }
     const CalCoverage c = CoverageOf(r);
     if (planLo >= c.Lo && planHi <= c.Hi) {
         return "";
     }
-    return "the calibration covers " + ShortHz(c.Lo) + "–" + ShortHz(c.Hi) + ", the plan " +
-           ShortHz(planLo) + "–" + ShortHz(planHi) + ": outside it NORM uses the edge levels";
+    return "the calibration covers " + CoverageText(r) + plan +
+           ": outside it NORM uses the edge levels";
 }
 
 } // namespace myrl

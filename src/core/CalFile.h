@@ -84,10 +84,14 @@ struct CalCoverage {
 };
 CalCoverage CoverageOf(const CalRecord& r);
 
+// What the tables cover, for the user: "1 MHz–11 MHz", or "a zero-span sweep" for one taken
+// in zero span (whose frequencies are the positions 0..100 of the axis, not hertz).
+std::string CoverageText(const CalRecord& r);
+
 // What NORM does with a calibration over a plan [planLo, planHi] (Hz): "" when the plan
 // lies within the calibration's range, else the sentence saying where NORM holds the edge
 // levels, e.g. "the calibration covers 1 MHz–11 MHz, the plan 0 Hz–20 MHz: outside it NORM
-// uses the edge levels".
+// uses the edge levels". A zero-span calibration says so for every plan.
 std::string CoverageWarning(const CalRecord& r, double planLo, double planHi);
 
 // A frequency in the shortest of Hz, kHz or MHz with up to six significant digits

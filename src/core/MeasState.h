@@ -60,9 +60,10 @@ struct MeasState {
     PointArray RawLevel{};  // dB, averaged, before THRU/CAL/NORM
     PointArray NormLevel{}; // dB, after THRU/CAL/NORM
     PointArray SwrTrace{};
-    PointArray DispTrace{}; // what Graph1 plots
-    PointArray CalLevel{};  // RawLevel of the last CAL sweep
-    PointArray CalFreq{};   // FreqAxis of the last CAL sweep
+    PointArray DispTrace{};   // what Graph1 plots
+    PointArray CalLevel{};    // RawLevel of the last CAL sweep
+    PointArray CalFreq{};     // FreqAxis of the last CAL sweep
+    bool CalZeroSpan = false; // that sweep was a zero-span one: CalFreq is the 0..100 axis
 
     // Scratch values of the sweep cycle.
     double CalInterp = 0;

@@ -88,6 +88,7 @@ AvrStatus ProcessReply(MeasState& s, std::string_view mode, bool swr) {
             s.NormLevel[i] = s.RawLevel[i];
             s.CalFreq[i] = s.FreqAxis[i];
         }
+        s.CalZeroSpan = s.ZeroSpan;
     }
     if (mode == "NORM") {
         for (size_t i = 0; i <= last; ++i) {

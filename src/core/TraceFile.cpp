@@ -70,9 +70,10 @@ std::string PlanText(const MeasState& s, PlanDefinition def) {
 std::string CalibrationText(const MeasState& s, const std::string& mode) {
     const auto last = static_cast<size_t>(LastPoint(s));
     const bool taken = s.CalFreq[0] != 0 || s.CalFreq[last] != 0;
-    std::string cal = taken
-                          ? "the last CAL sweep, " + Hz(s.CalFreq[0]) + " to " + Hz(s.CalFreq[last])
-                          : "no CAL sweep taken in this run";
+    std::string cal =
+        !taken          ? "no CAL sweep taken in this run"
+        : s.CalZeroSpan ? "the last CAL sweep, in zero span"
+                        : "the last CAL sweep, " + Hz(s.CalFreq[0]) + " to " + Hz(s.CalFreq[last]);
     if (mode == "NORM") {
         return cal + ", subtracted from each level";
     }

@@ -384,6 +384,7 @@ bool ToolsWindow::LoadCalibration(const std::string& path) {
     MeasState& s = program_.State;
     s.CalFreq = r.CalFreq;
     s.CalLevel = r.CalLevel;
+    s.CalZeroSpan = r.ZeroSpan;
     cal_ = std::move(r);
     calName_ = fileName(path);
     OpenUserSettings()->setValue("calibration/last", Q(path));
@@ -513,17 +514,16 @@ std::string ToolsWindow::CalibrationLine() const {
         return "no calibration: NORM shows the raw response";
     }
     const auto range = [](const CalRecord& r) {
-        const CalCoverage c = CoverageOf(r);
-        return ShortHz(c.Lo) + "–" + ShortHz(c.Hi);
+        return r.ZeroSpan ? std::string("in zero span") : "over " + CoverageText(r);
     };
     if (cal_ && cal_->CalFreq == s.CalFreq && cal_->CalLevel == s.CalLevel) {
         std::string what = calName_;
         if (!cal_->Note.empty()) {
             what += " (" + cal_->Note + ")";
         }
-        return "NORM uses: " + what + ", taken " + cal_->Taken + " over " + range(*cal_);
+        return "NORM uses: " + what + ", taken " + cal_->Taken + " " + range(*cal_);
     }
-    return "NORM uses: the CAL sweep of this run (not saved), over " +
+    return "NORM uses: the CAL sweep of this run (not saved), " +
            range(CalRecordFrom(s, false, "", ""));
 }
 

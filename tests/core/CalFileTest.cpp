@@ -164,6 +164,30 @@ TEST(CalFile, RecordFromTheStateAndItsCoverage) {
                "uses the edge levels"}}) {
         EXPECT_EQ(CoverageWarning(r, c.lo, c.hi), c.warning);
     }
+    EXPECT_EQ(CoverageText(r), "1 MHz–11 MHz");
+}
+
+TEST(CalFile, ZeroSpanCalibrationIsNamedSoNotByItsAxis) {
+    // Taken in zero span, then the plan went back to a span: the record is the sweep's.
+    auto s = std::make_unique<MeasState>();
+    for (size_t i = 0; i < static_cast<size_t>(kArrayLen); ++i) {
+        s->CalFreq[i] = static_cast<double>(i) * 100 / 250 - 1;
+    }
+    s->AvrNum = 1;
+    s->CalZeroSpan = true;
+    s->ZeroSpan = false;
+    const CalRecord r = CalRecordFrom(*s, false, "t", "");
+    EXPECT_TRUE(r.ZeroSpan);
+    EXPECT_TRUE(ParseCalFile(FormatCalFile(r)).ZeroSpan);
+    EXPECT_EQ(CoverageText(r), "a zero-span sweep");
+    for (const auto& [lo, hi] : {std::pair{1e6, 11e6}, std::pair{10.0, 50.0}}) {
+        EXPECT_EQ(CoverageWarning(r, lo, hi), "the calibration is a zero-span sweep, the plan " +
+                                                  ShortHz(lo) + "–" + ShortHz(hi) +
+                                                  ": NORM uses its edge levels");
+    }
+    s->CalZeroSpan = false;
+    s->ZeroSpan = true;
+    EXPECT_FALSE(CalRecordFrom(*s, false, "t", "").ZeroSpan);
 }
 
 TEST(ShortHz, ShortestUnitSixDigits) {

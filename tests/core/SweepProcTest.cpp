@@ -139,6 +139,19 @@ TEST_F(SweepProcTest, NormAgainstCalOfTheSameResponse) {
     }
 }
 
+TEST_F(SweepProcTest, CalSweepRecordsWhetherItWasZeroSpan) {
+    // A zero-span sweep's axis is the positions 0..100, not hertz: the calibration says
+    // which it holds, and keeps saying it once the plan has changed.
+    for (const bool zero : {true, false, true}) {
+        s.ZeroSpan = zero;
+        process(reply([](int i) { return i; }), "CAL");
+        EXPECT_EQ(s.CalZeroSpan, zero);
+        s.ZeroSpan = !zero;
+        process(reply([](int i) { return i; }), "NORM");
+        EXPECT_EQ(s.CalZeroSpan, zero);
+    }
+}
+
 TEST_F(SweepProcTest, CalLookupOutsideAndBetween) {
     for (size_t i = 0; i < 257; ++i) {
         s.CalFreq[i] = 1000.0 + 10.0 * static_cast<double>(i);

@@ -177,8 +177,10 @@ TEST_F(TraceFileTest, CsvHeaderSaysWhichCalibrationIsInUse) {
         const char* mode;
         bool calTaken;
         const char* says;
+        bool calZeroSpan = false;
     } cases[] = {
         {"NORM", true, "# calibration: the last CAL sweep, 10650000 Hz to 10750000 Hz, subtracted"},
+        {"NORM", true, "# calibration: the last CAL sweep, in zero span, subtracted", true},
         {"NORM", false, "# calibration: no CAL sweep taken in this run, subtracted"},
         {"CAL", true, "# calibration: this sweep is taken as the calibration"},
         {"THRU", true, "# calibration: none applied (THRU); the last CAL sweep"},
@@ -189,6 +191,7 @@ TEST_F(TraceFileTest, CsvHeaderSaysWhichCalibrationIsInUse) {
         if (!c.calTaken) {
             t.CalFreq.fill(0);
         }
+        t.CalZeroSpan = c.calZeroSpan;
         info.Mode = c.mode;
         const std::string bytes = TraceCsvBytes(t, info);
         EXPECT_NE(bytes.find(c.says), std::string::npos) << c.mode << " " << c.calTaken;

@@ -205,6 +205,33 @@ TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
     EXPECT_EQ(ShortHz(State().FreqAxis[0]), "9.7 MHz");
 }
 
+// A CAL sweep in zero span holds the axis positions 0..100, not hertz: the lines say "zero
+// span" (not "-1 Hz–101 Hz"), also once the plan is a span again, and so does its file.
+TEST_F(ToolsTest, AZeroSpanCalibrationIsCalledSo) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
+    WritePlan(1, 10.7e6, 1e6);
+    StartAndHold();
+    EnterPlan("ZERO SPAN", "", "");
+    ASSERT_TRUE(State().ZeroSpan);
+    SweepIn(2); // CAL
+    EXPECT_EQ(Tools().CalibrationLine(),
+              "NORM uses: the CAL sweep of this run (not saved), in zero span");
+    EnterPlan("CENTER/SPAN", "10700000", "1000000");
+    SweepIn(1);
+    EXPECT_EQ(Tools().CalibrationLine(),
+              "NORM uses: the CAL sweep of this run (not saved), in zero span");
+    EXPECT_EQ(Tools().CoverageLine(),
+              "the calibration is a zero-span sweep, the plan " + ShortHz(State().FreqAxis[0]) +
+                  "–" + ShortHz(State().FreqAxis[255]) + ": NORM uses its edge levels");
+    const std::string path = (Dir / "zero.myrlcal").string();
+    Tools().SaveCalibration(path, "");
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    EXPECT_NE(ReadFile("zero.myrlcal").find("\nzero_span 1\n"), std::string::npos);
+    const std::string saved = Tools().CalibrationLine();
+    EXPECT_EQ(saved.rfind("NORM uses: zero.myrlcal, taken ", 0), 0u) << saved;
+    EXPECT_EQ(saved.substr(saved.size() - 13), " in zero span") << saved;
+}
+
 TEST_F(ToolsTest, WithTheMemoryOffTheDisplayIsAsIfTheToolsWereNeverOpened) {
     Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
     WritePlan(1, 10.7e6, 400e3);
