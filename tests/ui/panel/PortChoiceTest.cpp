@@ -159,5 +159,44 @@ TEST_F(PortChoiceTest, AFailedSwitchShowsTheBoxWithTheReason) {
     EXPECT_EQ(P->Status.Line(StatusTopic::Link), "/dev/none-such: not open: no such device");
 }
 
+// A choice that arrives while a sweep step waits in the port's read (as a click in the
+// dialog does: the read keeps the windows answering) is carried out once that step has
+// ended: the switch reports success, the new unit sweeps and the old one is asked no more.
+TEST_F(PortChoiceTest, ASwitchAskedForDuringAStepFollowsThatStep) {
+    Config.Unit.Faults.FirstDelaySeconds = 0.3; // each step waits in the read for a while
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Sweeps(*Sim));
+    Config.Unit.Faults.FirstDelaySeconds = 0;
+    auto second = StartSecondUnit(2);
+
+    bool asked = false;
+    bool done = false;
+    std::string error;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (asked || !Form1().StepRunning()) {
+            return;
+        }
+        asked = true;
+        P->SwitchPort("COM2", [&](const std::exception* e) {
+            EXPECT_FALSE(Form1().StepRunning());
+            error = e != nullptr ? e->what() : "";
+            done = true;
+        });
+    });
+    poll.start(5);
+    ASSERT_TRUE(WaitUntil([&] { return done; })) << "the switch never followed the step";
+    poll.stop();
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(Form1().Port().OpenedPath(), "COM2");
+    EXPECT_TRUE(Sweeps(*second));
+    const uint64_t firstUnit = Sim->Stats().Commands;
+    EXPECT_TRUE(Sweeps(*second));
+    EXPECT_EQ(Sim->Stats().Commands, firstUnit) << "the first unit is still asked";
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    second->Stop();
+}
+
 } // namespace
 } // namespace myrl
