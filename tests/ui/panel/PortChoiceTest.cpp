@@ -41,6 +41,13 @@ protected:
         return WaitUntil([&] { return unit.Stats().RepliesCompleted >= before + replies; },
                          std::chrono::seconds(20));
     }
+    // The program sweeps on `unit`, and the first unit is asked no more.
+    void ExpectSweepingMovedTo(sim::Simulator& unit) {
+        EXPECT_TRUE(Sweeps(unit));
+        const uint64_t firstUnit = Sim->Stats().Commands;
+        EXPECT_TRUE(Sweeps(unit));
+        EXPECT_EQ(Sim->Stats().Commands, firstUnit) << "the first unit is still asked";
+    }
     // The Port dialog, opened with its shortcut from the control panel.
     QWidget& OpenDialogByShortcut() {
         Form1().activateWindow();
@@ -103,10 +110,7 @@ TEST_F(PortChoiceTest, DialogListsALinkAndSwitchesToItWhileRunning) {
     Control<QCheckBox>(dialog, "PortMakeDefault")->setChecked(true);
     QTest::mouseClick(Control<QPushButton>(dialog, "PortOpen"), Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return Form1().Port().OpenedPath() == "COM2"; }));
-    EXPECT_TRUE(Sweeps(*second));
-    const uint64_t firstUnit = Sim->Stats().Commands;
-    EXPECT_TRUE(Sweeps(*second));
-    EXPECT_EQ(Sim->Stats().Commands, firstUnit) << "the first unit is still asked";
+    ExpectSweepingMovedTo(*second);
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     EXPECT_NE(Control<QLabel>(dialog, "PortStatus")
                   ->text()
@@ -190,10 +194,7 @@ TEST_F(PortChoiceTest, ASwitchAskedForDuringAStepFollowsThatStep) {
     poll.stop();
     EXPECT_EQ(error, "");
     EXPECT_EQ(Form1().Port().OpenedPath(), "COM2");
-    EXPECT_TRUE(Sweeps(*second));
-    const uint64_t firstUnit = Sim->Stats().Commands;
-    EXPECT_TRUE(Sweeps(*second));
-    EXPECT_EQ(Sim->Stats().Commands, firstUnit) << "the first unit is still asked";
+    ExpectSweepingMovedTo(*second);
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     second->Stop();
 }
