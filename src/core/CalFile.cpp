@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "TextFile.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -148,6 +149,12 @@ private:
 };
 
 } // namespace
+
+bool CalibrationTaken(const MeasState& s) {
+    const auto nonZero = [](double v) { return v != 0; };
+    return std::any_of(s.CalFreq.begin(), s.CalFreq.end(), nonZero) ||
+           std::any_of(s.CalLevel.begin(), s.CalLevel.end(), nonZero);
+}
 
 CalRecord CalRecordFrom(const MeasState& s, bool frex, std::string taken, std::string note) {
     CalRecord r;

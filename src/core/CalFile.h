@@ -60,6 +60,10 @@ struct CalRecord {
     bool operator==(const CalRecord&) const = default;
 };
 
+// A calibration is in the state's CAL tables (taken by a CAL sweep or loaded from a file):
+// some entry of CalFreq or CalLevel is not zero.
+bool CalibrationTaken(const MeasState& s);
+
 // The record of the tables and settings in `s` (frex: the FREX box), taken at `taken`.
 CalRecord CalRecordFrom(const MeasState& s, bool frex, std::string taken, std::string note);
 

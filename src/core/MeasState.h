@@ -55,6 +55,7 @@ struct MeasState {
     int32_t AvrNextCount = 0;
     int32_t AvrSlot = 0;
     int32_t AvrNextSlot = 0;
+    uint64_t AvrResets = 0; // restarts of the average so far (each AvrReset counts one)
 
     // Per-point results.
     PointArray RawLevel{};  // dB, averaged, before THRU/CAL/NORM

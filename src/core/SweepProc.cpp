@@ -13,6 +13,7 @@ void AvrReset(MeasState& s) {
     s.AvrSlot = 0;
     s.AvrNextCount = 1;
     s.AvrNextSlot = 0;
+    ++s.AvrResets;
 }
 
 std::string AvrStatusText(const AvrStatus& status) {

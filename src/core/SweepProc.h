@@ -11,7 +11,8 @@
 
 namespace myrl {
 
-// Restarts the running average (the ring itself keeps its contents).
+// Restarts the running average (the ring itself keeps its contents) and counts the restart
+// in AvrResets.
 void AvrReset(MeasState& s);
 
 // The averaging status numbers shown for a processed sweep.

@@ -1,5 +1,6 @@
 #include "TraceFile.h"
 
+#include "CalFile.h"
 #include "Rnd.h"
 #include "TextFile.h"
 
@@ -69,7 +70,7 @@ std::string PlanText(const MeasState& s, PlanDefinition def) {
 
 std::string CalibrationText(const MeasState& s, const std::string& mode) {
     const auto last = static_cast<size_t>(LastPoint(s));
-    const bool taken = s.CalFreq[0] != 0 || s.CalFreq[last] != 0;
+    const bool taken = CalibrationTaken(s);
     std::string cal =
         !taken          ? "no CAL sweep taken in this run"
         : s.CalZeroSpan ? "the last CAL sweep, in zero span"

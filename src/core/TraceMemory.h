@@ -3,6 +3,7 @@
 
 #include "MeasState.h"
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ class EMemoryFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The memory's colour on Graph1 (0x00BBGGRR): magenta.
+constexpr uint32_t kMemoryColour = 0x00FF00FF;
 
 // Levels (dB, as NormLevel holds them) over a rising frequency axis (Hz).
 struct StoredTrace {

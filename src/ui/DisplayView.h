@@ -19,13 +19,15 @@ public:
 
     // The response chart Graph1: its properties, size and picture.
     virtual GraphPlot& Graph1Plot() = 0;
-    // dB (linear) or SWR (logarithmic) presentation by the panel's SWR box; refills
-    // DispTrace. Does not redraw.
+    // dB (linear) or SWR (logarithmic) presentation by the instrument's view setting;
+    // refills DispTrace. Does not redraw.
     virtual void ApplyPresentation() = 0;
+    // The redraw of Graph1 with its marker readouts. A redraw whose inputs and canvas are
+    // unchanged since the last one would give the same picture and is skipped.
+    virtual void RedrawResponse() = 0;
     // Places the Ref label level with the refpos-th grid line of Graph1.
     virtual void PlaceRefLabel(int refpos) = 0;
     virtual void SetRefCaption(const std::string& text) = 0;
-    virtual void ShowReadouts(const MarkerReadouts& r) = 0;
     virtual void SetAvrStat(const std::string& text) = 0;
     // Start, centre and stop frequency and frequency per division under Graph1.
     virtual void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,

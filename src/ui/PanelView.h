@@ -1,13 +1,12 @@
 // What the display window, the start-up code and any later window may ask of the control
-// panel: its settings as the controls show them, the frequency fields, the sweep timer and
-// the port. Nobody outside the panel reaches its controls. User-interface thread only.
+// panel: its settings as the controls show them, the frequency fields and the sweep timer.
+// Nobody outside the panel reaches its controls; the port it owns is lent to the instrument
+// core, which alone opens, switches and recovers it. User-interface thread only.
 #pragma once
 
 #include <string>
 
 namespace myrl {
-
-class TCommX;
 
 class PanelView {
 public:
@@ -44,12 +43,6 @@ public:
     // The sweep timer Timer1: switched on here, off by each step of the cycle.
     virtual void StartSweepTimer() = 0;
     virtual bool SweepTimerActive() const = 0;
-    // The serial port CommX1, owned by the panel.
-    virtual TCommX& Port() = 0;
-    // The line was lost while open and is being opened again once a second; StopLineRecovery
-    // ends that for good (the close).
-    virtual bool LineLost() const = 0;
-    virtual void StopLineRecovery() = 0;
 
     // The program's status lines (the link, the curve, the last file written) as the tool
     // tip of the progress bar; it changes no pixel of the panel.

@@ -2,11 +2,9 @@
 
 #include "CommX.h"
 #include "ErrorReport.h"
-#include "PanelView.h"
 #include "PortChoice.h"
-#include "Program.h"
 #include "SerialPorts.h"
-#include "TForm1.h"
+#include "StartSequence.h"
 #include "Widgets.h"
 
 #include <QCheckBox>
@@ -43,7 +41,8 @@ QString rowText(const SerialPortEntry& e) {
 
 } // namespace
 
-PortDialog::PortDialog(Program& program, QWidget* parent) : QDialog(parent), program_(program) {
+PortDialog::PortDialog(Instrument& core, const StartSequence& start, QWidget* parent)
+    : QDialog(parent), core_(core), start_(start) {
     setObjectName("PortDialog");
     setWindowTitle("Port");
     setModal(false);
@@ -82,10 +81,9 @@ PortDialog::PortDialog(Program& program, QWidget* parent) : QDialog(parent), pro
     connect(list_, &QListWidget::itemActivated, this, [this] { Guarded([&] { OpenSelected(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
 
-    QPointer<PortDialog> self(this);
-    program_.Status.OnChange([self](const std::string&) {
-        if (self) {
-            self->showStatus();
+    events_ = core_.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::StatusChanged) {
+            showStatus();
         }
     });
     Rescan();
@@ -94,7 +92,7 @@ PortDialog::PortDialog(Program& program, QWidget* parent) : QDialog(parent), pro
 
 void PortDialog::Rescan() {
     const std::string folder = workingFolder();
-    const std::string chosen = program_.Panel().Port().DevicePath();
+    const std::string chosen = core_.Port() ? core_.Port()->DevicePath() : std::string();
     list_->clear();
     for (const SerialPortEntry& e : ListSerialPorts("/", ".")) {
         auto* item = new QListWidgetItem(rowText(e), list_);
@@ -117,7 +115,7 @@ void PortDialog::OpenSelected() {
     const std::string folder = workingFolder();
     const bool makeDefault = makeDefault_->isChecked();
     QPointer<PortDialog> self(this);
-    program_.SwitchPort(device, [self, device, folder, makeDefault](const std::exception* error) {
+    core_.SwitchPort(device, [self, device, folder, makeDefault](const std::exception* error) {
         if (error != nullptr) {
             ReportError(*error);
         } else if (makeDefault) {
@@ -132,13 +130,13 @@ void PortDialog::OpenSelected() {
 }
 
 void PortDialog::showStatus() {
-    const TCommX& port = program_.Panel().Port();
-    current_->setText(QStringLiteral("Port: ") + Q(DeviceWithTarget(port.DevicePath())));
-    std::string text = program_.Link.LinkLine();
-    if (!program_.Link.CurveLine().empty()) {
-        text += "\n" + program_.Link.CurveLine();
+    const std::string device = core_.Port() ? core_.Port()->DevicePath() : std::string();
+    current_->setText(QStringLiteral("Port: ") + Q(DeviceWithTarget(device)));
+    std::string text = core_.Link().LinkLine();
+    if (!core_.Link().CurveLine().empty()) {
+        text += "\n" + core_.Link().CurveLine();
     }
-    if (!program_.Started()) {
+    if (!start_.Started()) {
         // The start-up stopped before the sweeps were set up; a port opened now stays idle.
         text += "\nMYRL did not start sweeping: start it again with the port that works "
                 "(--port DEVICE, or make it the default for this folder here).";
@@ -146,10 +144,10 @@ void PortDialog::showStatus() {
     status_->setText(Q(text));
 }
 
-void ShowPortDialog(Program& program) {
-    auto* dialog = program.Form1->findChild<PortDialog*>("PortDialog");
+void ShowPortDialog(Instrument& core, const StartSequence& start, QWidget& panel) {
+    auto* dialog = panel.findChild<PortDialog*>("PortDialog");
     if (dialog == nullptr) {
-        dialog = new PortDialog(program, program.Form1.get());
+        dialog = new PortDialog(core, start, &panel);
     } else {
         dialog->Rescan();
     }

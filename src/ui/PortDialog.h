@@ -3,6 +3,8 @@
 // modal: the sweeps go on while it is open. User-interface thread only.
 #pragma once
 
+#include "Instrument.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -12,13 +14,13 @@ class QPushButton;
 
 namespace myrl {
 
-class Program;
+class StartSequence;
 
 class PortDialog : public QDialog {
     Q_OBJECT
 
 public:
-    PortDialog(Program& program, QWidget* parent);
+    PortDialog(Instrument& core, const StartSequence& start, QWidget* parent);
 
     // Lists the devices again.
     void Rescan();
@@ -29,7 +31,9 @@ public:
 private:
     void showStatus();
 
-    Program& program_;
+    Instrument& core_;
+    const StartSequence& start_;
+    Instrument::Subscription events_;
     QLabel* current_;
     QLabel* status_;
     QListWidget* list_;
@@ -37,7 +41,7 @@ private:
     QPushButton* open_;
 };
 
-// Shows the program's Port dialog (made on first use), raised and active.
-void ShowPortDialog(Program& program);
+// Shows the Port dialog of the control panel `panel` (made on first use), raised and active.
+void ShowPortDialog(Instrument& core, const StartSequence& start, QWidget& panel);
 
 } // namespace myrl

@@ -8,9 +8,8 @@
 #include "Export.h"
 #include "Form1Layout.h"
 #include "Format.h"
-#include "Program.h"
 #include "Rnd.h"
-#include "SweepProc.h"
+#include "StartSequence.h"
 #include "TraceFile.h"
 #include "UpDown.h"
 #include "Widgets.h"
@@ -119,7 +118,7 @@ QCheckBox* checkBox(QWidget* parent, const form1::Rect& r, const char* caption, 
 
 } // namespace
 
-TForm1::TForm1(Program& program) : program_(program) {
+TForm1::TForm1(Instrument& core, StartSequence& start) : core_(core), start_(start) {
     setWindowTitle("MYRL  Ver. 1.43");
     setFont(TimesFont(15));
     setFixedSize(form1::kWidth, form1::kHeight);
@@ -135,7 +134,13 @@ TForm1::TForm1(Program& program) : program_(program) {
     // thread one posted call per received character (about 2000 a second while a reply
     // streams in). SetLineEventDispatch() installs it for code that assigns a handler.
     CommX1->SetProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    core_.AttachPort(*CommX1);
     connectHandlers();
+}
+
+void TForm1::SetDisplay(DisplayView& display) {
+    display_ = &display;
+    entry_ = std::make_unique<FreqEntryControls>(*this, display);
 }
 
 void TForm1::SetLineEventDispatch() {
@@ -147,6 +152,7 @@ void TForm1::SetLineEventDispatch() {
 
 TForm1::~TForm1() {
     Timer1->stop();
+    core_.DetachPort();
     if (CommX1) {
         CommX1->Close();
     }
@@ -319,101 +325,70 @@ void TForm1::ToggleRunHold() {
 
 void TForm1::Timer1Timer() {
     Timer1->stop();
-    if (inStep_) {
+    if (core_.StepRunning()) {
         // RUN was chosen while the running step waits in the port's read: that step goes
         // on and switches the timer on again when it ends.
         return;
     }
-    inStep_ = true;
     const bool done = Guarded([&] {
-        const StepResult result = SweepStep(program_.State, *CommX1, *this);
-        // A reply that completed leaves the cycle at the start of the next sweep.
-        program_.SweepStepEnded(result, result == StepResult::Ok && program_.State.SweepStart);
-        if (result == StepResult::ReadFailed) {
-            recoverLine();
-        }
-        program_.RedrawResponse();
+        core_.Step(*this);
+        display_->RedrawResponse();
     });
-    inStep_ = false;
     if (done && Running()) {
         Timer1->start();
     }
 }
 
-void TForm1::recoverLine() {
-    if (CommX1->Active()) {
-        // Open, yet the read failed: the other end hung up. The old device is gone; the
-        // line comes back, if at all, as a device under the same name.
-        lineLost_ = true;
-        lostPath_ = CommX1->OpenedPath();
-        CommX1->Close();
-        lastReopen_.invalidate();
-        program_.LinkLost();
-    }
-    // Only the name that was lost is tried again: with COM<n> gone, the port number alone
-    // would name another port (/dev/ttyS<n-1>).
-    if (!lineLost_ || (lastReopen_.isValid() && lastReopen_.elapsed() < 1000) ||
-        CommX1->DevicePath() != lostPath_) {
-        return;
-    }
-    lastReopen_.start();
-    try {
-        CommX1->Open();
-        lineLost_ = false;
-        program_.LinkReopened();
-    } catch (const ECommError&) {
-        // Not back yet: the next attempt follows in a second.
-        program_.LinkLost();
-    }
-}
-
 void TForm1::SweepTimeChange() {
-    AvrReset(program_.State);
-    program_.State.SweepTimeIdx = SweepTime->currentIndex();
+    core_.SetSweepTime(SweepTime->currentIndex());
 }
 
 void TForm1::placeRefLabel() {
-    program_.Display().PlaceRefLabel(Refpos->currentIndex());
+    display_->PlaceRefLabel(Refpos->currentIndex());
 }
 
+// Also the SWR box's handler: the view follows the box.
 void TForm1::RefposChange() {
+    core_.SetSwr(SWR->isChecked());
     placeRefLabel();
-    program_.Display().SetRefCaption(S(Reflvl->text()));
-    program_.Display().ApplyPresentation();
-    program_.RedrawResponse();
+    display_->SetRefCaption(S(Reflvl->text()));
+    display_->ApplyPresentation();
+    display_->RedrawResponse();
 }
 
 void TForm1::Edit1KeyPress() {
-    ApplyFreqEntries(program_.State, program_);
+    core_.ChangePlan([&](MeasState& s) { ApplyFreqEntries(s, *entry_); });
 }
 
 void TForm1::F_DEFChange() {
-    ApplyFreqMode(program_.State, program_);
+    core_.ChangePlan([&](MeasState& s) { ApplyFreqMode(s, *entry_); });
 }
 
 void TForm1::Button7Click() {
-    if (ExportData(program_.State, kExportFileName, LocaleDecimalSeparator())) {
+    if (ExportData(core_.State(), kExportFileName, LocaleDecimalSeparator())) {
         std::error_code ec;
         const std::filesystem::path written = std::filesystem::absolute(kExportFileName, ec);
-        program_.Status.Set(StatusTopic::Saved,
-                            SavedLine(ec ? kExportFileName : written.string(), LocalTimeNow()));
+        core_.Status().Set(StatusTopic::Saved,
+                           SavedLine(ec ? kExportFileName : written.string(), LocalTimeNow()));
     }
 }
 
 void TForm1::RadioGroup1Click() {
     // A run whose start-up failed never sweeps: the plan or the port it would use was
     // never set up.
-    if (Running() && program_.Started()) {
+    if (Running() && start_.Started()) {
         Timer1->start();
     }
 }
 
 void TForm1::PlanButtonClick(int button) {
-    ApplyPlanButton(program_.State, program_, static_cast<PlanButton>(button));
+    core_.ChangePlan(
+        [&](MeasState& s) { ApplyPlanButton(s, *entry_, static_cast<PlanButton>(button)); });
 }
 
 void TForm1::CEPSClick() {
-    program_.Display().CEPSClick(CEPS->isChecked());
+    core_.SetCeps(CEPS->isChecked());
+    display_->CEPSClick(CEPS->isChecked());
 }
 
 void TForm1::AvrSetChange() {
@@ -425,27 +400,27 @@ void TForm1::AvrSetChange() {
                             QuotedText(S(text)) + " is not a whole number from 1 to " +
                                 std::to_string(kRingDepth));
     }
-    program_.State.AvrNum = n;
-    AvrReset(program_.State);
+    core_.SetAverage(n);
 }
 
 void TForm1::FREXClick() {
-    AvrReset(program_.State);
+    core_.SetFrex(FREX->isChecked());
 }
 
 void TForm1::MODEChange() {
-    AvrReset(program_.State);
+    // The list holds the three modes only.
+    core_.SetMode(ModeFromText(S(MODE->currentText())).value_or(MeasMode::Thru));
 }
 
 void TForm1::showReferenceLevel() {
-    Reflvl->setText(Q(FormatFixed(program_.State.RefLevel, 6, 1, LocaleDecimalSeparator())));
-    program_.Display().SetRefCaption(S(Reflvl->text()));
-    program_.Display().ApplyPresentation();
-    program_.RedrawResponse();
+    Reflvl->setText(Q(FormatFixed(core_.State().RefLevel, 6, 1, LocaleDecimalSeparator())));
+    display_->SetRefCaption(S(Reflvl->text()));
+    display_->ApplyPresentation();
+    display_->RedrawResponse();
 }
 
 void TForm1::UpDown1Click(bool up) {
-    program_.State.RefLevel += up ? 0.1 : -0.1;
+    core_.SetRefLevel(core_.State().RefLevel + (up ? 0.1 : -0.1));
     showReferenceLevel();
 }
 
@@ -458,7 +433,7 @@ void TForm1::ReflvlKeyPress() {
     } else if (level <= -100) {
         level = -99.9;
     }
-    program_.State.RefLevel = level;
+    core_.SetRefLevel(level);
     showReferenceLevel();
 }
 
@@ -536,14 +511,14 @@ void TForm1::SetProgress(int32_t received) {
     ProgressBar1->setValue(std::min(received, ProgressBar1->maximum()));
 }
 void TForm1::SetAvrStat(const std::string& text) {
-    program_.Display().SetAvrStat(text);
+    display_->SetAvrStat(text);
 }
 void TForm1::CepstrumStep() {
-    program_.Display().CepstrumStep();
+    display_->CepstrumStep();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!Guarded([&] { SaveParams(program_); })) {
+    if (!Guarded([&] { start_.SaveParams(); })) {
         event->ignore();
         return;
     }

@@ -1,13 +1,14 @@
 // The control panel, the program's main window: display settings, frequency plan,
-// utilities and run/hold. Owns the sweep timer Timer1 and the serial port CommX1.
-// User-interface thread only.
+// utilities and run/hold. A view and the controls of the instrument core: its handlers tell
+// the core what the controls ask for. Owns the sweep timer Timer1, whose steps are the
+// core's, and the serial port CommX1, which it lends to the core. User-interface thread only.
 #pragma once
 
+#include "FreqEntryControls.h"
+#include "Instrument.h"
 #include "PanelView.h"
-#include "SweepCycle.h"
 #include "Widgets.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -25,16 +26,20 @@ class QTimer;
 
 namespace myrl {
 
-class Program;
+class DisplayView;
+class StartSequence;
 class TCommX;
 class UpDown;
 
-class TForm1 : public QWidget, public PanelView, public CycleView {
+class TForm1 : public QWidget, public PanelView, public StepView {
     Q_OBJECT
 
 public:
-    explicit TForm1(Program& program);
+    // Lends CommX1 to `core` for the panel's whole life.
+    TForm1(Instrument& core, StartSequence& start);
     ~TForm1() override;
+    // The display window, made after the panel; set before the first handler runs.
+    void SetDisplay(DisplayView& display);
 
     // Wires the port's line events (OnReceive, OnBreak, OnError) to this thread's event
     // loop; call it before assigning any of them.
@@ -56,7 +61,7 @@ public:
     void UpDown1Click(bool up);
     void ReflvlKeyPress();
 
-    // PanelView and CycleView.
+    // PanelView and StepView.
     std::string ModeText() const override;
     bool SwrTicked() const override;
     bool CepsTicked() const override;
@@ -80,11 +85,6 @@ public:
     void SetFrex(bool ticked) override;
     void StartSweepTimer() override;
     bool SweepTimerActive() const override;
-    TCommX& Port() override { return *CommX1; }
-    bool LineLost() const override { return lineLost_; }
-    // A step of the sweep cycle is running (it may be waiting on the line right now).
-    bool StepRunning() const { return inStep_; }
-    void StopLineRecovery() override { lineLost_ = false; }
     void SetStatusTip(const std::string& text) override;
     void SetProgress(int32_t received) override;
     void SetAvrStat(const std::string& text) override;
@@ -99,7 +99,6 @@ private:
     void showReferenceLevel();
     // Places the display window's Ref label by the selected reference position.
     void placeRefLabel();
-    void recoverLine();
 
     // Controls, each with its caption or items; reached by nobody outside this window
     // (tests find them by object name, which is the control's name).
@@ -136,12 +135,11 @@ private:
     QTimer* Timer1;         // the sweep cycle's 50 ms timer
     std::unique_ptr<TCommX> CommX1;
 
-    Program& program_;
+    Instrument& core_;
+    StartSequence& start_;
+    DisplayView* display_ = nullptr;
+    std::unique_ptr<FreqEntryControls> entry_;
     QString lastAvrText_;
-    bool inStep_ = false; // a step of the sweep cycle is running (steps never nest)
-    bool lineLost_ = false;
-    std::string lostPath_;
-    QElapsedTimer lastReopen_;
 };
 
 } // namespace myrl

@@ -6,12 +6,13 @@
 #include "ErrorReport.h"
 #include "Form2Layout.h"
 #include "Format.h"
+#include "FreqEntryControls.h"
 #include "FreqPlan.h"
+#include "Instrument.h"
 #include "PanelView.h"
 #include "Presentation.h"
-#include "Program.h"
 #include "Rnd.h"
-#include "SweepProc.h"
+#include "StartSequence.h"
 #include "TGraph.h"
 #include "Widgets.h"
 #include "WindowFrames.h"
@@ -82,7 +83,8 @@ void setupChart(TGraph* g, const form2::Rect& r, int yGrid, double xmax, double 
 
 } // namespace
 
-TForm2::TForm2(Program& program) : QWidget(nullptr, Qt::Window), program_(program) {
+TForm2::TForm2(Instrument& core, PanelView& panel, StartSequence& start)
+    : QWidget(nullptr, Qt::Window), core_(core), panel_(panel), start_(start) {
     // A fixed window with a title but without close, minimise or maximise buttons.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle("MYRL");
@@ -172,26 +174,26 @@ void TForm2::build() {
 }
 
 void TForm2::FormCreate() {
-    MeasState& s = program_.State;
-    LoadParams(program_);
+    MeasState& s = core_.State();
+    start_.LoadParams();
     ApplyPresentation();
-    ApplyFreqEntries(s, program_);
-    ApplyFreqMode(s, program_);
-    CalcSweepWords(s, program_.Panel().FrexTicked());
-    CalcFreqAxis(s, program_.Panel().FrexTicked());
+    FreqEntryControls entry(panel_, *this);
+    core_.ChangePlan([&](MeasState& st) { ApplyFreqEntries(st, entry); });
+    core_.ChangePlan([&](MeasState& st) { ApplyFreqMode(st, entry); });
+    CalcSweepWords(s, core_.Settings().Frex);
+    CalcFreqAxis(s, core_.Settings().Frex);
     Graph1->Clear();
     Graph2->Clear();
-    s.AvrNum = 1;
-    AvrReset(s);
-    program_.Panel().StartSweepTimer();
+    core_.SetAverage(1);
+    panel_.StartSweepTimer();
 }
 
 void TForm2::ApplyPresentation() {
-    MeasState& s = program_.State;
+    MeasState& s = core_.State();
     GraphPlot& g = Graph1->plot();
-    const bool swr = program_.Panel().SwrTicked();
-    const Presentation p = ChoosePresentation(swr, program_.Panel().RefposIndex(), s.RefPosBias,
-                                              g.YGridNum, dbPerDiv_);
+    const bool swr = core_.Settings().Swr;
+    const Presentation p =
+        ChoosePresentation(swr, panel_.RefposIndex(), s.RefPosBias, g.YGridNum, dbPerDiv_);
     SetCaption(Label11, Q(p.Title));
     Ref->setVisible(p.RefLabel);
     SWRmin->setVisible(p.SwrLabels);
@@ -207,6 +209,23 @@ void TForm2::ApplyPresentation() {
 
 void TForm2::SetDbPerDiv(int dbPerDiv) {
     dbPerDiv_ = ValidDbPerDiv(dbPerDiv);
+    core_.ViewChanged();
+}
+
+void TForm2::RedrawResponse() {
+    GraphPlot& g = Graph1->plot();
+    MeasState& s = core_.State();
+    const bool swr = core_.Settings().Swr;
+    const char ts = LocaleThousandsSeparator();
+    const char ds = LocaleDecimalSeparator();
+    if (lastRedrawInputs_ && g.canvas().Generation() == lastRedrawGeneration_ &&
+        RedrawInputs(g, s, swr, ts, ds) == *lastRedrawInputs_) {
+        return;
+    }
+    showReadouts(myrl::RedrawResponse(g, s, swr, ts, ds));
+    // Taken after the redraw: a logarithmic chart writes 1e-99 into DispTrace.
+    lastRedrawInputs_ = RedrawInputs(g, s, swr, ts, ds);
+    lastRedrawGeneration_ = g.canvas().Generation();
 }
 
 GraphPlot& TForm2::Graph1Plot() {
@@ -235,7 +254,7 @@ void TForm2::SetFreqLabels(const std::string& fl, const std::string& fc, const s
     SetCaption(Label_FDIV, Q(fdiv));
 }
 
-void TForm2::ShowReadouts(const MarkerReadouts& r) {
+void TForm2::showReadouts(const MarkerReadouts& r) {
     SetCaption(F_disp1, Q(r.F_disp1));
     SetCaption(F_disp2, Q(r.F_disp2));
     SetCaption(DF_disp, Q(r.DF_disp));
@@ -247,7 +266,7 @@ void TForm2::CEPSClick(bool ticked) {
     const int d = ticked ? form2::kCepstrumShift : -form2::kCepstrumShift;
     Graph2->setVisible(ticked);
     Graph1->setGeometry(Graph1->x(), Graph1->y() + d, Graph1->width(), Graph1->height() - d);
-    program_.RedrawResponse();
+    RedrawResponse();
     Hdiv->move(Hdiv->x(), Hdiv->y() + d);
     DelayDiv->setVisible(ticked);
     Delay->setVisible(ticked);
@@ -256,12 +275,12 @@ void TForm2::CEPSClick(bool ticked) {
     Label11->show();
     Label12->setVisible(ticked);
     SWRmax->move(SWRmax->x(), SWRmax->y() + d);
-    PlaceRefLabel(program_.Panel().RefposIndex());
+    PlaceRefLabel(panel_.RefposIndex());
 }
 
 void TForm2::CepstrumStep() {
     auto view =
-        myrl::CepstrumStep(program_.State, Graph2->plot().XGridNum, LocaleDecimalSeparator());
+        myrl::CepstrumStep(core_.State(), Graph2->plot().XGridNum, LocaleDecimalSeparator());
     if (!view) {
         return; // no point spacing: the delay view keeps what it shows
     }
@@ -271,12 +290,12 @@ void TForm2::CepstrumStep() {
     g.Xmax = view->Xmax;
     SetCaption(DelayDiv, Q(view->DelayDiv));
     Graph2->Clear();
-    Graph2->Plot(view->X, view->Y, kCepstrumPlotPoints, program_.State.TraceClr);
+    Graph2->Plot(view->X, view->Y, kCepstrumPlotPoints, core_.State().TraceClr);
     lastCepstrum_ = std::move(view);
 }
 
 void TForm2::Graph1MouseDown(int X, int) {
-    MeasState& s = program_.State;
+    MeasState& s = core_.State();
     s.MouseHeld = true;
     s.DragMarker = 0;
     if (s.Marker1X - 10 < X && X < s.Marker1X + 10) {
@@ -287,22 +306,20 @@ void TForm2::Graph1MouseDown(int X, int) {
 }
 
 void TForm2::Graph1MouseMove(int X, int Y) {
-    MeasState& s = program_.State;
+    MeasState& s = core_.State();
     if (X >= 0 && X <= Graph1->width() - 1 && Y >= 0 && Y <= Graph1->height() - 1 && s.MouseHeld) {
-        if (s.DragMarker == 1) {
-            s.Marker1X = X;
-        } else if (s.DragMarker == 2) {
-            s.Marker2X = X;
+        if (s.DragMarker == 1 || s.DragMarker == 2) {
+            core_.SetMarker(s.DragMarker, X);
         }
-        program_.RedrawResponse();
+        RedrawResponse();
     } else {
         s.MouseHeld = false;
     }
 }
 
 void TForm2::Graph1MouseUp() {
-    program_.State.MouseHeld = false;
-    program_.State.DragMarker = 0;
+    core_.State().MouseHeld = false;
+    core_.State().DragMarker = 0;
 }
 
 void TForm2::Graph2MouseMove(int X, int) {
@@ -311,6 +328,7 @@ void TForm2::Graph2MouseMove(int X, int) {
     pointerDelay_ = d;
     SetCaption(Delay,
                Q("[ Delay = " + FormatExponent(d, 4, 1, LocaleDecimalSeparator()) + " sec ]"));
+    core_.ViewChanged();
 }
 
 } // namespace myrl

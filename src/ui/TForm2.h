@@ -1,6 +1,6 @@
 // The display window: the response chart Graph1, the cepstrum chart Graph2, the axis
-// and scale labels and the readout panel. Its creation handler starts the measurement.
-// User-interface thread only.
+// and scale labels and the readout panel; a view of the instrument core. Its creation
+// handler starts the measurement. User-interface thread only.
 #pragma once
 
 #include "DisplayView.h"
@@ -14,22 +14,24 @@ class QLabel;
 
 namespace myrl {
 
-class Program;
+class Instrument;
+class PanelView;
+class StartSequence;
 class TGraph;
 
 class TForm2 : public QWidget, public DisplayView {
     Q_OBJECT
 
 public:
-    explicit TForm2(Program& program);
+    TForm2(Instrument& core, PanelView& panel, StartSequence& start);
 
     // DisplayView.
     void FormCreate() override;
     GraphPlot& Graph1Plot() override;
     void ApplyPresentation() override;
+    void RedrawResponse() override;
     void PlaceRefLabel(int refpos) override;
     void SetRefCaption(const std::string& text) override;
-    void ShowReadouts(const MarkerReadouts& r) override;
     void SetAvrStat(const std::string& text) override;
     void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
                        const std::string& fdiv) override;
@@ -50,6 +52,7 @@ protected:
 
 private:
     void build();
+    void showReadouts(const MarkerReadouts& r);
 
     // Controls, each with its initial caption; reached by nobody outside this window
     // (tests find them by object name, which is the control's name).
@@ -77,8 +80,12 @@ private:
     QLabel* M_disp2;    // "(    dB )"
     QLabel* AvrStat;    // "Averaging"
 
-    Program& program_;
+    Instrument& core_;
+    PanelView& panel_;
+    StartSequence& start_;
     int dbPerDiv_ = kDefaultDbPerDiv;
+    std::optional<RedrawKey> lastRedrawInputs_;
+    uint64_t lastRedrawGeneration_ = 0;
     std::optional<CepstrumView> lastCepstrum_;
     std::optional<double> pointerDelay_;
 };

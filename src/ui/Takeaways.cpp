@@ -1,10 +1,9 @@
 #include "Takeaways.h"
 
 #include "ErrorReport.h"
+#include "ExtraActions.h"
+#include "Instrument.h"
 #include "PanelView.h"
-#include "Program.h"
-#include "TForm1.h"
-#include "TForm2.h"
 #include "TextFile.h"
 #include "UserSettings.h"
 
@@ -39,24 +38,25 @@ std::string Std(const QString& s) {
 
 } // namespace
 
-Takeaways::Takeaways(Program& program) : p_(program) {
+Takeaways::Takeaways(Instrument& core, PanelView& panel, QWidget& panelWindow, QWidget& display,
+                     ExtraActions& x)
+    : core_(core), panel_(panel), panelWindow_(panelWindow), display_(display) {
     auto guarded = [](auto f) { return [f] { Guarded(f); }; };
-    ExtraActions& x = p_.Extras;
     x.Add("Save picture as PNG…", QKeySequence(Qt::CTRL | Qt::Key_P),
           guarded([this] { SavePictureAs(); }));
     x.Add("Copy picture", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
           guarded([this] { CopyPicture(); }));
     x.Add("Save data as…", QKeySequence(Qt::CTRL | Qt::Key_S), guarded([this] { SaveDataAs(); }));
-    x.Add("RUN / HOLD", QKeySequence(Qt::Key_F9), guarded([this] { p_.Panel().ToggleRunHold(); }));
+    x.Add("RUN / HOLD", QKeySequence(Qt::Key_F9), guarded([this] { panel_.ToggleRunHold(); }));
     x.Add("Help", QKeySequence(Qt::Key_F1), guarded([this] { ShowHelp(); }));
     // As the panel's own close: the parameter file is written, then the program ends.
-    x.Add("Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { p_.Form1->close(); });
+    x.Add("Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { panelWindow_.close(); });
 }
 
 Takeaways::~Takeaways() = default;
 
 QImage Takeaways::Picture() const {
-    return p_.Form2->grab().toImage();
+    return display_.grab().toImage();
 }
 
 void Takeaways::SavePicture(const QString& path) {
@@ -74,7 +74,7 @@ void Takeaways::CopyPicture() {
 
 std::vector<Takeaways::DataFormat> Takeaways::DataFormats() const {
     std::vector<DataFormat> out{DataFormat::Csv};
-    if (TouchstoneApplies(p_.State, p_.Panel().ModeText(), p_.Panel().SwrTicked())) {
+    if (TouchstoneApplies(core_.State(), panel_.ModeText(), panel_.SwrTicked())) {
         out.push_back(DataFormat::TouchstoneS21);
         out.push_back(DataFormat::TouchstoneS11);
     }
@@ -98,13 +98,13 @@ void Takeaways::SaveData(const QString& path, DataFormat format) {
     std::string bytes;
     switch (format) {
     case DataFormat::Csv:
-        bytes = TraceCsvBytes(p_.State, info);
+        bytes = TraceCsvBytes(core_.State(), info);
         break;
     case DataFormat::TouchstoneS21:
-        bytes = TouchstoneBytes(p_.State, info, TouchstoneParam::S21);
+        bytes = TouchstoneBytes(core_.State(), info, TouchstoneParam::S21);
         break;
     case DataFormat::TouchstoneS11:
-        bytes = TouchstoneBytes(p_.State, info, TouchstoneParam::S11);
+        bytes = TouchstoneBytes(core_.State(), info, TouchstoneParam::S11);
         break;
     }
     WriteFileReplacing(Std(path), bytes);
@@ -112,14 +112,14 @@ void Takeaways::SaveData(const QString& path, DataFormat format) {
 }
 
 TraceFileInfo Takeaways::Info() const {
-    PanelView& panel = p_.Panel();
+    PanelView& panel = panel_;
     TraceFileInfo info;
     info.Program = std::string("MYRL ") + MYRL_VERSION;
     info.Written = LocalTimeNow();
     const int def = panel.FDefIndex();
-    info.Plan = p_.State.ZeroSpan ? PlanDefinition::ZeroSpan
-                : def == 1        ? PlanDefinition::CentreSpan
-                                  : PlanDefinition::StartStop;
+    info.Plan = core_.State().ZeroSpan ? PlanDefinition::ZeroSpan
+                : def == 1             ? PlanDefinition::CentreSpan
+                                       : PlanDefinition::StartStop;
     info.Frex = panel.FrexTicked();
     info.SweepTime = panel.SweepTimeText();
     info.Mode = panel.ModeText();
@@ -129,8 +129,8 @@ TraceFileInfo Takeaways::Info() const {
 
 QString Takeaways::OfferedName(const std::string& extension) const {
     const TraceFileInfo info = Info();
-    return QString::fromStdString(
-        OfferedFileName(info.Plan, p_.State.StartFreq, p_.State.StopFreq, info.Written, extension));
+    return QString::fromStdString(OfferedFileName(info.Plan, core_.State().StartFreq,
+                                                  core_.State().StopFreq, info.Written, extension));
 }
 
 QString Takeaways::askPath(const QString& caption, const QStringList& filters, const QString& name,
@@ -160,8 +160,8 @@ QString Takeaways::askPath(const QString& caption, const QStringList& filters, c
 }
 
 void Takeaways::saved(const QString& path) {
-    p_.Status.Set(StatusTopic::Saved,
-                  SavedLine(Std(QFileInfo(path).absoluteFilePath()), LocalTimeNow()));
+    core_.Status().Set(StatusTopic::Saved,
+                       SavedLine(Std(QFileInfo(path).absoluteFilePath()), LocalTimeNow()));
 }
 
 // Adds the extension of the chosen filter when the name typed has none.

@@ -17,12 +17,16 @@ class QWidget;
 
 namespace myrl {
 
-class Program;
+class ExtraActions;
+class Instrument;
+class PanelView;
 
 class Takeaways {
 public:
-    // Adds the actions to the program's extras.
-    explicit Takeaways(Program& program);
+    // Adds the actions to `extras`. `panelWindow` is the control panel behind `panel` (its
+    // close ends the program); `display` is the display window whose picture is taken.
+    Takeaways(Instrument& core, PanelView& panel, QWidget& panelWindow, QWidget& display,
+              ExtraActions& extras);
     ~Takeaways();
 
     // The display window with everything on it, as it shows now.
@@ -59,7 +63,10 @@ private:
                     QString* chosenFilter);
     void saved(const QString& path);
 
-    Program& p_;
+    Instrument& core_;
+    PanelView& panel_;
+    QWidget& panelWindow_;
+    QWidget& display_;
     std::unique_ptr<QWidget> help_;
 };
 

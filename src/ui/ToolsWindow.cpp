@@ -3,9 +3,7 @@
 #include "DisplayView.h"
 #include "Distance.h"
 #include "ErrorReport.h"
-#include "PanelView.h"
 #include "Presentation.h"
-#include "Program.h"
 #include "TraceMemory.h"
 #include "UserSettings.h"
 #include "Widgets.h"
@@ -45,8 +43,6 @@ namespace myrl {
 
 namespace {
 
-constexpr uint32_t kMemoryColour = Rgb(255, 0, 255);
-
 std::string hz(double v) {
     return S(QLocale().toString(v, 'f', 1)) + " Hz";
 }
@@ -55,19 +51,6 @@ std::string db(double v) {
 }
 std::string fixed(double v, int decimals) {
     return S(QLocale().toString(v, 'f', decimals));
-}
-
-bool allZero(const PointArray& a) {
-    for (double v : a) {
-        if (v != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string fileName(const std::string& path) {
-    return S(QFileInfo(Q(path)).fileName());
 }
 
 // A failure of a file operation, reported with the English line under it.
@@ -83,27 +66,47 @@ QPushButton* button(const char* text, QWidget* parent, std::function<void()> run
 
 } // namespace
 
-ToolsWindow::ToolsWindow(Program& program) : QWidget(nullptr, Qt::Window), program_(program) {
+void AutoLoadCalibration(Instrument& core) {
+    const auto settings = OpenUserSettings();
+    if (!settings->value("calibration/autoLoad", false).toBool()) {
+        return;
+    }
+    const std::string last = S(settings->value("calibration/last").toString());
+    if (last.empty()) {
+        return;
+    }
+    try {
+        core.LoadCalibration(last);
+    } catch (const std::exception& e) {
+        report("Calibration not loaded",
+               std::string(e.what()) + " (" + last + "). The calibration in force is unchanged.");
+    }
+}
+
+ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display)
+    : QWidget(nullptr, Qt::Window), core_(core), display_(display) {
     setWindowTitle("MYRL Tools");
     setObjectName("Tools");
     build();
-    program_.Extras.Add(QString::fromUtf8("MYRL Tools…"), QKeySequence(Qt::CTRL | Qt::Key_T),
-                        [this] { Open(); });
-    QPointer<ToolsWindow> self(this);
-    program_.Status.OnChange([self](const std::string& text) {
-        if (self) {
-            self->status_->setText(Q(text));
+    status_->setText(Q(core_.Status().Text()));
+    events_ = core_.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::StatusChanged) {
+            status_->setText(Q(core_.Status().Text()));
+        } else {
+            scheduleRefresh();
         }
     });
-    status_->setText(Q(program_.Status.Text()));
+}
 
-    const auto settings = OpenUserSettings();
-    if (settings->value("calibration/autoLoad", false).toBool()) {
-        const std::string last = S(settings->value("calibration/last").toString());
-        if (!last.empty()) {
-            LoadCalibration(last);
-        }
+void ToolsWindow::scheduleRefresh() {
+    if (refreshPending_ || !isVisible()) {
+        return;
     }
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshPending_ = false;
+        Guarded([&] { Refresh(); });
+    });
 }
 
 void ToolsWindow::build() {
@@ -119,7 +122,7 @@ void ToolsWindow::build() {
     for (int c : kDbPerDivChoices) {
         scale_->addItem(QString::number(c) + " dB/div", c);
     }
-    scale_->setCurrentIndex(scale_->findData(program_.Display().DbPerDiv()));
+    scale_->setCurrentIndex(scale_->findData(display_.DbPerDiv()));
     connect(scale_, &QComboBox::activated, this,
             [this](int i) { Guarded([&] { SetDbPerDiv(scale_->itemData(i).toInt()); }); });
     scaleRow->addWidget(new QLabel("Graph1 shows", scaleBox));
@@ -313,10 +316,6 @@ void ToolsWindow::build() {
     statusLayout->addWidget(status_);
     top->addWidget(statusBox);
     top->addStretch();
-
-    timer_ = new QTimer(this);
-    timer_->setInterval(300);
-    connect(timer_, &QTimer::timeout, this, [this] { Guarded([&] { Refresh(); }); });
 }
 
 void ToolsWindow::saveSettings() const {
@@ -329,43 +328,33 @@ void ToolsWindow::saveSettings() const {
 }
 
 void ToolsWindow::Open() {
-    Refresh();
     show();
+    Refresh();
     raise();
     activateWindow();
-    timer_->start();
-}
-
-void ToolsWindow::hideEvent(QHideEvent* event) {
-    timer_->stop();
-    QWidget::hideEvent(event);
 }
 
 void ToolsWindow::SetDbPerDiv(int dbPerDiv) {
-    program_.Display().SetDbPerDiv(dbPerDiv);
-    program_.Display().ApplyPresentation();
-    program_.RedrawResponse();
-    scale_->setCurrentIndex(scale_->findData(program_.Display().DbPerDiv()));
+    display_.SetDbPerDiv(dbPerDiv);
+    display_.ApplyPresentation();
+    display_.RedrawResponse();
+    scale_->setCurrentIndex(scale_->findData(display_.DbPerDiv()));
 }
 
 void ToolsWindow::SaveCalibration(const std::string& path, const std::string& note) {
-    const MeasState& s = program_.State;
-    if (allZero(s.CalFreq) && allZero(s.CalLevel)) {
+    if (!core_.HasCalibration()) {
         report("No calibration to save",
                "No sweep was taken in CAL mode in this run: select CAL, let it sweep, then save.");
         return;
     }
     const std::string taken =
         S(QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd hh:mm:ss 'UTC'"));
-    CalRecord r = CalRecordFrom(s, program_.Panel().FrexTicked(), taken, note);
     try {
-        WriteCalFile(path, r);
+        core_.SaveCalibration(path, note, taken);
     } catch (const std::exception& e) {
         report(e.what(), "The calibration file " + path + " was not written.");
         return;
     }
-    cal_ = std::move(r);
-    calName_ = fileName(path);
     const auto settings = OpenUserSettings();
     settings->setValue("calibration/last", Q(path));
     settings->setValue("calibration/note", Q(note));
@@ -373,20 +362,13 @@ void ToolsWindow::SaveCalibration(const std::string& path, const std::string& no
 }
 
 bool ToolsWindow::LoadCalibration(const std::string& path) {
-    CalRecord r;
     try {
-        r = ReadCalFile(path);
+        core_.LoadCalibration(path);
     } catch (const std::exception& e) {
         report("Calibration not loaded",
                std::string(e.what()) + " (" + path + "). The calibration in force is unchanged.");
         return false;
     }
-    MeasState& s = program_.State;
-    s.CalFreq = r.CalFreq;
-    s.CalLevel = r.CalLevel;
-    s.CalZeroSpan = r.ZeroSpan;
-    cal_ = std::move(r);
-    calName_ = fileName(path);
     OpenUserSettings()->setValue("calibration/last", Q(path));
     Refresh();
     return true;
@@ -400,77 +382,33 @@ void ToolsWindow::SetAutoLoad(bool on) {
 }
 
 void ToolsWindow::StoreTrace() {
-    SetMemory(program_.State, CurrentTrace(program_.State));
-    memName_ = "the trace of " + S(QDateTime::currentDateTime().toString("hh:mm:ss"));
-    if (program_.State.MemMode == kMemOff) {
-        SetMemoryMode(kMemShown);
-    } else {
-        SetMemoryMode(program_.State.MemMode);
-    }
+    core_.StoreTrace("the trace of " + S(QDateTime::currentDateTime().toString("hh:mm:ss")));
+    display_.RedrawResponse();
+    Refresh();
 }
 
 bool ToolsWindow::LoadMemory(const std::string& path) {
-    StoredTrace t;
     try {
-        std::ifstream f(path, std::ios::binary);
-        if (!f) {
-            throw std::runtime_error("The file cannot be opened.");
-        }
-        std::ostringstream text;
-        text << f.rdbuf();
-        if (text.str().size() > (1u << 20)) {
-            throw std::runtime_error("The file is far larger than a data file.");
-        }
-        t = MemoryFromTraceFile(text.str(), path, program_.State.RefLevel);
+        core_.LoadMemory(path);
     } catch (const std::exception& e) {
         report("Data file not loaded as memory",
                std::string(e.what()) + " The memory is unchanged.");
         return false;
     }
-    SetMemory(program_.State, t);
-    memName_ = fileName(path);
-    SetMemoryMode(program_.State.MemMode == kMemOff ? kMemShown : program_.State.MemMode);
+    display_.RedrawResponse();
+    Refresh();
     return true;
 }
 
 void ToolsWindow::SetMemoryMode(int mode) {
-    MeasState& s = program_.State;
-    if (mode != kMemOff && s.MemPoints < 2) {
-        mode = kMemOff; // nothing stored yet
-    }
-    s.MemMode = mode;
-    s.MemClr = kMemoryColour;
-    FillDispTrace(s, program_.Panel().SwrTicked());
-    program_.RedrawResponse();
-    memMode_->setCurrentIndex(memMode_->findData(mode));
+    core_.SetMemoryMode(mode);
+    display_.RedrawResponse();
+    memMode_->setCurrentIndex(memMode_->findData(core_.State().MemMode));
     Refresh();
 }
 
 std::optional<FilterReadout> ToolsWindow::Readout() const {
-    const MeasState& s = program_.State;
-    if (s.ZeroSpan || s.PointNum < 2) {
-        return std::nullopt;
-    }
-    const auto n = static_cast<size_t>(std::min(s.PointNum, kArrayLen));
-    std::vector<double> level(n);
-    for (size_t i = 0; i < n; ++i) {
-        level[i] = s.NormLevel[i] - s.RefLevel;
-    }
-    const std::span<const double> freq(s.FreqAxis.data(), n);
-    int first = 0;
-    int last = static_cast<int>(n) - 1;
-    if (range_->currentIndex() == 1) {
-        const auto r = PointsBetween(freq, s.MarkerFL, s.MarkerFU);
-        if (!r) {
-            return std::nullopt;
-        }
-        std::tie(first, last) = *r;
-    }
-    const FilterReadout r = ReadFilter(freq, level, first, last, down_->value());
-    if (!r.Valid) {
-        return std::nullopt;
-    }
-    return r;
+    return core_.Readout(range_->currentIndex() == 1, down_->value());
 }
 
 bool ToolsWindow::MoveMarker(int marker, Target target) {
@@ -499,47 +437,19 @@ bool ToolsWindow::MoveMarker(int marker, Target target) {
         hz = r->Upper.Hz;
         break;
     }
-    const GraphPlot& g = program_.Display().Graph1Plot();
-    const int32_t col = MarkerColumnFor(hz, g.Xmin, g.Xmax, g.Width());
-    MeasState& s = program_.State;
-    (marker == 1 ? s.Marker1X : s.Marker2X) = col;
-    program_.RedrawResponse();
+    const GraphPlot& g = display_.Graph1Plot();
+    core_.SetMarker(marker, MarkerColumnFor(hz, g.Xmin, g.Xmax, g.Width()));
+    display_.RedrawResponse();
     Refresh();
     return true;
 }
 
 std::string ToolsWindow::CalibrationLine() const {
-    const MeasState& s = program_.State;
-    if (allZero(s.CalFreq) && allZero(s.CalLevel)) {
-        return "no calibration: NORM shows the raw response";
-    }
-    const auto range = [](const CalRecord& r) {
-        return r.ZeroSpan ? std::string("in zero span") : "over " + CoverageText(r);
-    };
-    if (cal_ && cal_->CalFreq == s.CalFreq && cal_->CalLevel == s.CalLevel) {
-        std::string what = calName_;
-        if (!cal_->Note.empty()) {
-            what += " (" + cal_->Note + ")";
-        }
-        return "NORM uses: " + what + ", taken " + cal_->Taken + " " + range(*cal_);
-    }
-    return "NORM uses: the CAL sweep of this run (not saved), " +
-           range(CalRecordFrom(s, false, "", ""));
+    return core_.CalibrationLine();
 }
 
 std::string ToolsWindow::CoverageLine() const {
-    const MeasState& s = program_.State;
-    if (s.ZeroSpan || s.PointNum < 2 || (allZero(s.CalFreq) && allZero(s.CalLevel))) {
-        return "";
-    }
-    const CalRecord r = CalRecordFrom(s, false, "", "");
-    std::string line =
-        CoverageWarning(r, s.FreqAxis[0], s.FreqAxis[static_cast<size_t>(s.PointNum - 1)]);
-    if (cal_ && cal_->CalFreq == s.CalFreq && cal_->LevelOffset != s.LevelOffset) {
-        line += std::string(line.empty() ? "" : "; ") + "taken with a level offset of " +
-                db(cal_->LevelOffset) + ", now " + db(s.LevelOffset);
-    }
-    return line;
+    return core_.CoverageLine();
 }
 
 double ToolsWindow::VelocityFactor() const {
@@ -547,7 +457,7 @@ double ToolsWindow::VelocityFactor() const {
 }
 
 std::optional<double> ToolsWindow::PeakDelay() const {
-    const auto& view = program_.Display().LastCepstrum();
+    const auto& view = display_.LastCepstrum();
     if (!view || view->X.size() < 2) {
         return std::nullopt;
     }
@@ -559,8 +469,7 @@ std::optional<double> ToolsWindow::PeakDelay() const {
 }
 
 std::string ToolsWindow::readoutText() const {
-    const MeasState& s = program_.State;
-    if (s.ZeroSpan) {
+    if (core_.State().ZeroSpan) {
         return "Zero span: the trace has no frequency axis to read.";
     }
     const auto r = Readout();
@@ -595,7 +504,7 @@ std::string ToolsWindow::readoutText() const {
 }
 
 std::string ToolsWindow::distanceText() const {
-    if (!program_.Panel().CepsTicked() || !program_.Display().LastCepstrum()) {
+    if (!core_.Settings().Ceps || !display_.LastCepstrum()) {
         return "Tick CEPSTRUM on the panel to open the delay view.\n";
     }
     const double vf = VelocityFactor();
@@ -611,28 +520,23 @@ std::string ToolsWindow::distanceText() const {
         return l + "delay " + d.str() + " s   " + fixed(m, 2) + " m   " +
                fixed(MetresToFeet(m), 2) + " ft";
     };
-    return line("Pointer:       ", program_.Display().PointerDelay()) + "\n" +
+    return line("Pointer:       ", display_.PointerDelay()) + "\n" +
            line("Highest peak:  ", PeakDelay());
 }
 
 void ToolsWindow::Refresh() {
     const std::string calLine = CalibrationLine();
     const std::string coverage = CoverageLine();
-    if (cal_ || isVisible()) {
-        program_.Status.Set(StatusTopic::Calibration, calLine);
-    }
     if (!isVisible()) {
         return;
     }
+    core_.Status().Set(StatusTopic::Calibration, calLine);
     calState_->setText(Q(coverage.empty() ? calLine : calLine + "\n" + coverage));
     readout_->setText(Q(readoutText()));
-    const MeasState& s = program_.State;
-    memState_->setText(s.MemPoints < 2 ? "no memory"
-                                       : Q("memory: " + memName_ + ", " +
-                                           std::to_string(s.MemPoints) + " points"));
-    memMode_->setCurrentIndex(memMode_->findData(s.MemMode));
+    memState_->setText(Q(core_.MemoryLine()));
+    memMode_->setCurrentIndex(memMode_->findData(core_.State().MemMode));
     distance_->setText(Q(distanceText()));
-    scale_->setCurrentIndex(scale_->findData(program_.Display().DbPerDiv()));
+    scale_->setCurrentIndex(scale_->findData(display_.DbPerDiv()));
 }
 
 } // namespace myrl

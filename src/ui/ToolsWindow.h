@@ -1,12 +1,13 @@
 // The tools window "MYRL Tools": the level scale of Graph1, filter and peak readouts with
 // marker actions, calibration files, the trace memory and the distance to a reflection
-// in the delay view. It reads the panel through PanelView, the display through
-// DisplayView and the measurement through Program::State, and touches no control of the
-// other windows. Its choices persist in the user's settings. User-interface thread only.
+// in the delay view. The rules are the instrument core's; the window shows them, listens to
+// the core's notifications, and reaches the display only through DisplayView. It touches
+// no control of the other windows. Its choices persist in the user's settings.
+// User-interface thread only.
 #pragma once
 
-#include "CalFile.h"
 #include "FilterReadout.h"
+#include "Instrument.h"
 
 #include <QWidget>
 
@@ -18,19 +19,21 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
-class QTimer;
 
 namespace myrl {
 
-class Program;
+class DisplayView;
+
+// Loads the calibration file last loaded or saved into `core`, when the user asked for that
+// at start-up; a file that cannot be loaded is reported and changes nothing.
+void AutoLoadCalibration(Instrument& core);
 
 class ToolsWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Adds "MYRL Tools…" (Ctrl+T) to the program's extra actions and, when the user asked
-    // for it, loads the last calibration file. The window itself stays hidden until opened.
-    explicit ToolsWindow(Program& program);
+    // The window stays hidden until opened.
+    ToolsWindow(Instrument& core, DisplayView& display);
 
     void Open();
 
@@ -68,18 +71,19 @@ public:
     // Rewrites every readout from the state.
     void Refresh();
 
-protected:
-    void hideEvent(QHideEvent* event) override;
-
 private:
+    // A refresh once the events now pending have run: the core's notifications come in
+    // bursts (a drag, a sweep and its settling), one refresh answers them all.
+    void scheduleRefresh();
     void build();
     void saveSettings() const;
     std::string readoutText() const;
     std::string distanceText() const;
 
-    Program& program_;
-    std::optional<CalRecord> cal_; // the calibration last loaded or saved
-    std::string calName_;          // its file's name
+    Instrument& core_;
+    DisplayView& display_;
+    Instrument::Subscription events_;
+    bool refreshPending_ = false;
     QComboBox* scale_ = nullptr;
     QComboBox* range_ = nullptr;
     QDoubleSpinBox* down_ = nullptr;
@@ -93,8 +97,6 @@ private:
     QDoubleSpinBox* vf_ = nullptr;
     QLabel* distance_ = nullptr;
     QLabel* status_ = nullptr;
-    QTimer* timer_ = nullptr;
-    std::string memName_;
 };
 
 } // namespace myrl

@@ -189,7 +189,9 @@ TEST_F(TraceFileTest, CsvHeaderSaysWhichCalibrationIsInUse) {
     for (const Case& c : cases) {
         MeasState t = s;
         if (!c.calTaken) {
+            // As every run starts: both tables empty.
             t.CalFreq.fill(0);
+            t.CalLevel.fill(0);
         }
         t.CalZeroSpan = c.calZeroSpan;
         info.Mode = c.mode;

@@ -25,14 +25,14 @@ void FaultTest::ExpectSweepsGoOn(const std::string& what, uint64_t replies) {
     EXPECT_TRUE(swept) << what << ": no sweeps within " << kPatience.count()
                        << " s; simulator: " << Sim->Summary()
                        << "; canvas drawn: " << (Graph1Generation() > drawn ? "yes" : "no")
-                       << "; line lost: " << Form1().LineLost();
+                       << "; line lost: " << Core().LineLost();
 }
 
 void FaultTest::ExpectWindowsAndLine() {
     EXPECT_TRUE(Form1().isVisible());
     EXPECT_TRUE(Form2().isVisible());
-    EXPECT_TRUE(Form1().Port().Active());
-    EXPECT_FALSE(Form1().LineLost());
+    EXPECT_TRUE(Port().Active());
+    EXPECT_FALSE(Core().LineLost());
 }
 
 std::string FaultTest::ParamFile(const std::string& edit1) {

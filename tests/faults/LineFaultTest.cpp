@@ -54,7 +54,7 @@ TEST_P(LineFaultTest, SweepsGoOnAndTheChartRepaints) {
         break;
     case Then::Replug:
         Sim->Stop(); // the pty and the COM1 link go
-        ASSERT_TRUE(WaitUntil([&] { return Form1().LineLost(); }, kPatience));
+        ASSERT_TRUE(WaitUntil([&] { return Core().LineLost(); }, kPatience));
         RunFor(std::chrono::milliseconds(1500)); // unplugged across a few reopen attempts
         StartSimulator();                        // plugged in again
         break;

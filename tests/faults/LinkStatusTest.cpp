@@ -70,12 +70,12 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return Tip().find(what) != std::string::npos; }, kPatience))
             << "waited for \"" << what << "\"; the tip says: " << Tip();
         // The tip is the status board's text, whatever else shows it.
-        EXPECT_EQ(Tip(), P->Status.Text());
+        EXPECT_EQ(Tip(), P->Core.Status().Text());
     }
     // "COM1 → /dev/pts/N": the link and the device it leads to.
     std::string Port() { return "COM1 → " + Sim->SlavePath(); }
     std::string DialogStatus() {
-        ShowPortDialog(*P);
+        ShowPortDialog(P->Core, *P, *P->Form1);
         return Control<QLabel>(Form1(), "PortStatus")->text().toStdString();
     }
 };
@@ -102,7 +102,7 @@ TEST_F(LinkStatusTest, ReplyingSilentAndBack) {
 
     Sim->SetFaults(sim::FaultConfig{});
     ExpectTip(Port() + ": unit replying");
-    EXPECT_EQ(P->Status.Line(StatusTopic::Curve), "");
+    EXPECT_EQ(P->Core.Status().Line(StatusTopic::Curve), "");
     const std::string said = err.Text();
     EXPECT_EQ(Count(said, "myrl: " + Port() + ": no reply for"), 1u) << said;
     EXPECT_EQ(Count(said, "myrl: curve older than 3 sweeps"), 1u) << said;
@@ -123,7 +123,7 @@ TEST_F(LinkStatusTest, HangupAndReturn) {
     ExpectTip(first + ": line lost, reopening every second");
     EXPECT_NE(DialogStatus().find("line lost, reopening every second"), std::string::npos);
     ASSERT_TRUE(
-        WaitUntil([&] { return Sim->Stats().Hangups >= 1 && !Form1().LineLost(); }, kPatience));
+        WaitUntil([&] { return Sim->Stats().Hangups >= 1 && !Core().LineLost(); }, kPatience));
     ExpectTip(Port() + ": unit replying");
     const std::string said = err.Text();
     EXPECT_EQ(Count(said, "line lost, reopening every second"), 1u) << said;

@@ -59,7 +59,10 @@ protected:
     void WriteFile(const std::string& name, const std::string& bytes);
     std::string ReadFile(const std::string& name) const;
 
-    MeasState& State() { return P->State; }
+    MeasState& State() { return P->Core.State(); }
+    Instrument& Core() { return P->Core; }
+    // The panel's port, as the instrument keeps it.
+    TCommX& Port() { return *P->Core.Port(); }
     template <class W> W* PanelControl(const char* name) { return Control<W>(Form1(), name); }
     template <class W> W* DisplayControl(const char* name) { return Control<W>(Form2(), name); }
     TForm1& Form1() { return *P->Form1; }

@@ -88,8 +88,8 @@ TEST_F(ExtraActionsTest, StatusLinesAreTheProgressBarsTip) {
     StartSimulator();
     StartProgram();
     auto* bar = PanelControl<QWidget>("ProgressBar1");
-    P->Status.Set(StatusTopic::Saved, "saved x");
-    P->Status.Set(StatusTopic::Link, "link y");
+    P->Core.Status().Set(StatusTopic::Saved, "saved x");
+    P->Core.Status().Set(StatusTopic::Link, "link y");
     EXPECT_EQ(bar->toolTip(), "link y\nsaved x");
 }
 

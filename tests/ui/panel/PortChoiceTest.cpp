@@ -73,9 +73,9 @@ TEST_F(PortChoiceTest, CommandLinePortSweepsWithoutALinkAndKeepsLineOne) {
     ASSERT_TRUE(Errors.empty()) << Errors.front();
     EXPECT_TRUE(Sweeps(*Sim));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Dir / "COM7")));
-    EXPECT_EQ(Form1().Port().OpenedPath(), Sim->SlavePath());
-    EXPECT_EQ(P->Status.Line(StatusTopic::Link).rfind(Sim->SlavePath() + ": unit replying", 0), 0u)
-        << P->Status.Line(StatusTopic::Link);
+    EXPECT_EQ(Port().OpenedPath(), Sim->SlavePath());
+    EXPECT_EQ(P->Core.Status().Line(StatusTopic::Link).rfind(Sim->SlavePath() + ": unit replying", 0), 0u)
+        << P->Core.Status().Line(StatusTopic::Link);
     EXPECT_TRUE(Form1().close());
     EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(7));
 }
@@ -109,7 +109,7 @@ TEST_F(PortChoiceTest, DialogListsALinkAndSwitchesToItWhileRunning) {
     list->setCurrentItem(com2);
     Control<QCheckBox>(dialog, "PortMakeDefault")->setChecked(true);
     QTest::mouseClick(Control<QPushButton>(dialog, "PortOpen"), Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return Form1().Port().OpenedPath() == "COM2"; }));
+    ASSERT_TRUE(WaitUntil([&] { return Port().OpenedPath() == "COM2"; }));
     ExpectSweepingMovedTo(*second);
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     EXPECT_NE(Control<QLabel>(dialog, "PortStatus")
@@ -126,7 +126,7 @@ TEST_F(PortChoiceTest, DialogListsALinkAndSwitchesToItWhileRunning) {
     // The next run in this folder opens the default; line 1 is still written back as read.
     StartProgram();
     ASSERT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_EQ(Form1().Port().OpenedPath(), "COM2");
+    EXPECT_EQ(Port().OpenedPath(), "COM2");
     EXPECT_TRUE(Sweeps(*second));
     EXPECT_TRUE(Form1().close());
     EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(1));
@@ -152,7 +152,7 @@ TEST_F(PortChoiceTest, AFailedSwitchShowsTheBoxWithTheReason) {
     });
     poll.start(20);
     bool done = false;
-    P->SwitchPort("/dev/none-such", [&](const std::exception* e) {
+    P->Core.SwitchPort("/dev/none-such", [&](const std::exception* e) {
         ASSERT_NE(e, nullptr);
         ReportError(*e);
         done = true;
@@ -160,7 +160,7 @@ TEST_F(PortChoiceTest, AFailedSwitchShowsTheBoxWithTheReason) {
     ASSERT_TRUE(WaitUntil([&] { return done; }));
     EXPECT_EQ(text.toStdString(), "ポートをオープンできませんでした.");
     EXPECT_EQ(informative.toStdString(), "/dev/none-such: no such device");
-    EXPECT_EQ(P->Status.Line(StatusTopic::Link), "/dev/none-such: not open: no such device");
+    EXPECT_EQ(P->Core.Status().Line(StatusTopic::Link), "/dev/none-such: not open: no such device");
 }
 
 // A choice that arrives while a sweep step waits in the port's read (as a click in the
@@ -179,12 +179,12 @@ TEST_F(PortChoiceTest, ASwitchAskedForDuringAStepFollowsThatStep) {
     std::string error;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (asked || !Form1().StepRunning()) {
+        if (asked || !Core().StepRunning()) {
             return;
         }
         asked = true;
-        P->SwitchPort("COM2", [&](const std::exception* e) {
-            EXPECT_FALSE(Form1().StepRunning());
+        P->Core.SwitchPort("COM2", [&](const std::exception* e) {
+            EXPECT_FALSE(Core().StepRunning());
             error = e != nullptr ? e->what() : "";
             done = true;
         });
@@ -193,7 +193,7 @@ TEST_F(PortChoiceTest, ASwitchAskedForDuringAStepFollowsThatStep) {
     ASSERT_TRUE(WaitUntil([&] { return done; })) << "the switch never followed the step";
     poll.stop();
     EXPECT_EQ(error, "");
-    EXPECT_EQ(Form1().Port().OpenedPath(), "COM2");
+    EXPECT_EQ(Port().OpenedPath(), "COM2");
     ExpectSweepingMovedTo(*second);
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     second->Stop();

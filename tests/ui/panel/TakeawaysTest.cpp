@@ -193,7 +193,7 @@ protected:
     }
 
     static QImage Rgb(const QImage& i) { return i.convertToFormat(QImage::Format_RGB32); }
-    QString Saved() const { return QString::fromStdString(P->Status.Line(StatusTopic::Saved)); }
+    QString Saved() const { return QString::fromStdString(P->Core.Status().Line(StatusTopic::Saved)); }
     static QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 };
 

@@ -231,7 +231,7 @@ TEST_F(CycleTest, CloseWhileAStepWaitsInRead) {
     EXPECT_TRUE(closedInsideStep);
     EXPECT_TRUE(closeAccepted);
     EXPECT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_FALSE(Form1().Port().Active());
+    EXPECT_FALSE(Port().Active());
     EXPECT_EQ(ReadFile("myrl_prm.txt").substr(0, 3), "1\r\n");
     P.reset(); // as main() does after the loop
 }

@@ -17,15 +17,15 @@ TEST_F(ProgramTest, SweepsResumeWhenALostLineComesBack) {
     ASSERT_TRUE(Errors.empty()) << Errors.front();
 
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Hangups >= 1; }));
-    ASSERT_TRUE(WaitUntil([&] { return Form1().LineLost(); }));
-    EXPECT_FALSE(Form1().Port().Active());
+    ASSERT_TRUE(WaitUntil([&] { return Core().LineLost(); }));
+    EXPECT_FALSE(Port().Active());
 
     // Back under the same link: the program reopens it and completes sweeps again.
     const uint64_t before = Sim->Stats().RepliesCompleted;
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Connections >= 2; }));
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().RepliesCompleted >= before + 2; }));
-    EXPECT_TRUE(Form1().Port().Active());
-    EXPECT_FALSE(Form1().LineLost());
+    EXPECT_TRUE(Port().Active());
+    EXPECT_FALSE(Core().LineLost());
     EXPECT_TRUE(Errors.empty());
 }
 
@@ -34,11 +34,11 @@ TEST_F(ProgramTest, ClosingThePanelEndsTheRecoveryOfALostLine) {
     Config.Unit.Faults.ReturnAfterSeconds = 1.5;
     StartSimulator();
     StartProgram();
-    ASSERT_TRUE(WaitUntil([&] { return Form1().LineLost(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Core().LineLost(); }));
     Form1().close(); // saves the parameter file and closes the port for good
-    EXPECT_FALSE(Form1().LineLost());
+    EXPECT_FALSE(Core().LineLost());
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Connections >= 2; })); // the line is back
     RunFor(std::chrono::milliseconds(1500));
-    EXPECT_FALSE(Form1().Port().Active());
+    EXPECT_FALSE(Port().Active());
     EXPECT_TRUE(Errors.empty());
 }

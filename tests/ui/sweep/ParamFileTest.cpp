@@ -38,7 +38,7 @@ TEST_F(ProgramTest, FirstRunWritesTheFifteenLinesAtClose) {
     EXPECT_FALSE(fs::exists(Dir / kFile)); // nothing is saved before the close
     EXPECT_TRUE(Form1().close());
     EXPECT_TRUE(Errors.empty()) << Errors.front();
-    EXPECT_FALSE(Form1().Port().Active());
+    EXPECT_FALSE(Port().Active());
     EXPECT_EQ(ReadFile(kFile), Lines({"1", "67108864", "12800000", "0", "0", "0", "20000000", "OFF",
                                       "90", "358", "0", "0", "265", "0", "265"}));
 }

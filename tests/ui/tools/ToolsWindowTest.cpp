@@ -64,7 +64,7 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return State().NormLevel[0] != 999; }));
         Hold();
     }
-    ToolsWindow& Tools() { return *P->Tools; }
+    ToolsWindow& Tools() { return P->Tools(); }
     double Spacing() { return State().FreqAxis[1] - State().FreqAxis[0]; }
 };
 
@@ -98,8 +98,8 @@ TEST_F(ToolsTest, ItsChoicesPersistAndItShowsTheStatusLines) {
     EXPECT_DOUBLE_EQ(Tools().VelocityFactor(), 0.82);
     Tools().SetAutoLoad(true);
 
-    P->Status.Set(StatusTopic::Link, "link up");
-    EXPECT_EQ(Control<QLabel>(Tools(), "Status")->text(), QString::fromStdString(P->Status.Text()));
+    P->Core.Status().Set(StatusTopic::Link, "link up");
+    EXPECT_EQ(Control<QLabel>(Tools(), "Status")->text(), QString::fromStdString(P->Core.Status().Text()));
     EXPECT_NE(Control<QLabel>(Tools(), "Status")->text().indexOf("link up"), -1);
 
     P.reset();
@@ -169,7 +169,7 @@ TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
     // A new run: the tables come back from the file before any CAL sweep.
     P.reset();
     StartAndHold();
-    EXPECT_EQ(P->Status.Line(StatusTopic::Calibration), Tools().CalibrationLine());
+    EXPECT_EQ(P->Core.Status().Line(StatusTopic::Calibration), Tools().CalibrationLine());
     EXPECT_EQ(Tools().CalibrationLine().rfind("NORM uses: bp.myrlcal", 0), 0u);
     SweepIn(1);
     EXPECT_EQ(State().NormLevel, flat);

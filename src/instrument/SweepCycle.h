@@ -4,6 +4,7 @@
 #pragma once
 
 #include "MeasState.h"
+#include "SweepProc.h"
 
 #include <cstdint>
 #include <string>
@@ -19,13 +20,14 @@ constexpr int kReadChunk = 2 * (kPointCount + 1);
 class CycleView {
 public:
     virtual ~CycleView() = default;
-    virtual std::string ModeText() const = 0;             // MODE
-    virtual bool SwrTicked() const = 0;                   // SWR
-    virtual bool CepsTicked() const = 0;                  // CEPS
-    virtual bool FrexTicked() const = 0;                  // FREX
-    virtual void SetProgress(int32_t received) = 0;       // ProgressBar1
-    virtual void SetAvrStat(const std::string& text) = 0; // AvrStat
-    virtual void CepstrumStep() = 0;                      // delay view of the sweep just processed
+    virtual std::string ModeText() const = 0;       // MODE
+    virtual bool SwrTicked() const = 0;             // SWR
+    virtual bool CepsTicked() const = 0;            // CEPS
+    virtual bool FrexTicked() const = 0;            // FREX
+    virtual void SetProgress(int32_t received) = 0; // ProgressBar1
+    // A complete reply was processed; `status` holds the numbers it was averaged with (AvrStat).
+    virtual void SweepProcessed(const AvrStatus& status) = 0;
+    virtual void CepstrumStep() = 0; // delay view of the sweep just processed
 };
 
 // What a step's read found.
@@ -39,5 +41,9 @@ enum class StepResult {
 // reply. A read that returns nothing, or fails (port closed or line lost), abandons the
 // sweep: the next step purges, resumes output held by XOFF and sends a new command.
 StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view);
+
+// Gives up the sweep under way: what was received is dropped and the next step sends a new
+// command (purging first, and resuming output held by XOFF).
+void AbandonSweep(MeasState& s);
 
 } // namespace myrl

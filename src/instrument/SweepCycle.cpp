@@ -10,16 +10,12 @@
 
 namespace myrl {
 
-namespace {
-
-void abandonSweep(MeasState& s) {
+void AbandonSweep(MeasState& s) {
     s.RxCount = 0;
     s.ReplyText.clear();
     s.SweepStart = true;
     s.SweepAbandoned = true;
 }
-
-} // namespace
 
 StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view) {
     StepResult result = StepResult::Ok;
@@ -45,7 +41,7 @@ StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view) {
         char buf[kReadChunk];
         const int n = port.Read(buf, kReadChunk);
         if (n <= 0) {
-            abandonSweep(s);
+            AbandonSweep(s);
             result = n == 0 ? StepResult::Silent : StepResult::ReadFailed;
         } else {
             s.ReplyText.append(buf, static_cast<size_t>(n));
@@ -57,7 +53,7 @@ StepResult SweepStep(MeasState& s, TCommX& port, CycleView& view) {
     if (s.RxCount >= full && !s.SweepStart) {
         CalcFreqAxis(s, view.FrexTicked());
         // The status shows the numbers this sweep is averaged with.
-        view.SetAvrStat(AvrStatusText(ProcessReply(s, view.ModeText(), view.SwrTicked())));
+        view.SweepProcessed(ProcessReply(s, view.ModeText(), view.SwrTicked()));
         if (view.CepsTicked()) {
             view.CepstrumStep();
         }
