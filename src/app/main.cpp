@@ -1,6 +1,7 @@
 // MYRL: the control program of the frequency-response analyser.
 #include "CommandLine.h"
 #include "ErrorReport.h"
+#include "Measure.h"
 #include "Program.h"
 #include "Widgets.h"
 
@@ -10,7 +11,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -32,6 +35,10 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    // A run without windows needs neither a display nor Qt.
+    if (argc > 1 && std::strcmp(argv[1], "measure") == 0) {
+        return myrl::MeasureMain(std::vector<std::string>(argv + 2, argv + argc));
+    }
     // The command line first: --help, --version and a bad option need no display.
     QStringList args;
     for (int i = 0; i < argc; ++i) {

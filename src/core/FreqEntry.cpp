@@ -20,7 +20,9 @@ std::string wholeHertz(double x) {
     return std::to_string(rnd64(r));
 }
 
-std::string normalised(const std::string& text, char decimalSep) {
+} // namespace
+
+std::string NormalisedFrequency(const std::string& text, char decimalSep) {
     std::string t = text;
     double factor = 1;
     if (!t.empty()) {
@@ -36,13 +38,11 @@ std::string normalised(const std::string& text, char decimalSep) {
     return wholeHertz(StrToFloat(t, decimalSep) * factor);
 }
 
-} // namespace
-
 void ApplyFreqEntries(MeasState& s, FreqEntryView& v) {
     AvrReset(s);
     const char sep = v.DecimalSeparator();
-    v.SetEdit1Text(normalised(v.Edit1Text(), sep));
-    v.SetEdit2Text(normalised(v.Edit2Text(), sep));
+    v.SetEdit1Text(NormalisedFrequency(v.Edit1Text(), sep));
+    v.SetEdit2Text(NormalisedFrequency(v.Edit2Text(), sep));
 
     const std::string fdef = v.FDefText();
     if (fdef == "START/STOP") {

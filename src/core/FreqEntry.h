@@ -33,6 +33,11 @@ public:
     virtual char ThousandsSeparator() const { return ','; }
 };
 
+// A frequency field's text as the entry takes it: an optional M or K suffix (either case)
+// multiplies the number (read with `decimalSep`), and the result is rounded to whole hertz
+// and written in plain decimal digits ("10.7M" -> "10700000"). Throws EConvertError.
+std::string NormalisedFrequency(const std::string& text, char decimalSep);
+
 // Normalises both fields (M/K suffixes, whole hertz) and sets StartFreq, StopFreq and
 // ZeroSpan from them by the definition shown in F_DEF; then UpdateFreqAxis. A field
 // that does not convert throws EConvertError; what was done before stays, the limits,

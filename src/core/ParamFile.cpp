@@ -54,6 +54,37 @@ void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, Par
     sink.SetForm2Left(*left);
 }
 
+namespace {
+
+struct ParamsRecord : ParamSink {
+    StoredParams p;
+    void SetPortNo(int32_t v) override { p.PortNo = v; }
+    void SetGenClock(double v) override { p.GenClock = v; }
+    void SetFrexRef(double v) override { p.FrexRef = v; }
+    void SetLevelOffset(double v) override { p.LevelOffset = v; }
+    void SetFDefIndex(int32_t v) override { p.FDefIndex = v; }
+    void SetEdit1(const std::string& v) override { p.Edit1 = v; }
+    void SetEdit2(const std::string& v) override { p.Edit2 = v; }
+    void SetFrex(bool v) override { p.Frex = v; }
+    void SetMarker1X(int32_t v) override { p.Marker1X = v; }
+    void SetMarker2X(int32_t v) override { p.Marker2X = v; }
+    void SetForm1Top(int32_t v) override { p.Form1Top = v; }
+    void SetForm1Left(int32_t v) override { p.Form1Left = v; }
+    void SetForm1Width(int32_t v) override { p.Form1Width = v; }
+    void SetForm2Top(int32_t v) override { p.Form2Top = v; }
+    void SetForm2Left(int32_t v) override { p.Form2Left = v; }
+    void PlaceForm2BesideForm1() override {}
+};
+
+} // namespace
+
+StoredParams ParamsFromLines(const std::vector<std::string>& lines, char decimalSep,
+                             int* failedLine) {
+    ParamsRecord r;
+    ApplyParamLines(lines, decimalSep, r, failedLine);
+    return r.p;
+}
+
 void ApplyDefaultParams(int32_t graph1Width, ParamSink& sink) {
     const StoredParams d;
     sink.SetPortNo(d.PortNo);

@@ -76,6 +76,12 @@ public:
 void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,
                      int* failedLine = nullptr);
 
+// The values of a parameter file's lines, as ApplyParamLines takes them (lines 13 to 15 as
+// far as they convert, the rest keeping StoredParams' defaults). Throws EConvertError as it
+// does.
+StoredParams ParamsFromLines(const std::vector<std::string>& lines, char decimalSep,
+                             int* failedLine = nullptr);
+
 // What a missing file stands for, applied in file order: the defaults of StoredParams, the
 // markers at 20 % and 80 % of (graph1Width - 1) rounded, the control panel at the top-left
 // corner and the display window beside it (PlaceForm2BesideForm1).

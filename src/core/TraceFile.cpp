@@ -250,7 +250,11 @@ std::string TraceCsvBytes(const MeasState& s, const TraceFileInfo& info) {
 }
 
 bool TouchstoneApplies(const MeasState& s, const std::string& mode, bool swr) {
-    if (mode != "NORM" || swr || s.ZeroSpan || s.SweepSteps < 1) {
+    return mode == "NORM" && !swr && TouchstoneAxisRises(s);
+}
+
+bool TouchstoneAxisRises(const MeasState& s) {
+    if (s.ZeroSpan || s.SweepSteps < 1) {
         return false;
     }
     for (int32_t i = 1; i <= LastPoint(s); ++i) {
@@ -267,8 +271,13 @@ std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, Touch
     std::string out;
     out +=
         "! " + info.Program + ", written " + Date(info.Written) + " " + Time(info.Written) + "\n";
-    out += std::string("! ") + what + " magnitude in dB: the NORM level, relative to the " +
-           "calibration sweep\n";
+    if (info.Mode == "THRU") {
+        out += std::string("! ") + what + " magnitude in dB: the THRU level as the unit " +
+               "measured it, no calibration subtracted\n";
+    } else {
+        out += std::string("! ") + what + " magnitude in dB: the NORM level, relative to the " +
+               "calibration sweep\n";
+    }
     out += "! " + PlanText(s, info.Plan) + "\n";
     out += "! The angle was not measured: the angle column is 0.\n";
     out += "# Hz S DB R 50\n";

@@ -55,10 +55,13 @@ enum class TouchstoneParam { S11, S21 };
 // True when the trace is an S-parameter magnitude: NORM mode, level presentation (SWR
 // unticked), a span of more than one frequency.
 bool TouchstoneApplies(const MeasState& s, const std::string& mode, bool swr);
+// The part of that which is the plan's: a span whose points 0 .. SweepSteps rise.
+bool TouchstoneAxisRises(const MeasState& s);
 
 // A one-port Touchstone file of points 0 .. SweepSteps: "!" comment lines (program, time,
 // which parameter it holds, that the angle was not measured), the option line
-// "# Hz S DB R 50", then "<frequency> <NormLevel in dB> 0" per point.
+// "# Hz S DB R 50", then "<frequency> <NormLevel in dB> 0" per point. With info.Mode "THRU"
+// the comment says the level is the unit's own, with no calibration subtracted.
 std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, TouchstoneParam param);
 
 // A trace read back from a file.

@@ -47,6 +47,12 @@ private:
 
 } // namespace
 
+void ConfigureUnitPort(TCommX& port) {
+    port.SetBitRate(19200);
+    port.SetFlowCtrl(cfcXonXoff);
+    port.SetTimeOutReceive(300);
+}
+
 MeasState SweepSnapshot::AsState() const {
     MeasState s;
     s.StartFreq = Settings.StartFreq;

@@ -84,6 +84,10 @@ public:
     virtual void CepstrumStep() = 0;
 };
 
+// Sets the unit's line on `port`: 19200 bit/s, XON/XOFF flow control, a receive time-out of
+// 300 ms (the rest as the component's defaults: 8 data bits, no parity, one stop bit).
+void ConfigureUnitPort(TCommX& port);
+
 class Instrument {
 public:
     using Clock = LinkState::Clock;

@@ -69,6 +69,8 @@ CommandLine ParseCommandLine(const QStringList& args) {
 
 std::string CommandLineHelp() {
     return "Usage: myrl [--port DEVICE] [--workdir DIR]\n"
+           "       myrl measure [OPTION]...   (a measurement without windows; see\n"
+           "                                   myrl measure --help)\n"
            "The control program of the MYRL frequency-response analyser.\n"
            "\n"
            "Options:\n"

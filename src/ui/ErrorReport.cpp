@@ -1,8 +1,5 @@
 #include "ErrorReport.h"
 
-#include "CommX.h"
-#include "Errors.h"
-#include "TextFile.h"
 #include "Widgets.h"
 
 #include <QApplication>
@@ -21,19 +18,6 @@ ErrorReporter& reporter() {
 
 void SetErrorReporter(ErrorReporter r) {
     reporter() = std::move(r);
-}
-
-std::string ErrorDetail(const std::exception& e) {
-    if (const auto* c = dynamic_cast<const ECommError*>(&e)) {
-        return CommErrorDetail(c->Device, c->Errno);
-    }
-    if (const auto* f = dynamic_cast<const EInOutError*>(&e)) {
-        return InOutErrorDetail(*f);
-    }
-    if (const auto* n = dynamic_cast<const EConvertError*>(&e)) {
-        return n->Detail;
-    }
-    return {};
 }
 
 void ReportError(const std::exception& e, const std::string& extra) {

@@ -2,6 +2,8 @@
 // message box. User-interface thread only.
 #pragma once
 
+#include "ErrorDetail.h"
+
 #include <exception>
 #include <functional>
 #include <string>
@@ -15,10 +17,6 @@ namespace myrl {
 using ErrorReporter = std::function<void(const std::string& message, const std::string& detail)>;
 void SetErrorReporter(ErrorReporter reporter);
 void ReportError(const std::exception& e, const std::string& detail = {});
-
-// An English sentence for the user about `e`: the device, file or text concerned and the
-// reason (a port, a file, a number that does not convert); empty when `e` says nothing more.
-std::string ErrorDetail(const std::exception& e);
 
 // Runs `f`; an exception it throws is reported and goes no further, so an event
 // handler that fails stops there and the program carries on. Returns false then.

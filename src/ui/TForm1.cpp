@@ -125,9 +125,7 @@ TForm1::TForm1(Instrument& core, StartSequence& start) : core_(core), start_(sta
     move(form1::kDefaultPos.x, form1::kDefaultPos.y);
     build();
     CommX1 = std::make_unique<TCommX>();
-    CommX1->SetBitRate(19200);
-    CommX1->SetFlowCtrl(cfcXonXoff);
-    CommX1->SetTimeOutReceive(300);
+    ConfigureUnitPort(*CommX1);
     // Reads and writes let window events run while they wait. The panel takes the reply in
     // the timer step and handles no line events (OnReceive, OnBreak, OnError), so no
     // dispatcher is set: the component drops its notifications instead of handing this

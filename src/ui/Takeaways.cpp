@@ -297,7 +297,14 @@ choose to save them; the name offered holds the plan and the time.</li>
 folder saved to last.</li>
 </ul>
 <p>The last file written and the state of the link are shown as the tool tip of the
-progress bar.</p>)";
+progress bar.</p>
+
+<h3>Measuring from a script</h3>
+<p><b>myrl measure</b> takes a measurement without windows or a display, for scripts and
+test stands: for example <tt>myrl measure --port /dev/ttyUSB0 --center 10.7M --span 500k
+--average 4 --out dut.csv --json</tt>. It sweeps until the average has settled, writes the
+file, prints a summary and ends with a status a script can test. <tt>myrl measure
+--help</tt> lists its options. It needs the port to itself: close these windows first.</p>)";
 }
 
 } // namespace myrl

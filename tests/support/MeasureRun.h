@@ -1,0 +1,95 @@
+// `myrl measure` run by a test as a script runs it: the real program as a subprocess, in a
+// folder of the test's, without a display; its status, output and time taken.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace myrl {
+
+namespace fs = std::filesystem;
+
+// The program: beside this test when it was copied there (as an ordinary user's tests
+// are), else the build's.
+inline std::string MyrlProgramPath() {
+    const fs::path beside = fs::read_symlink("/proc/self/exe").parent_path() / "myrl";
+    return fs::exists(beside) ? beside.string() : std::string(MYRL_BINARY_DIR "/src/app/myrl");
+}
+
+inline std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct Outcome {
+    int Code = -1;
+    std::string Out, Err;
+    double Seconds = 0;
+};
+
+// Runs `myrl measure ARGS` in `dir` with DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset
+// and `env` added; `during` runs once it has started (with its process id).
+inline Outcome MeasureIn(const fs::path& dir, std::vector<std::string> args,
+                         std::vector<std::string> env = {},
+                         const std::function<void(pid_t)>& during = {}) {
+    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    args.insert(args.begin(), {MyrlProgramPath(), "measure"});
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("DISPLAY=", 0) != 0 && v.rfind("WAYLAND_DISPLAY=", 0) != 0 &&
+            v.rfind("QT_QPA_PLATFORM=", 0) != 0) {
+            vars.push_back(v);
+        }
+    }
+    vars.insert(vars.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (auto& v : vars) {
+        envp.push_back(v.data());
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
+    Outcome r;
+    const auto t0 = std::chrono::steady_clock::now();
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data()) != 0) {
+        posix_spawn_file_actions_destroy(&fa);
+        return r;
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    if (during) {
+        during(pid);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.Out = Slurp(out);
+    r.Err = Slurp(err);
+    return r;
+}
+
+} // namespace myrl
