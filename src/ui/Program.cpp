@@ -8,9 +8,17 @@
 #include "ToolsWindow.h"
 #include "Widgets.h"
 
-#include <cstdio>
+#include <QLoggingCategory>
 
 namespace myrl {
+
+namespace {
+
+// The link's lines on standard error: "myrl: COM1 → /dev/ttyUSB0: unit replying". Users
+// silence them with QT_LOGGING_RULES="myrl.info=false".
+Q_LOGGING_CATEGORY(linkLog, "myrl", QtInfoMsg)
+
+} // namespace
 
 Program::Program(StartOptions options) {
     Core.SetDecimalSeparator(LocaleDecimalSeparator());
@@ -82,10 +90,10 @@ void Program::printLink() {
     const LinkState& link = Core.Link();
     // Standard error hears of each new state once, not of every second it lasts.
     if (link.Kind() != shownKind_ && !link.LinkLine().empty()) {
-        std::fprintf(stderr, "myrl: %s\n", link.LinkLine().c_str());
+        qCInfo(linkLog).noquote() << Q(link.LinkLine());
     }
     if (link.CurveLine().empty() != shownCurve_.empty() && !link.CurveLine().empty()) {
-        std::fprintf(stderr, "myrl: %s\n", link.CurveLine().c_str());
+        qCInfo(linkLog).noquote() << Q(link.CurveLine());
     }
     shownKind_ = link.Kind();
     shownCurve_ = link.CurveLine();
