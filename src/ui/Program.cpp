@@ -38,7 +38,7 @@ Program::Program(StartOptions options) {
             printLink();
         }
     });
-    Extras.Add("Port…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+    Extras.Add(ActionGroup::Tools, "Port…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
                [this] { ShowPortDialog(Core, *this, *Form1); });
     Exports = std::make_unique<Takeaways>(Core, *Form1, *Form1, *Form2, Extras);
     Form1->show();
@@ -50,8 +50,8 @@ Program::Program(StartOptions options) {
         ReportError(e, startup_->LeaveWhy());
     }
     AutoLoadCalibration(Core);
-    Extras.Add(QString::fromUtf8("MYRL Tools…"), QKeySequence(Qt::CTRL | Qt::Key_T),
-               [this] { Tools().Open(); });
+    Extras.Add(ActionGroup::Tools, QString::fromUtf8("MYRL Tools…"),
+               QKeySequence(Qt::CTRL | Qt::Key_T), [this] { Tools().Open(); });
 }
 
 Program::~Program() {

@@ -42,15 +42,18 @@ Takeaways::Takeaways(Instrument& core, PanelView& panel, QWidget& panelWindow, Q
                      ExtraActions& x)
     : core_(core), panel_(panel), panelWindow_(panelWindow), display_(display) {
     auto guarded = [](auto f) { return [f] { Guarded(f); }; };
-    x.Add("Save picture as PNG…", QKeySequence(Qt::CTRL | Qt::Key_P),
+    x.Add(ActionGroup::Files, "Save picture as PNG…", QKeySequence(Qt::CTRL | Qt::Key_P),
           guarded([this] { SavePictureAs(); }));
-    x.Add("Copy picture", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+    x.Add(ActionGroup::Files, "Copy picture", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
           guarded([this] { CopyPicture(); }));
-    x.Add("Save data as…", QKeySequence(Qt::CTRL | Qt::Key_S), guarded([this] { SaveDataAs(); }));
-    x.Add("RUN / HOLD", QKeySequence(Qt::Key_F9), guarded([this] { panel_.ToggleRunHold(); }));
-    x.Add("Help", QKeySequence(Qt::Key_F1), guarded([this] { ShowHelp(); }));
+    x.Add(ActionGroup::Files, "Save data as…", QKeySequence(Qt::CTRL | Qt::Key_S),
+          guarded([this] { SaveDataAs(); }));
+    x.Add(ActionGroup::Sweep, "RUN / HOLD", QKeySequence(Qt::Key_F9),
+          guarded([this] { panel_.ToggleRunHold(); }));
+    x.Add(ActionGroup::Help, "Help", QKeySequence(Qt::Key_F1), guarded([this] { ShowHelp(); }));
     // As the panel's own close: the parameter file is written, then the program ends.
-    x.Add("Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { panelWindow_.close(); });
+    x.Add(ActionGroup::Quit, "Quit", QKeySequence(Qt::CTRL | Qt::Key_Q),
+          [this] { panelWindow_.close(); });
 }
 
 Takeaways::~Takeaways() = default;

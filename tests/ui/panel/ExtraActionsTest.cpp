@@ -84,6 +84,40 @@ TEST_F(ExtraActionsTest, ReachedFromEitherBackgroundAndByShortcutButNotFromTheCh
     }
 }
 
+// The background menus in groups, a separator between two: sweeping, files, the port and the
+// tools, help, and Quit last. An action added later without a group goes after them all.
+TEST_F(ExtraActionsTest, MenusInGroupsWithQuitLast) {
+    StartSimulator();
+    StartProgram();
+    const std::vector<QString> menu = {"RUN / HOLD",
+                                       "",
+                                       "Save picture as PNG…",
+                                       "Copy picture",
+                                       "Save data as…",
+                                       "",
+                                       "Port…",
+                                       "MYRL Tools…",
+                                       "",
+                                       "Help",
+                                       "",
+                                       "Quit"};
+    for (QWidget* w : {static_cast<QWidget*>(&Form1()), static_cast<QWidget*>(&Form2())}) {
+        EXPECT_EQ(RightClick(*w, {4, 4}), menu) << w->windowTitle().toStdString();
+    }
+    int separators = 0;
+    for (QAction* a : P->Extras.Actions()) {
+        separators += a->isSeparator() ? 1 : 0;
+    }
+    EXPECT_EQ(separators, 4);
+
+    P->Extras.Add(ActionGroup::Files, "Probe file", {}, [] {});
+    P->Extras.Add(ActionGroup::Sweep, "Probe sweep", {}, [] {});
+    std::vector<QString> grown = menu;
+    grown.insert(grown.begin() + 1, "Probe sweep");
+    grown.insert(grown.begin() + 6, "Probe file");
+    EXPECT_EQ(RightClick(Form1(), {4, 4}), grown);
+}
+
 TEST_F(ExtraActionsTest, StatusLinesAreTheProgressBarsTip) {
     StartSimulator();
     StartProgram();
