@@ -142,4 +142,21 @@ void LinkState::update(Clock::time_point now) {
     }
 }
 
+std::string LinkAlert(const LinkState& link) {
+    const LinkKind kind = link.Kind();
+    if (kind == LinkKind::Closed || kind == LinkKind::Opened || kind == LinkKind::Replying) {
+        return {};
+    }
+    if (kind == LinkKind::Silent) {
+        return "No reply from " + link.Name();
+    }
+    if (kind == LinkKind::Lost) {
+        return "Line lost: " + link.Name();
+    }
+    if (kind == LinkKind::NotOpen) {
+        return link.Name() + " not open";
+    }
+    return link.LinkLine();
+}
+
 } // namespace myrl

@@ -42,6 +42,8 @@ public:
     void Closed();
 
     LinkKind Kind() const { return kind_; }
+    // The port as the user named it; empty before the first open.
+    const std::string& Name() const { return name_; }
     const std::string& LinkLine() const { return linkLine_; }
     // Empty while the curve is fresh, or before the first curve.
     const std::string& CurveLine() const { return curveLine_; }
@@ -66,5 +68,10 @@ private:
     std::string linkLine_;
     std::string curveLine_;
 };
+
+// A few words for a window's title while the link is in trouble, empty while it works (or
+// was closed on purpose): "No reply from COM1", "Line lost: COM1", "COM1 not open"; for any
+// other state in which no reply can come, the link's line.
+std::string LinkAlert(const LinkState& link);
 
 } // namespace myrl

@@ -28,6 +28,8 @@ Program::Program(StartOptions options) {
     startup_ = std::make_unique<Startup>(Core, *Form1, *Form2, *Form1, *Form2, std::move(options));
     Extras.Attach(*Form1);
     Extras.Attach(*Form2);
+    alert_.Track(*Form1);
+    alert_.Track(*Form2);
     statusTip_ = Core.Subscribe([this](InstrumentEvent e) {
         if (e == InstrumentEvent::StatusChanged) {
             Panel().SetStatusTip(Core.Status().Text());
@@ -36,6 +38,7 @@ Program::Program(StartOptions options) {
     linkLines_ = Core.Subscribe([this](InstrumentEvent e) {
         if (e == InstrumentEvent::LinkChanged) {
             printLink();
+            showAlert();
         }
     });
     Extras.Add(ActionGroup::Tools, "Port…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
@@ -47,8 +50,11 @@ Program::Program(StartOptions options) {
         Form2->FormCreate();
         started_ = true;
     } catch (const std::exception& e) {
+        startTried_ = true;
+        showAlert();
         ReportError(e, startup_->LeaveWhy());
     }
+    startTried_ = true;
     AutoLoadCalibration(Core);
     Extras.Add(ActionGroup::Tools, QString::fromUtf8("MYRL Tools…"),
                QKeySequence(Qt::CTRL | Qt::Key_T), [this] { Tools().Open(); });
@@ -82,8 +88,17 @@ DisplayView& Program::Display() {
 ToolsWindow& Program::Tools() {
     if (!tools_) {
         tools_ = std::make_unique<ToolsWindow>(Core, *Form2);
+        alert_.Track(*tools_);
     }
     return *tools_;
+}
+
+void Program::showAlert() {
+    QString alert = Q(LinkAlert(Core.Link()));
+    if (alert.isEmpty() && startTried_ && !started_) {
+        alert = "Not sweeping";
+    }
+    alert_.Set(alert);
 }
 
 void Program::printLink() {

@@ -7,6 +7,7 @@
 #include "Instrument.h"
 #include "StartSequence.h"
 #include "Startup.h"
+#include "TitleAlert.h"
 
 #include <memory>
 #include <string>
@@ -51,10 +52,15 @@ public:
 
 private:
     void printLink();
+    // The alert in front of the windows' titles: the link's trouble, or a run that does not
+    // sweep because its start failed.
+    void showAlert();
 
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<ToolsWindow> tools_;
     bool started_ = false;
+    bool startTried_ = false;
+    TitleAlert alert_;
     Instrument::Subscription statusTip_;
     Instrument::Subscription linkLines_;
     LinkKind shownKind_ = LinkKind::Closed;

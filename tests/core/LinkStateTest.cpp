@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace myrl {
@@ -96,6 +97,36 @@ INSTANTIATE_TEST_SUITE_P(
             {{Step::OpenFailed, 0ms, "COM1: not open: no such device", ""},
              {Step::Closed, 10ms, "", ""}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The few words a window title gets: only while no reply can come, and the same words for
+// as long as the trouble lasts (the title does not count the seconds).
+TEST(LinkAlert, WordsForTroubleOnly) {
+    LinkState link;
+    const Clock::time_point t0{};
+    const struct {
+        std::function<void()> news;
+        const char* alert;
+    } steps[] = {
+        {[] {}, ""}, // nothing opened yet
+        {[&] { link.Opened("COM1", "/dev/ttyUSB0", t0); }, ""},
+        {[&] { link.NoReply(t0 + 300ms); }, ""}, // a first reply may take a while
+        {[&] { link.Reply(t0 + 500ms); }, ""},
+        {[&] { link.NoReply(t0 + 1300ms); }, ""}, // late by less than a second
+        {[&] { link.NoReply(t0 + 1600ms); }, "No reply from COM1"},
+        {[&] { link.NoReply(t0 + 5600ms); }, "No reply from COM1"},
+        {[&] { link.Reply(t0 + 6000ms); }, ""},
+        {[&] { link.LineLost(t0 + 6100ms); }, "Line lost: COM1"},
+        {[&] { link.LineLost(t0 + 7100ms); }, "Line lost: COM1"},
+        {[&] { link.Opened("COM1", "/dev/ttyUSB1", t0 + 8100ms); }, ""},
+        {[&] { link.OpenFailed("/dev/ttyS199", "no such device", t0 + 9000ms); },
+         "/dev/ttyS199 not open"},
+        {[&] { link.Closed(); }, ""}, // closed on purpose, at the end of the run
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].news();
+        EXPECT_EQ(LinkAlert(link), steps[i].alert) << "step " << i << ": " << link.LinkLine();
+    }
+}
 
 TEST(LinkStateNames, APortThatIsNoLinkIsNamedOnce) {
     LinkState link;

@@ -4,14 +4,19 @@
 
 #include "CommX.h"
 #include "PortDialog.h"
+#include "ToolsWindow.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
 #include <QWidget>
 
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <unistd.h>
 
@@ -144,4 +149,87 @@ TEST_F(LinkStatusTest, NotOpen) {
                                    0),
               0u)
         << DialogStatus();
+}
+
+// A dead link shows without hovering: the windows' titles (drawn by the window manager)
+// name the trouble while it lasts, and every pixel inside the two windows stays as it was.
+// When the unit is back, the titles are the windows' own again.
+TEST_F(LinkStatusTest, TroubleShowsInTheTitlesAndNotInTheWindows) {
+    Config.Unit.Faults.NoiseDb = 0; // every sweep the same curve
+    StartSimulator();
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    P->Tools().Open();
+    const QString panelTitle = "MYRL  Ver. 1.43";
+    auto titles = [&] {
+        return std::vector<QString>{Form1().windowTitle(), Form2().windowTitle(),
+                                    P->Tools().windowTitle()};
+    };
+    auto titledWith = [&](const QString& alert) {
+        const QString before = alert.isEmpty() ? QString() : alert + QString::fromUtf8(" — ");
+        return std::vector<QString>{before + panelTitle, before + panelTitle,
+                                    before + "MYRL Tools"};
+    };
+    // Both windows as they show, once the cycle has stopped; the progress bar's fill is
+    // the reception of the moment and is set alike.
+    auto pictures = [&] {
+        Hold();
+        Form1().SetProgress(0);
+        return std::pair{Form1().grab().toImage(), Form2().grab().toImage()};
+    };
+    auto run = [&] { QTest::mouseClick(PanelControl<QRadioButton>("RunItem"), Qt::LeftButton); };
+
+    ASSERT_TRUE(WaitUntil([&] { return P->Core.Link().Kind() == LinkKind::Replying; }, kPatience));
+    const auto healthy = pictures();
+    EXPECT_EQ(titles(), titledWith({}));
+
+    struct Case {
+        const char* what;
+        const char* alert;
+        std::function<void()> fail;
+        std::function<void()> heal;
+    };
+    const Case cases[] = {
+        {"unit silent", "No reply from COM1",
+         [&] {
+             sim::FaultConfig silent;
+             silent.Silence = 1;
+             Sim->SetFaults(silent);
+         },
+         [&] { Sim->SetFaults(sim::FaultConfig{}); }},
+        {"unit unplugged (simulator stopped)", "Line lost: COM1", [&] { Sim->Stop(); },
+         [&] { StartSimulator(); }},
+        {"port not open", "/dev/ttyS199 not open", [&] { P->Core.SwitchPort("/dev/ttyS199"); },
+         [&] { P->Core.SwitchPort("COM1"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        run();
+        c.fail();
+        EXPECT_TRUE(WaitUntil([&] { return titles() == titledWith(c.alert); }, kPatience))
+            << titles()[0].toStdString();
+        const auto failing = pictures();
+        EXPECT_EQ(failing.first, healthy.first) << "control panel";
+        EXPECT_EQ(failing.second, healthy.second) << "display window";
+
+        run();
+        c.heal();
+        EXPECT_TRUE(WaitUntil([&] { return titles() == titledWith({}); }, kPatience))
+            << titles()[0].toStdString();
+        const auto back = pictures();
+        EXPECT_EQ(back.first, healthy.first) << "control panel";
+        EXPECT_EQ(back.second, healthy.second) << "display window";
+    }
+    Errors.clear(); // the port that did not open was reported
+}
+
+// A run whose start stopped never sweeps: the titles say so.
+TEST_F(LinkStatusTest, ARunThatDoesNotSweepSaysSoInTheTitles) {
+    WriteFile("myrl_prm.txt", "COM3\r\n");
+    StartSimulator();
+    StartProgram();
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Form1().windowTitle(), QString::fromUtf8("Not sweeping — MYRL  Ver. 1.43"));
+    // The port was never opened: the display window keeps its own caption.
+    EXPECT_EQ(Form2().windowTitle(), QString::fromUtf8("Not sweeping — MYRL"));
 }
