@@ -8,6 +8,7 @@
 #include "Export.h"
 #include "Form1Layout.h"
 #include "Format.h"
+#include "Notice.h"
 #include "Rnd.h"
 #include "StartSequence.h"
 #include "TraceFile.h"
@@ -366,8 +367,11 @@ void TForm1::Button7Click() {
     if (ExportData(core_.State(), kExportFileName, LocaleDecimalSeparator())) {
         std::error_code ec;
         const std::filesystem::path written = std::filesystem::absolute(kExportFileName, ec);
-        core_.Status().Set(StatusTopic::Saved,
-                           SavedLine(ec ? kExportFileName : written.string(), LocalTimeNow()));
+        const std::string line = SavedLine(ec ? kExportFileName : written.string(), LocalTimeNow());
+        core_.Status().Set(StatusTopic::Saved, line);
+        Notice::Show(*this, Q(line));
+    } else {
+        Notice::Show(*this, "Zero span: SAVE DATA writes nothing (it saves the points of a span)");
     }
 }
 

@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "ExtraActions.h"
 #include "Instrument.h"
+#include "Notice.h"
 #include "PanelView.h"
 #include "TextFile.h"
 #include "UserSettings.h"
@@ -72,7 +73,9 @@ void Takeaways::SavePicture(const QString& path) {
 }
 
 void Takeaways::CopyPicture() {
+    askedFrom_ = nullptr;
     QApplication::clipboard()->setImage(Picture());
+    Notice::Show(noticeWindow(), "Picture of the display window copied to the clipboard");
 }
 
 std::vector<Takeaways::DataFormat> Takeaways::DataFormats() const {
@@ -138,6 +141,7 @@ QString Takeaways::OfferedName(const std::string& extension) const {
 
 QString Takeaways::askPath(const QString& caption, const QStringList& filters, const QString& name,
                            QString* chosenFilter) {
+    askedFrom_ = QApplication::activeWindow();
     auto settings = OpenUserSettings();
     QString folder = settings->value(kFolderKey).toString();
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
@@ -163,8 +167,17 @@ QString Takeaways::askPath(const QString& caption, const QStringList& filters, c
 }
 
 void Takeaways::saved(const QString& path) {
-    core_.Status().Set(StatusTopic::Saved,
-                       SavedLine(Std(QFileInfo(path).absoluteFilePath()), LocalTimeNow()));
+    const std::string line = SavedLine(Std(QFileInfo(path).absoluteFilePath()), LocalTimeNow());
+    core_.Status().Set(StatusTopic::Saved, line);
+    Notice::Show(noticeWindow(), QString::fromStdString(line));
+    askedFrom_ = nullptr;
+}
+
+QWidget& Takeaways::noticeWindow() const {
+    // The window the user worked in: the one active when the dialog was asked for, else the
+    // one active now.
+    QWidget* w = askedFrom_ ? askedFrom_.data() : QApplication::activeWindow();
+    return w != nullptr && qobject_cast<Notice*>(w) == nullptr ? *w : panelWindow_;
 }
 
 // Adds the extension of the chosen filter when the name typed has none.

@@ -8,6 +8,7 @@
 #include "TraceFile.h"
 
 #include <QImage>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -32,8 +33,9 @@ public:
     // The display window with everything on it, as it shows now.
     QImage Picture() const;
     // Writes Picture() as a PNG to `path`, replacing any file there; the status board
-    // gets the path and time. Throws EInOutError.
+    // gets the path and time, and a notice says so. Throws EInOutError.
     void SavePicture(const QString& path);
+    // Puts Picture() on the clipboard; a notice says so.
     void CopyPicture();
 
     enum class DataFormat { Csv, TouchstoneS21, TouchstoneS11 };
@@ -42,7 +44,7 @@ public:
     std::vector<DataFormat> DataFormats() const;
     static QString FilterText(DataFormat f);
     // Writes the trace to `path` in `format`, replacing any file there; the status board
-    // gets the path and time. Throws EInOutError.
+    // gets the path and time, and a notice says so. Throws EInOutError.
     void SaveData(const QString& path, DataFormat format);
 
     // The name offered for a file of the current plan at this minute.
@@ -61,13 +63,17 @@ public:
 private:
     QString askPath(const QString& caption, const QStringList& filters, const QString& name,
                     QString* chosenFilter);
+    // The status line and a notice (Notice) of a file written.
     void saved(const QString& path);
+    // The window a notice stands beside.
+    QWidget& noticeWindow() const;
 
     Instrument& core_;
     PanelView& panel_;
     QWidget& panelWindow_;
     QWidget& display_;
     std::unique_ptr<QWidget> help_;
+    QPointer<QWidget> askedFrom_; // the window active when the last file dialog was asked for
 };
 
 // The help text (HTML): the modes, FREX, REF, the SWR and cepstrum views, every

@@ -4,6 +4,7 @@
 #include "ProgramFixture.h"
 
 #include "Export.h"
+#include "Notice.h"
 #include "ParamFile.h"
 #include "Takeaways.h"
 #include "TraceFile.h"
@@ -193,7 +194,9 @@ protected:
     }
 
     static QImage Rgb(const QImage& i) { return i.convertToFormat(QImage::Format_RGB32); }
-    QString Saved() const { return QString::fromStdString(P->Core.Status().Line(StatusTopic::Saved)); }
+    QString Saved() const {
+        return QString::fromStdString(P->Core.Status().Line(StatusTopic::Saved));
+    }
     static QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 };
 
@@ -364,6 +367,57 @@ TEST_F(TakeawaysTest, SaveDataButtonWritesTheFixedFileAsBeforeAndSaysSoInTheStat
     QTest::mouseClick(PanelControl<QPushButton>("Button7"), Qt::LeftButton);
     EXPECT_FALSE(fs::exists(Dir / kExportFileName));
     EXPECT_EQ(Saved(), line);
+}
+
+// Saving says so where the user looks, without hovering and without a box to click: a
+// notice beside the window the user worked in, over neither of the two windows, gone
+// after a few seconds.
+TEST_F(TakeawaysTest, SavingSaysSoBesideTheWindowWithoutABox) {
+    StartHeld();
+    const QString time = R"( at \d\d:\d\d:\d\d$)";
+    struct Case {
+        const char* what;
+        QWidget* window;
+        std::function<void()> act;
+        QString says; // a regular expression
+    };
+    const Case cases[] = {
+        {"SAVE DATA", &Form1(),
+         [&] { QTest::mouseClick(PanelControl<QPushButton>("Button7"), Qt::LeftButton); },
+         "^Saved " + QRegularExpression::escape(Q(Dir / kExportFileName)) + time},
+        {"Ctrl+S", &Form2(),
+         [&] { PressAndAnswer(Form2(), QKeySequence(Qt::CTRL | Qt::Key_S), Q(Dir / "d.csv")); },
+         "^Saved " + QRegularExpression::escape(Q(Dir / "d.csv")) + time},
+        {"Ctrl+P", &Form1(),
+         [&] { PressAndAnswer(Form1(), QKeySequence(Qt::CTRL | Qt::Key_P), Q(Dir / "p.png")); },
+         "^Saved " + QRegularExpression::escape(Q(Dir / "p.png")) + time},
+        {"Ctrl+Shift+C", &Form2(),
+         [&] { Press(Form2(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)); },
+         "^Picture of the display window copied to the clipboard$"},
+    };
+    for (const Case& c : cases) {
+        c.act();
+        ASSERT_TRUE(Errors.empty()) << c.what << ": " << Errors.front();
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << c.what << ": no box";
+        const Notice* n = Notice::Shown();
+        ASSERT_NE(n, nullptr) << c.what;
+        EXPECT_TRUE(QRegularExpression(c.says).match(n->text()).hasMatch())
+            << c.what << ": " << n->text().toStdString();
+        EXPECT_EQ(n->window()->parentWidget(), c.window) << c.what << ": beside its window";
+        for (QWidget* w : {static_cast<QWidget*>(&Form1()), static_cast<QWidget*>(&Form2())}) {
+            EXPECT_FALSE(n->frameGeometry().intersects(w->frameGeometry()))
+                << c.what << ": over " << w->windowTitle().toStdString();
+        }
+    }
+    EXPECT_TRUE(WaitUntil([] { return Notice::Shown() == nullptr; },
+                          std::chrono::milliseconds(Notice::kShownMs + 5000)))
+        << "the notice goes by itself";
+
+    // In zero span SAVE DATA writes nothing, and says that instead.
+    EnterPlan("ZERO SPAN", "10700000", "100000");
+    QTest::mouseClick(PanelControl<QPushButton>("Button7"), Qt::LeftButton);
+    ASSERT_NE(Notice::Shown(), nullptr);
+    EXPECT_TRUE(Notice::Shown()->text().startsWith("Zero span: SAVE DATA writes nothing"));
 }
 
 TEST_F(TakeawaysTest, ShortcutsToggleRunHoldAndCloseAsThePanelDoes) {
