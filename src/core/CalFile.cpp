@@ -243,7 +243,7 @@ CalRecord ParseCalFile(std::string_view text) {
 CalRecord ReadCalFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     if (!f) {
-        RaiseInOutError(InOutCodeFromErrno(errno));
+        RaiseErrnoError(errno);
     }
     std::string text;
     std::array<char, 65536> buf{};
@@ -254,7 +254,7 @@ CalRecord ReadCalFile(const std::string& path) {
         }
     }
     if (f.bad()) {
-        RaiseInOutError(InOutCodeFromErrno(errno));
+        RaiseErrnoError(errno);
     }
     return ParseCalFile(text);
 }

@@ -17,7 +17,7 @@ int ValidDbPerDiv(int dbPerDiv) {
 }
 
 Presentation ChoosePresentation(bool swr, int refPos, double refPosBias, int32_t yGridNum,
-                                int dbPerDiv) {
+                                int dbPerDiv, int32_t memMode) {
     Presentation p;
     if (!swr) {
         const int step = ValidDbPerDiv(dbPerDiv);
@@ -38,6 +38,10 @@ Presentation ChoosePresentation(bool swr, int refPos, double refPosBias, int32_t
         p.RefYEn = false;
         p.Ymax = 10.0;
         p.Ymin = 1.0;
+    }
+    if (memMode == kMemSubtracted) {
+        // Centred over the chart as the chart's own titles are.
+        p.Title = swr ? "SWR OF TRACE − MEMORY" : "      TRACE − MEMORY";
     }
     return p;
 }
@@ -83,6 +87,27 @@ double MemoryAt(const MeasState& s, double x) {
     }
     const double df = s.MemFreq[j + 1] - s.MemFreq[j];
     return s.MemLevel[j] + (x - s.MemFreq[j]) * (s.MemLevel[j + 1] - s.MemLevel[j]) / df;
+}
+
+PointRange MemoryPoints(const MeasState& s) {
+    const int n = std::clamp(s.MemPoints, 0, kArrayLen);
+    if (n < 2) {
+        return {};
+    }
+    const double low = s.MemFreq[0];
+    const double high = s.MemFreq[static_cast<size_t>(n - 1)];
+    PointRange r;
+    const int points = std::clamp(s.PointNum, 0, kArrayLen);
+    for (int i = 0; i < points; ++i) {
+        const double f = s.FreqAxis[static_cast<size_t>(i)];
+        if (f >= low && f <= high) {
+            if (r.Count == 0) {
+                r.First = i;
+            }
+            r.Count = i - r.First + 1;
+        }
+    }
+    return r;
 }
 
 } // namespace myrl

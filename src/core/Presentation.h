@@ -36,8 +36,10 @@ int ValidDbPerDiv(int dbPerDiv);
 // value not among kDbPerDivChoices counts as kDefaultDbPerDiv) with the reference level
 // on the refPos-th grid line from the top, whatever the scale; the SWR scale runs from 1
 // to 10 and keeps the chart's grid count `yGridNum` (the logarithmic grid does not use it).
+// While the trace memory is subtracted (`memMode` kMemSubtracted) the title says so:
+// "TRACE − MEMORY"; otherwise it is the chart's own.
 Presentation ChoosePresentation(bool swr, int refPos, double refPosBias, int32_t yGridNum,
-                                int dbPerDiv = kDefaultDbPerDiv);
+                                int dbPerDiv = kDefaultDbPerDiv, int32_t memMode = kMemOff);
 
 // Refills DispTrace for entries 0..PointNum: NormLevel - RefLevel, or SwrTrace with `swr`.
 // With the trace memory shown it also fills MemTrace (memory - RefLevel, or its SWR);
@@ -48,5 +50,15 @@ void FillDispTrace(MeasState& s, bool swr);
 // The memory's level at x: interpolated linearly over MemFreq / MemLevel (entries
 // 0..MemPoints-1), the end entries held flat outside; 0 without a memory.
 double MemoryAt(const MeasState& s, double x);
+
+// The points First..Last of FreqAxis (0..PointNum-1) that lie within the memory's own
+// frequencies, where the shown memory is drawn: a memory of another plan is drawn only
+// where it has points. Count 0 when none does, or without a memory.
+struct PointRange {
+    int32_t First = 0;
+    int32_t Count = 0;
+    bool operator==(const PointRange&) const = default;
+};
+PointRange MemoryPoints(const MeasState& s);
 
 } // namespace myrl

@@ -68,13 +68,16 @@ std::string PlanText(const MeasState& s, PlanDefinition def) {
            Hz(start) + " to " + Hz(stop) + ")";
 }
 
-std::string CalibrationText(const MeasState& s, const std::string& mode) {
+std::string CalibrationText(const MeasState& s, const TraceFileInfo& info) {
+    const std::string& mode = info.Mode;
     const auto last = static_cast<size_t>(LastPoint(s));
     const bool taken = CalibrationTaken(s);
-    std::string cal =
-        !taken          ? "no CAL sweep taken in this run"
-        : s.CalZeroSpan ? "the last CAL sweep, in zero span"
-                        : "the last CAL sweep, " + Hz(s.CalFreq[0]) + " to " + Hz(s.CalFreq[last]);
+    const std::string which = info.Calibration.empty() ? std::string("the last CAL sweep")
+                                                       : "the calibration file " + info.Calibration;
+    std::string cal = !taken ? "no CAL sweep taken in this run"
+                      : s.CalZeroSpan
+                          ? which + ", in zero span"
+                          : which + ", " + Hz(s.CalFreq[0]) + " to " + Hz(s.CalFreq[last]);
     if (mode == "NORM") {
         return cal + ", subtracted from each level";
     }
@@ -231,8 +234,8 @@ std::string TraceCsvBytes(const MeasState& s, const TraceFileInfo& info) {
     comment("mode: " + info.Mode);
     comment("reference level: " + Num(s.RefLevel) + " dB");
     comment("averaging: " + info.Averaging + " (" + std::to_string(s.AvrCount) +
-            " sweeps in the average now)");
-    comment("calibration: " + CalibrationText(s, info.Mode));
+            (s.AvrCount == 1 ? " sweep" : " sweeps") + " in the average now)");
+    comment("calibration: " + CalibrationText(s, info));
     comment("level_db: level relative to the reference level, as the level chart shows it; "
             "swr: standing-wave ratio; raw_level_db: averaged level before THRU/NORM/CAL; "
             "norm_level_db: level after THRU/NORM/CAL");
@@ -274,9 +277,15 @@ std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, Touch
     if (info.Mode == "THRU") {
         out += std::string("! ") + what + " magnitude in dB: the THRU level as the unit " +
                "measured it, no calibration subtracted\n";
+    } else if (!CalibrationTaken(s)) {
+        out += std::string("! ") + what + " magnitude in dB: the NORM level with no " +
+               "calibration taken or loaded: the level as the unit measured it, nothing " +
+               "subtracted\n";
     } else {
-        out += std::string("! ") + what + " magnitude in dB: the NORM level, relative to the " +
-               "calibration sweep\n";
+        out += std::string("! ") + what + " magnitude in dB: the NORM level, relative to " +
+               (info.Calibration.empty() ? std::string("the CAL sweep of this run")
+                                         : "the calibration file " + info.Calibration) +
+               "\n";
     }
     out += "! " + PlanText(s, info.Plan) + "\n";
     out += "! The angle was not measured: the angle column is 0.\n";

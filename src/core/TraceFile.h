@@ -37,6 +37,9 @@ struct TraceFileInfo {
     std::string SweepTime; // the SWEEP TIME item, "<0.5", "2s"
     std::string Mode;      // "THRU", "NORM" or "CAL"
     std::string Averaging; // the AVERAGING text
+    // The calibration file whose tables are in use ("<path> (<note>), taken <time>"); empty
+    // when they are a CAL sweep of this run.
+    std::string Calibration;
 };
 
 // The CSV's column names, in their order.
@@ -60,8 +63,9 @@ bool TouchstoneAxisRises(const MeasState& s);
 
 // A one-port Touchstone file of points 0 .. SweepSteps: "!" comment lines (program, time,
 // which parameter it holds, that the angle was not measured), the option line
-// "# Hz S DB R 50", then "<frequency> <NormLevel in dB> 0" per point. With info.Mode "THRU"
-// the comment says the level is the unit's own, with no calibration subtracted.
+// "# Hz S DB R 50", then "<frequency> <NormLevel in dB> 0" per point. With info.Mode "THRU",
+// or in NORM without a calibration, the comment says the level is the unit's own, with no
+// calibration subtracted; in NORM with one, which (the CAL sweep of this run, or the file).
 std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, TouchstoneParam param);
 
 // A trace read back from a file.

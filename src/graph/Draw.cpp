@@ -3,6 +3,7 @@
 #include "Format.h"
 #include "Rnd.h"
 
+#include <span>
 #include <utility>
 
 namespace myrl {
@@ -84,7 +85,10 @@ MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrCheck
                               char thousandsSep, char decimalSep) {
     graph1.Clear();
     if (state.MemMode == kMemShown) {
-        graph1.Plot(state.FreqAxis, state.MemTrace, state.PointNum, state.MemClr);
+        const PointRange r = MemoryPoints(state);
+        const auto first = static_cast<size_t>(r.First);
+        graph1.Plot(std::span<double>(state.FreqAxis).subspan(first),
+                    std::span<double>(state.MemTrace).subspan(first), r.Count, state.MemClr);
     }
     graph1.Plot(state.FreqAxis, state.DispTrace, state.PointNum, state.TraceClr);
     DrawMarkers(graph1, state);
@@ -101,6 +105,7 @@ RedrawKey RedrawInputs(const GraphPlot& g, const MeasState& s, bool swrChecked, 
         key.MemClr = s.MemClr;
         if (s.MemMode == kMemShown) {
             key.MemTrace = s.MemTrace;
+            key.MemPoints = MemoryPoints(s);
         }
     }
     return key;

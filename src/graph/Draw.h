@@ -4,6 +4,7 @@
 
 #include "GraphPlot.h"
 #include "MeasState.h"
+#include "Presentation.h"
 
 #include <string>
 
@@ -32,15 +33,17 @@ MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, boo
                                   char thousandsSep, char decimalSep);
 
 // The redraw of Graph1: Clear; Plot(FreqAxis, DispTrace, PointNum, TraceClr); DrawMarkers;
-// ShowMarkerReadouts. With the trace memory shown, Plot(FreqAxis, MemTrace, PointNum,
-// MemClr) comes before the trace's, so the trace lies over it. The caller shows the returned
+// ShowMarkerReadouts. With the trace memory shown, Plot(FreqAxis, MemTrace, MemClr) of the
+// points within the memory's frequencies (MemoryPoints) comes before the trace's, so the
+// trace lies over it. The caller shows the returned
 // captions. On a logarithmic y axis Plot writes 1e-99 over DispTrace values not above 0.
 MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrChecked,
                               char thousandsSep, char decimalSep);
 
 // Everything RedrawResponse draws and writes from: the chart's properties and size,
 // PointNum, TraceClr, the markers, ZeroSpan, the SWR box, the separators, FreqAxis and
-// DispTrace, and the trace memory's mode, colour and MemTrace (all zero while it is off).
+// DispTrace, and the trace memory's mode, colour, MemTrace and MemoryPoints (all zero while
+// it is off).
 // Equal keys over an unchanged canvas (Canvas::Generation) give the same
 // picture and readouts, so a redraw can be skipped. A field added here must be filled by
 // RedrawInputs; the tests count the fields.
@@ -61,6 +64,7 @@ struct RedrawKey {
     int32_t MemMode = 0;
     uint32_t MemClr = 0;
     PointArray MemTrace{};
+    PointRange MemPoints{};
 
     bool operator==(const RedrawKey&) const = default;
 };

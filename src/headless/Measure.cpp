@@ -344,6 +344,7 @@ int RunMeasure(const MeasureOptions& o) {
     info.SweepTime = SweepTimeItemText(result->Settings.SweepTimeIdx);
     info.Mode = ModeText(result->Settings.Mode);
     info.Averaging = std::to_string(result->Settings.AvrNum);
+    info.Calibration = core.CalibrationSource();
 
     std::string written;
     if (!o.Out.empty()) {

@@ -448,6 +448,7 @@ void Instrument::LoadCalibration(const std::string& path) {
     state_.CalZeroSpan = r.ZeroSpan;
     cal_ = std::move(r);
     calName_ = fileName(path);
+    calPath_ = path;
     status_.Set(StatusTopic::Calibration, CalibrationLine());
     notify(InstrumentEvent::CalibrationChanged);
 }
@@ -461,6 +462,7 @@ void Instrument::SaveCalibration(const std::string& path, const std::string& not
     WriteCalFile(path, r);
     cal_ = std::move(r);
     calName_ = fileName(path);
+    calPath_ = path;
     status_.Set(StatusTopic::Calibration, CalibrationLine());
     notify(InstrumentEvent::CalibrationChanged);
 }
@@ -472,15 +474,27 @@ std::string Instrument::CalibrationLine() const {
     const auto range = [](const CalRecord& r) {
         return r.ZeroSpan ? std::string("in zero span") : "over " + CoverageText(r);
     };
-    if (cal_ && cal_->CalFreq == state_.CalFreq && cal_->CalLevel == state_.CalLevel) {
-        std::string what = calName_;
-        if (!cal_->Note.empty()) {
-            what += " (" + cal_->Note + ")";
-        }
-        return "NORM uses: " + what + ", taken " + cal_->Taken + " " + range(*cal_);
+    if (fromFile()) {
+        return "NORM uses: " + described(calName_) + " " + range(*cal_);
     }
     return "NORM uses: the CAL sweep of this run (not saved), " +
            range(CalRecordFrom(state_, false, "", ""));
+}
+
+std::string Instrument::CalibrationSource() const {
+    return HasCalibration() && fromFile() ? described(calPath_) : std::string();
+}
+
+bool Instrument::fromFile() const {
+    return cal_ && cal_->CalFreq == state_.CalFreq && cal_->CalLevel == state_.CalLevel;
+}
+
+std::string Instrument::described(const std::string& file) const {
+    std::string what = file;
+    if (!cal_->Note.empty()) {
+        what += " (" + cal_->Note + ")";
+    }
+    return what + ", taken " + cal_->Taken;
 }
 
 std::string Instrument::CoverageLine() const {

@@ -169,6 +169,10 @@ public:
     // loaded or saved.
     std::string CalibrationLine() const;
     std::string CoverageLine() const;
+    // The calibration file whose tables NORM uses now, for the headers of saved files:
+    // "<path> (<note>), taken <time>"; empty when the tables are a CAL sweep of this run
+    // that was not saved, or there are none.
+    std::string CalibrationSource() const;
     // The decimal separator of the levels in those lines (the locale's, in the windows).
     void SetDecimalSeparator(char sep) { decimalSep_ = sep; }
 
@@ -225,6 +229,10 @@ private:
     void carryOutSwitch();
     void completed(const AvrStatus& status);
     void settingsChanged();
+    // The CAL tables are those of the file last loaded or saved.
+    bool fromFile() const;
+    // That file as the lines name it: "<file> (<note>), taken <time>".
+    std::string described(const std::string& file) const;
 
     std::function<Clock::time_point()> now_;
     MeasState state_;
@@ -252,6 +260,7 @@ private:
 
     std::optional<CalRecord> cal_; // the calibration last loaded or saved
     std::string calName_;          // its file's name
+    std::string calPath_;          // and path
     std::string memName_;
     char decimalSep_ = '.';
 

@@ -93,6 +93,12 @@ TForm2::TForm2(Instrument& core, PanelView& panel, StartSequence& start)
     setFont(GothicFont(12));
     build();
     AskForTitleBarOnly(*this);
+    // The chart's title says when the trace shows the memory subtracted.
+    events_ = core_.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::MemoryChanged) {
+            SetCaption(Label11, Q(presentation().Title));
+        }
+    });
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
@@ -192,8 +198,7 @@ void TForm2::ApplyPresentation() {
     MeasState& s = core_.State();
     GraphPlot& g = Graph1->plot();
     const bool swr = core_.Settings().Swr;
-    const Presentation p =
-        ChoosePresentation(swr, panel_.RefposIndex(), s.RefPosBias, g.YGridNum, dbPerDiv_);
+    const Presentation p = presentation();
     SetCaption(Label11, Q(p.Title));
     Ref->setVisible(p.RefLabel);
     SWRmin->setVisible(p.SwrLabels);
@@ -205,6 +210,11 @@ void TForm2::ApplyPresentation() {
     g.Ymax = p.Ymax;
     g.Ymin = p.Ymin;
     FillDispTrace(s, swr);
+}
+
+Presentation TForm2::presentation() const {
+    return ChoosePresentation(core_.Settings().Swr, panel_.RefposIndex(), core_.State().RefPosBias,
+                              Graph1->plot().YGridNum, dbPerDiv_, core_.State().MemMode);
 }
 
 void TForm2::SetDbPerDiv(int dbPerDiv) {

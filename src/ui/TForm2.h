@@ -5,6 +5,7 @@
 
 #include "DisplayView.h"
 #include "Draw.h"
+#include "Instrument.h"
 #include "Presentation.h"
 
 #include <QWidget>
@@ -53,6 +54,8 @@ protected:
 private:
     void build();
     void showReadouts(const MarkerReadouts& r);
+    // Graph1's presentation as the panel, the level scale and the memory ask for it.
+    Presentation presentation() const;
 
     // Controls, each with its initial caption; reached by nobody outside this window
     // (tests find them by object name, which is the control's name).
@@ -88,6 +91,7 @@ private:
     uint64_t lastRedrawGeneration_ = 0;
     std::optional<CepstrumView> lastCepstrum_;
     std::optional<double> pointerDelay_;
+    Instrument::Subscription events_;
 };
 
 } // namespace myrl

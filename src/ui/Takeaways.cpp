@@ -130,6 +130,7 @@ TraceFileInfo Takeaways::Info() const {
     info.SweepTime = panel.SweepTimeText();
     info.Mode = panel.ModeText();
     info.Averaging = panel.AvrSetText();
+    info.Calibration = core_.CalibrationSource();
     return info;
 }
 

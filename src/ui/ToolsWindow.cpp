@@ -78,8 +78,14 @@ void AutoLoadCalibration(Instrument& core) {
     try {
         core.LoadCalibration(last);
     } catch (const std::exception& e) {
-        report("Calibration not loaded",
-               std::string(e.what()) + " (" + last + "). The calibration in force is unchanged.");
+        // The English reason: a file error's own text is the system's.
+        std::string why = ErrorDetail(e);
+        why = why.empty() ? std::string(e.what()) : why;
+        if (why.find(last) == std::string::npos) {
+            why = last + ": " + why;
+        }
+        report("Calibration not loaded at start-up",
+               why + (why.ends_with('.') ? "" : ".") + " The calibration in force is unchanged.");
     }
 }
 

@@ -136,5 +136,64 @@ TEST(FillDispTrace, TheMemoryShownOrSubtractedOverItsOwnAxis) {
     EXPECT_EQ(MemoryAt(*s, 100), 0);
 }
 
+// The chart says "trace − memory" while the memory is subtracted, and only then: the
+// scale and everything else stay those of the presentation.
+TEST(PresentationTitle, SaysTraceMinusMemoryOnlyWhileSubtracted) {
+    const struct {
+        bool swr;
+        int32_t memMode;
+        const char* title;
+    } cases[] = {
+        {false, kMemOff, "FREQUENCY RESPONSE"},
+        {false, kMemShown, "FREQUENCY RESPONSE"},
+        {false, kMemSubtracted, "      TRACE − MEMORY"},
+        {true, kMemOff, "                  SWR"},
+        {true, kMemShown, "                  SWR"},
+        {true, kMemSubtracted, "SWR OF TRACE − MEMORY"},
+    };
+    for (const auto& c : cases) {
+        Presentation p = ChoosePresentation(c.swr, 3, 0, 7, 5, c.memMode);
+        EXPECT_EQ(p.Title, c.title) << c.swr << " " << c.memMode;
+        p.Title = ChoosePresentation(c.swr, 3, 0, 7, 5).Title;
+        EXPECT_EQ(p, ChoosePresentation(c.swr, 3, 0, 7, 5));
+    }
+}
+
+// Where the shown memory is drawn: the points of the axis within its first and last
+// frequency.
+TEST(MemoryPoints, ThePointsOfTheAxisWithinTheMemorysFrequencies) {
+    auto s = std::make_unique<MeasState>();
+    s->PointNum = 5;
+    for (int i = 0; i <= 5; ++i) {
+        s->FreqAxis[static_cast<size_t>(i)] = 100.0 * i; // 0 .. 400; entry 5 is not a point
+    }
+    const struct {
+        int32_t points;
+        double low, high;
+        PointRange range;
+    } cases[] = {
+        {2, 0, 400, {0, 5}},    // the same plan
+        {3, 50, 250, {1, 2}},   // inside: points 100 and 200
+        {2, 100, 300, {1, 3}},  // ends on points: they count
+        {2, -500, 150, {0, 2}}, // reaching below the axis
+        {2, 350, 900, {4, 1}},  // reaching above it; entry 5 is not a point
+        {2, 410, 900, {0, 0}},  // wholly above
+        {2, 120, 180, {0, 0}},  // between two points
+        {1, 0, 400, {0, 0}},    // a single point is no memory
+        {0, 0, 400, {0, 0}},    // nothing stored
+    };
+    for (const auto& c : cases) {
+        s->MemPoints = c.points;
+        s->MemFreq.fill(0);
+        if (c.points > 0) {
+            s->MemFreq[0] = c.low;
+            s->MemFreq[static_cast<size_t>(c.points - 1)] = c.high;
+        }
+        const PointRange r = MemoryPoints(*s);
+        EXPECT_EQ(r.First, c.range.First) << c.low << ".." << c.high;
+        EXPECT_EQ(r.Count, c.range.Count) << c.low << ".." << c.high;
+    }
+}
+
 } // namespace
 } // namespace myrl

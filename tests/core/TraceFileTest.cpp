@@ -16,6 +16,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace myrl;
@@ -66,6 +67,15 @@ protected:
         info.SweepTime = "<0.5";
         info.Mode = "NORM";
         info.Averaging = "4";
+    }
+    // The state `s`, with its calibration tables or, as every run starts, both empty.
+    MeasState WithCalibration(bool taken) const {
+        MeasState t = s;
+        if (!taken) {
+            t.CalFreq.fill(0);
+            t.CalLevel.fill(0);
+        }
+        return t;
     }
     MeasState s;
     TraceFileInfo info;
@@ -178,6 +188,7 @@ TEST_F(TraceFileTest, CsvHeaderSaysWhichCalibrationIsInUse) {
         bool calTaken;
         const char* says;
         bool calZeroSpan = false;
+        const char* file = ""; // the calibration file in use, as the instrument names it
     } cases[] = {
         {"NORM", true, "# calibration: the last CAL sweep, 10650000 Hz to 10750000 Hz, subtracted"},
         {"NORM", true, "# calibration: the last CAL sweep, in zero span, subtracted", true},
@@ -185,18 +196,71 @@ TEST_F(TraceFileTest, CsvHeaderSaysWhichCalibrationIsInUse) {
         {"CAL", true, "# calibration: this sweep is taken as the calibration"},
         {"THRU", true, "# calibration: none applied (THRU); the last CAL sweep"},
         {"THRU", false, "# calibration: none applied (THRU); no CAL sweep taken"},
+        // A loaded (or saved) calibration file is named, with its note and time.
+        {"NORM", true,
+         "# calibration: the calibration file /bench/bp.myrlcal (through, 2 m cable), taken "
+         "2026-12-10 14:00:00 UTC, 10650000 Hz to 10750000 Hz, subtracted",
+         false, "/bench/bp.myrlcal (through, 2 m cable), taken 2026-12-10 14:00:00 UTC"},
+        {"NORM", true,
+         "# calibration: the calibration file /bench/z.myrlcal, taken 2026-12-10 14:00:00 UTC, "
+         "in zero span, subtracted",
+         true, "/bench/z.myrlcal, taken 2026-12-10 14:00:00 UTC"},
+        {"THRU", true,
+         "# calibration: none applied (THRU); the calibration file /bench/z.myrlcal, taken", false,
+         "/bench/z.myrlcal, taken 2026-12-10 14:00:00 UTC"},
     };
     for (const Case& c : cases) {
-        MeasState t = s;
-        if (!c.calTaken) {
-            // As every run starts: both tables empty.
-            t.CalFreq.fill(0);
-            t.CalLevel.fill(0);
-        }
+        MeasState t = WithCalibration(c.calTaken);
         t.CalZeroSpan = c.calZeroSpan;
         info.Mode = c.mode;
+        info.Calibration = c.file;
         const std::string bytes = TraceCsvBytes(t, info);
         EXPECT_NE(bytes.find(c.says), std::string::npos) << c.mode << " " << c.calTaken;
+    }
+}
+
+// One sweep is one sweep.
+TEST_F(TraceFileTest, CsvCountsTheSweepsInTheAverage) {
+    for (const auto& [count, says] :
+         {std::pair{1, "# averaging: 4 (1 sweep in the average now)"},
+          std::pair{2, "# averaging: 4 (2 sweeps in the average now)"}}) {
+        s.AvrCount = count;
+        EXPECT_NE(TraceCsvBytes(s, info).find(says), std::string::npos) << count;
+    }
+}
+
+// A Touchstone file says what its level is relative to, and never claims a calibration
+// that was neither taken nor loaded.
+TEST_F(TraceFileTest, TouchstoneSaysWhatTheLevelIsRelativeTo) {
+    const struct {
+        const char* mode;
+        bool calTaken;
+        const char* file;
+        const char* says;
+    } cases[] = {
+        {"NORM", true, "",
+         "! S21 (transmission) magnitude in dB: the NORM level, relative to the CAL sweep of "
+         "this run\n"},
+        {"NORM", true, "/bench/bp.myrlcal, taken 2026-12-10 14:00:00 UTC",
+         "! S21 (transmission) magnitude in dB: the NORM level, relative to the calibration file "
+         "/bench/bp.myrlcal, taken 2026-12-10 14:00:00 UTC\n"},
+        {"NORM", false, "",
+         "! S21 (transmission) magnitude in dB: the NORM level with no calibration taken or "
+         "loaded: the level as the unit measured it, nothing subtracted\n"},
+        {"THRU", true, "",
+         "! S21 (transmission) magnitude in dB: the THRU level as the unit measured it, no "
+         "calibration subtracted\n"},
+    };
+    for (const auto& c : cases) {
+        info.Mode = c.mode;
+        info.Calibration = c.file;
+        const std::string bytes =
+            TouchstoneBytes(WithCalibration(c.calTaken), info, TouchstoneParam::S21);
+        EXPECT_NE(bytes.find(c.says), std::string::npos) << c.mode << " " << c.calTaken << "\n"
+                                                         << bytes.substr(0, 300);
+        if (!c.calTaken) {
+            EXPECT_EQ(bytes.find("relative to"), std::string::npos);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -216,6 +217,10 @@ TEST_F(RedrawResponseTest, TheMemoryIsDrawnUnderTheTraceOnlyWhileShown) {
     }
     state->MemTrace[128] = -45; // meets the trace in the middle
     state->MemClr = kMem;
+    // A memory of this plan: its frequencies cover the axis.
+    state->MemPoints = 2;
+    state->MemFreq[0] = state->FreqAxis[0];
+    state->MemFreq[1] = state->FreqAxis[kPointCount - 1];
     struct Case {
         int32_t mode;
         bool drawn;
@@ -228,6 +233,58 @@ TEST_F(RedrawResponseTest, TheMemoryIsDrawnUnderTheTraceOnlyWhileShown) {
         EXPECT_EQ(graph.canvas().Pixel(300, 85) == kMem, c.drawn);
         EXPECT_EQ(graph.canvas().Pixel(300, 155), kTrace);
         EXPECT_EQ(graph.canvas().Pixel(224, 155), kTrace); // the trace lies over the memory
+    }
+}
+
+// A memory of another plan is drawn only over the frequencies it has points of, never as
+// flat lines beyond its ends.
+TEST_F(RedrawResponseTest, AMemoryOfAnotherPlanIsDrawnOnlyWhereItHasPoints) {
+    constexpr uint32_t kMem = Rgb(255, 0, 255);
+    state->MemClr = kMem;
+    state->MemMode = kMemShown;
+    state->Marker1X = state->Marker2X = -10; // no marker over the memory
+    for (int i = 0; i <= kPointCount; ++i) {
+        state->DispTrace[i] = -45;
+        state->MemTrace[i] = -20; // row 84.6
+    }
+    // Column of x on this 449-pixel chart of 10.65 .. 10.75 MHz.
+    auto column = [&](double hz) { return (hz - 10650000) / 100000 * 448; };
+    struct Case {
+        const char* what;
+        double low, high; // the memory's first and last frequency
+    } cases[] = {
+        {"the lower half", 10600000, 10700000},
+        {"the middle", 10675000, 10725000},
+        {"the upper quarter", 10725000, 10900000},
+        {"the same plan", 10650000, 10750000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state->MemPoints = 3;
+        state->MemFreq[0] = c.low;
+        state->MemFreq[1] = (c.low + c.high) / 2;
+        state->MemFreq[2] = c.high;
+        RedrawResponse(graph, *state, false, ',', '.');
+        for (int x = 0; x < 449; ++x) {
+            // Points 0..255 are drawn; the last lies a little short of the right edge.
+            const bool inside = x >= column(std::max(c.low, state->FreqAxis[0])) + 1 &&
+                                x <= column(std::min(c.high, state->FreqAxis[255])) - 1;
+            const bool outside = x < column(c.low) - 1 || x > column(c.high) + 1;
+            const bool drawn = graph.canvas().Pixel(x, 85) == kMem;
+            if (inside) {
+                EXPECT_TRUE(drawn) << "column " << x;
+            } else if (outside) {
+                EXPECT_FALSE(drawn) << "column " << x;
+            }
+        }
+    }
+    // A memory wholly beside the plan is not drawn at all.
+    state->MemFreq[0] = 1e6;
+    state->MemFreq[1] = 2e6;
+    state->MemFreq[2] = 3e6;
+    RedrawResponse(graph, *state, false, ',', '.');
+    for (int x = 0; x < 449; ++x) {
+        EXPECT_NE(graph.canvas().Pixel(x, 85), kMem) << "column " << x;
     }
 }
 
@@ -297,6 +354,11 @@ const std::vector<Change> kOtherChanges = {
     [](RedrawSource& r) {
         r.s.MemMode = kMemShown;
         r.s.MemTrace[3] = 1;
+    },
+    [](RedrawSource& r) {
+        r.s.MemMode = kMemShown;
+        r.s.MemPoints = 2;
+        r.s.MemFreq[1] = 1e9;
     },
 };
 

@@ -327,4 +327,31 @@ TEST_F(InstrumentTest, TheAverageSettlesAfterAsManySweepsAsItHoldsAndIsAnnounced
     }
 }
 
+// Which calibration the saved files name: the file while its tables are in force, nothing
+// once a CAL sweep of this run replaced them (or before any).
+TEST_F(InstrumentTest, TheCalibrationSourceIsTheFileWhileItsTablesAreInForce) {
+    sim::UnitConfig noisy = Fast();
+    noisy.Faults.NoiseDb = 1; // each CAL sweep new tables
+    sim::Simulator& sim = AddSimulator(1, noisy);
+    Start(sim.LinkPath());
+    EXPECT_EQ(Core.CalibrationSource(), "");
+    Core.SetMode(MeasMode::Cal);
+    ASSERT_TRUE(SweepsDone(2));
+    EXPECT_EQ(Core.CalibrationSource(), "") << "a CAL sweep of this run, not saved";
+
+    TempDir files("myrl-cal");
+    const std::string path = (files.Path() / "thru.myrlcal").string();
+    Core.SaveCalibration(path, "through, 2 m", "2026-12-10 14:00:00 UTC");
+    const std::string named = path + " (through, 2 m), taken 2026-12-10 14:00:00 UTC";
+    EXPECT_EQ(Core.CalibrationSource(), named);
+    ASSERT_TRUE(SweepsDone(Core.LastSweep()->Number + 1)); // CAL: a new sweep replaces it
+    EXPECT_EQ(Core.CalibrationSource(), "");
+
+    Core.SetMode(MeasMode::Norm);
+    Core.LoadCalibration(path);
+    EXPECT_EQ(Core.CalibrationSource(), named);
+    ASSERT_TRUE(SweepsDone(Core.LastSweep()->Number + 1)); // NORM keeps the tables
+    EXPECT_EQ(Core.CalibrationSource(), named);
+}
+
 } // namespace

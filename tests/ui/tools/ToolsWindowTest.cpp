@@ -7,6 +7,7 @@
 #include "DeviceModels.h"
 #include "Distance.h"
 #include "Presentation.h"
+#include "Takeaways.h"
 #include "ToolsWindow.h"
 #include "UserSettings.h"
 
@@ -83,6 +84,24 @@ TEST_F(ToolsTest, OpenedByItsShortcutAndFromTheMenus) {
     EXPECT_EQ(Tools().windowTitle(), "MYRL Tools");
 }
 
+// The calibration file to load at start-up is gone: the box says so in English, naming the
+// file, and the run goes on without a calibration.
+TEST_F(ToolsTest, AStartUpCalibrationFileThatIsGoneIsReportedInEnglish) {
+    const std::string gone = (Dir / "gone.myrlcal").string();
+    {
+        const auto settings = OpenUserSettings();
+        settings->setValue("calibration/autoLoad", true);
+        settings->setValue("calibration/last", QString::fromStdString(gone));
+    }
+    StartSimulator();
+    StartProgram();
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], "Calibration not loaded at start-up.");
+    EXPECT_EQ(ErrorDetails[0],
+              gone + ": no such file or folder. The calibration in force is unchanged.");
+    EXPECT_FALSE(P->Core.HasCalibration());
+}
+
 TEST_F(ToolsTest, ItsChoicesPersistAndItShowsTheStatusLines) {
     StartAndHold();
     Tools().Open();
@@ -99,7 +118,8 @@ TEST_F(ToolsTest, ItsChoicesPersistAndItShowsTheStatusLines) {
     Tools().SetAutoLoad(true);
 
     P->Core.Status().Set(StatusTopic::Link, "link up");
-    EXPECT_EQ(Control<QLabel>(Tools(), "Status")->text(), QString::fromStdString(P->Core.Status().Text()));
+    EXPECT_EQ(Control<QLabel>(Tools(), "Status")->text(),
+              QString::fromStdString(P->Core.Status().Text()));
     EXPECT_NE(Control<QLabel>(Tools(), "Status")->text().indexOf("link up"), -1);
 
     P.reset();
@@ -260,6 +280,70 @@ TEST_F(ToolsTest, WithTheMemoryOffTheDisplayIsAsIfTheToolsWereNeverOpened) {
     Tools().hide();
     const QImage after = Form2().grab().toImage();
     EXPECT_TRUE(before == after);
+}
+
+// While the trace shows the memory subtracted, the chart's title says so, and so does its
+// picture; shown beside the trace or off, the title is the chart's own.
+TEST_F(ToolsTest, TraceMinusMemoryIsMarkedOnTheChartAndItsPicture) {
+    StartAndHold();
+    auto* title = DisplayControl<QLabel>("Label11");
+    const QRect titleArea = title->geometry().united(QRect(title->x(), title->y(), 300, 15));
+    const QImage before = P->Exports->Picture().copy(titleArea);
+    Tools().Open();
+    Tools().StoreTrace();
+    const struct {
+        int mode;
+        bool swr;
+        const char* title;
+    } cases[] = {
+        {kMemShown, false, "FREQUENCY RESPONSE"},
+        {kMemSubtracted, false, "      TRACE − MEMORY"},
+        {kMemSubtracted, true, "SWR OF TRACE − MEMORY"},
+        {kMemShown, true, "                  SWR"},
+        {kMemSubtracted, false, "      TRACE − MEMORY"},
+        {kMemOff, false, "FREQUENCY RESPONSE"},
+    };
+    for (const auto& c : cases) {
+        auto* swr = PanelControl<QCheckBox>("SWR");
+        if (swr->isChecked() != c.swr) {
+            Click(swr);
+        }
+        Tools().SetMemoryMode(c.mode);
+        EXPECT_EQ(title->text(), QString::fromUtf8(c.title)) << c.mode << " " << c.swr;
+        const bool own = c.mode != kMemSubtracted && !c.swr;
+        EXPECT_EQ(P->Exports->Picture().copy(titleArea) == before, own) << c.mode << " " << c.swr;
+    }
+}
+
+// The saved files name the calibration file in use, and a Touchstone file without any
+// calibration says so.
+TEST_F(ToolsTest, SavedFilesNameTheCalibrationFileInUse) {
+    StartAndHold();
+    Tools().Open();
+    const auto saved = [&](Takeaways::DataFormat f, const char* name) {
+        P->Exports->SaveData(QString::fromStdString((Dir / name).string()), f);
+        return ReadFile(name);
+    };
+    SweepIn(1); // NORM, no calibration yet
+    EXPECT_NE(saved(Takeaways::DataFormat::TouchstoneS21, "none.s1p")
+                  .find("the NORM level with no calibration taken or loaded"),
+              std::string::npos);
+
+    SweepIn(2); // CAL
+    const std::string path = (Dir / "thru.myrlcal").string();
+    Tools().SaveCalibration(path, "through");
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    P.reset();
+    StartAndHold();
+    ASSERT_TRUE(Tools().LoadCalibration(path));
+    SweepIn(1);
+    const std::string csv = saved(Takeaways::DataFormat::Csv, "t.csv");
+    EXPECT_NE(csv.find("# calibration: the calibration file " + path + " (through), taken "),
+              std::string::npos)
+        << csv.substr(0, 800);
+    EXPECT_NE(saved(Takeaways::DataFormat::TouchstoneS21, "t.s1p")
+                  .find("the NORM level, relative to the calibration file " + path),
+              std::string::npos);
 }
 
 TEST_F(ToolsTest, ReadoutsLieWithinOnePointOfTheModelsOwnEdges) {
