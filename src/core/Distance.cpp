@@ -1,5 +1,10 @@
 #include "Distance.h"
 
+#include "Format.h"
+
+#include <algorithm>
+#include <cmath>
+
 namespace myrl {
 
 double OneWayDistanceM(double roundTripSeconds, double vf) {
@@ -8,6 +13,27 @@ double OneWayDistanceM(double roundTripSeconds, double vf) {
 
 double MetresToFeet(double metres) {
     return metres / kMetresPerFoot;
+}
+
+std::string DelayText(double seconds, char decimalSep) {
+    struct Unit {
+        double scale;
+        const char* name;
+    };
+    static constexpr Unit units[] = {{1e-9, "ns"}, {1e-6, "µs"}, {1e-3, "ms"}, {1, "s"}};
+    const double a = std::fabs(seconds);
+    const Unit* u = &units[0];
+    for (const Unit& next : units) {
+        // The largest unit the delay is at least one of, once rounded to four digits.
+        if (a >= next.scale * (1 - 0.5e-4)) {
+            u = &next;
+        }
+    }
+    const double v = seconds / u->scale;
+    const int digitsBefore =
+        std::fabs(v) < 1 ? 1 : static_cast<int>(std::floor(std::log10(std::fabs(v)))) + 1;
+    const int decimals = std::clamp(4 - digitsBefore, 0, 3);
+    return FormatFixed(v, 0, decimals, decimalSep) + " " + u->name;
 }
 
 std::optional<double> HighestPeakBin(std::span<const double> y) {

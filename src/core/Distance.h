@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 
 namespace myrl {
 
@@ -22,6 +23,10 @@ constexpr CableType kCableTypes[] = {
 // velocity factor `vf`.
 double OneWayDistanceM(double roundTripSeconds, double vf);
 double MetresToFeet(double metres);
+
+// A delay as people read one: four significant digits in ns, µs, ms or s ("123.4 ns",
+// "2.500 µs"), the decimal separator given.
+std::string DelayText(double seconds, char decimalSep = '.');
 
 // The highest peak of a cepstrum magnitude curve beyond the slope falling from bin 0 (the
 // curve's own low-delay lobe), as a fractional bin from a parabola through the peak and

@@ -19,7 +19,7 @@ std::string DeviceWithTarget(const std::string& path) {
     if (n <= 0 || static_cast<size_t>(n) == sizeof buf) {
         return path;
     }
-    return path + " -> " + std::string(buf, static_cast<size_t>(n));
+    return path + " → " + std::string(buf, static_cast<size_t>(n));
 }
 
 std::string CommErrorReason(const std::string& device, int err) {

@@ -47,7 +47,7 @@ std::string CommErrorDetail(const std::string& device, int err);
 // The reason alone, without the device: "permission denied: ...", "no such device", ...
 std::string CommErrorReason(const std::string& device, int err);
 // `path` as the user should read it: a symbolic link with what it points to
-// ("COM1 -> /dev/ttyUSB0"), anything else as it stands.
+// ("COM1 → /dev/ttyUSB0"), anything else as it stands.
 std::string DeviceWithTarget(const std::string& path);
 
 enum TCommParityBits : uint8_t { cpbNone = 0, cpbOdd = 1, cpbEven = 2 };

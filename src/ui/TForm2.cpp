@@ -131,10 +131,11 @@ void TForm2::build() {
     SWRmax = times(this, form2::SWRmax, "10.0", 12, kAqua);
     Ref = MakeLabel(this, form2::Ref.x, form2::Ref.y, "   0.0", GothicFont(12), kAqua);
     SWRmin = times(this, form2::SWRmin, "1.0", 12, kAqua);
-    Label_FL = times(this, form2::Label_FL, "Label_FL", 12, kWhite);
-    Label_FC = times(this, form2::Label_FC, "Label_FC", 12, kWhite);
-    Label_FU = times(this, form2::Label_FU, "Label_FU", 12, kWhite);
-    Label_FDIV = times(this, form2::Label_FDIV, "Label_FDIV", 12, kAqua);
+    // Empty until the start writes the plan: a start that stops before shows no frequency.
+    Label_FL = times(this, form2::Label_FL, "", 12, kWhite);
+    Label_FC = times(this, form2::Label_FC, "", 12, kWhite);
+    Label_FU = times(this, form2::Label_FU, "", 12, kWhite);
+    Label_FDIV = times(this, form2::Label_FDIV, "", 12, kAqua);
     Panel1 = new BevelPanel(this);
     Panel1->setGeometry(form2::Panel1.x, form2::Panel1.y, form2::Panel1.w, form2::Panel1.h);
     F_disp1 = times(Panel1, form2::F_disp1, "FL=", 15, kAqua);

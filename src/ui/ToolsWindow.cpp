@@ -33,7 +33,6 @@
 #include <fstream>
 #include <functional>
 #include <span>
-#include <sstream>
 #include <stdexcept>
 #include <tuple>
 #include <utility>
@@ -43,8 +42,10 @@ namespace myrl {
 
 namespace {
 
+// One decimal only where the tenth says something: "10,700,000 Hz", "10,675,432.5 Hz".
 std::string hz(double v) {
-    return S(QLocale().toString(v, 'f', 1)) + " Hz";
+    const bool whole = std::fmod(std::round(v * 10), 10) == 0;
+    return S(QLocale().toString(v, 'f', whole ? 0 : 1)) + " Hz";
 }
 std::string db(double v) {
     return S(QLocale().toString(v, 'f', 2)) + " dB";
@@ -131,7 +132,7 @@ void ToolsWindow::build() {
     scale_->setCurrentIndex(scale_->findData(display_.DbPerDiv()));
     connect(scale_, &QComboBox::activated, this,
             [this](int i) { Guarded([&] { SetDbPerDiv(scale_->itemData(i).toInt()); }); });
-    scaleRow->addWidget(new QLabel("Graph1 shows", scaleBox));
+    scaleRow->addWidget(new QLabel("Response chart", scaleBox));
     scaleRow->addWidget(scale_);
     scaleRow->addStretch();
     top->addWidget(scaleBox);
@@ -168,16 +169,23 @@ void ToolsWindow::build() {
     filter->addWidget(readout_);
     auto* markers = new QGridLayout;
     auto move = [this](int m, Target t) { return [this, m, t] { MoveMarker(m, t); }; };
-    const std::pair<const char*, std::function<void()>> actions[] = {
-        {"Marker 1 to peak", move(1, Target::Peak)},
-        {"Marker 1 to lower edge", move(1, Target::LowerEdge)},
-        {"Marker 1 to minimum", move(1, Target::Minimum)},
-        {"Marker 2 to peak", move(2, Target::Peak)},
-        {"Marker 2 to upper edge", move(2, Target::UpperEdge)},
-        {"Marker 2 to lower edge", move(2, Target::LowerEdge)},
-    };
-    for (int i = 0; i < 6; ++i) {
-        markers->addWidget(button(actions[i].first, filterBox, actions[i].second), i / 3, i % 3);
+    // The same moves for both markers.
+    const struct {
+        const char* text;
+        Target target;
+        const char* name;
+    } targets[] = {{"peak", Target::Peak, "Peak"},
+                   {"lower edge", Target::LowerEdge, "LowerEdge"},
+                   {"upper edge", Target::UpperEdge, "UpperEdge"},
+                   {"minimum", Target::Minimum, "Minimum"}};
+    for (int m = 1; m <= 2; ++m) {
+        markers->addWidget(new QLabel(QString("Marker %1 to").arg(m), filterBox), m - 1, 0);
+        for (int t = 0; t < 4; ++t) {
+            QPushButton* b = button(targets[t].text, filterBox, move(m, targets[t].target));
+            b->setObjectName(QString("Marker%1To%2").arg(m).arg(targets[t].name));
+            b->setAccessibleName(QString("Marker %1 to %2").arg(m).arg(targets[t].text));
+            markers->addWidget(b, m - 1, t + 1);
+        }
     }
     filter->addLayout(markers);
     top->addWidget(filterBox);
@@ -255,7 +263,7 @@ void ToolsWindow::build() {
     memMode_->addItem(QString::fromUtf8("trace − memory"), kMemSubtracted);
     connect(memMode_, &QComboBox::activated, this,
             [this](int i) { Guarded([&] { SetMemoryMode(memMode_->itemData(i).toInt()); }); });
-    memRow->addWidget(new QLabel("Graph1:", memBox));
+    memRow->addWidget(new QLabel("On the chart:", memBox));
     memRow->addWidget(memMode_);
     memRow->addStretch();
     mem->addLayout(memRow);
@@ -520,11 +528,8 @@ std::string ToolsWindow::distanceText() const {
             return l + "--";
         }
         const double m = OneWayDistanceM(*delay, vf);
-        std::ostringstream d;
-        d.precision(4);
-        d << std::scientific << *delay;
-        return l + "delay " + d.str() + " s   " + fixed(m, 2) + " m   " +
-               fixed(MetresToFeet(m), 2) + " ft";
+        return l + "delay " + DelayText(*delay, LocaleDecimalSeparator()) + "   " + fixed(m, 2) +
+               " m   " + fixed(MetresToFeet(m), 2) + " ft";
     };
     return line("Pointer:       ", display_.PointerDelay()) + "\n" +
            line("Highest peak:  ", PeakDelay());

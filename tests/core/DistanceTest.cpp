@@ -28,6 +28,23 @@ TEST(OneWayDistance, HalfTheRoundTripAtTheLineVelocity) {
     }
 }
 
+// Delays as people read them: ns and µs, never a needless exponent.
+TEST(DelayText, FourDigitsInTheUnitThatFits) {
+    const struct {
+        double seconds;
+        char sep;
+        const char* text;
+    } cases[] = {
+        {1.234e-7, '.', "123.4 ns"},   {5e-9, '.', "5.000 ns"},      {101.04e-9, ',', "101,0 ns"},
+        {999.94e-9, '.', "999.9 ns"},  {999.96e-9, '.', "1.000 µs"}, {2.5e-6, '.', "2.500 µs"},
+        {12.3456e-6, '.', "12.35 µs"}, {0.0042, '.', "4.200 ms"},    {1.5, '.', "1.500 s"},
+        {0, '.', "0.000 ns"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DelayText(c.seconds, c.sep), c.text) << c.seconds;
+    }
+}
+
 TEST(HighestPeakBin, BeyondTheFallFromBinZeroWithAParabolicFraction) {
     struct Case {
         const char* name;

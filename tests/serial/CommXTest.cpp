@@ -874,7 +874,7 @@ TEST_F(CommXTest, OpenFailuresNameTheDeviceAndTheReason) {
         std::string detail;
     };
     const Case cases[] = {
-        {"dangling link", 3, "", ENOENT, "COM3 -> /nonexistent/ttyX: no such device"},
+        {"dangling link", 3, "", ENOENT, "COM3 → /nonexistent/ttyX: no such device"},
         {"regular file", 4, "", ENOTTY, "COM4: not a serial device"},
         {"missing device", 1, "/dev/none-such", ENOENT, "/dev/none-such: no such device"},
         {"held by another", 1, held.SlavePath(), EBUSY,

@@ -5,6 +5,7 @@
 #include "CommX.h"
 #include "Widgets.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
@@ -90,6 +91,16 @@ TEST_P(StartFailureTest, ShowsTheMessageNeverSweepsAndKeepsAHalfReadFile) {
         << ErrorDetails[0];
     EXPECT_TRUE(Form1().isVisible());
     EXPECT_TRUE(Form2().isVisible());
+    // No caption shows a control's own name: the frequency labels the start did not reach
+    // stay empty.
+    for (QWidget* window : {static_cast<QWidget*>(&Form1()), static_cast<QWidget*>(&Form2())}) {
+        for (const QLabel* l : window->findChildren<QLabel*>()) {
+            EXPECT_FALSE(l->text().contains("Label")) << l->objectName().toStdString();
+        }
+    }
+    for (const char* name : {"Label_FL", "Label_FC", "Label_FU", "Label_FDIV"}) {
+        EXPECT_EQ(DisplayControl<QLabel>(name)->text(), "") << name;
+    }
     QTest::mouseClick(PanelControl<QRadioButton>("RunItem"), Qt::LeftButton);
     RunFor(std::chrono::milliseconds(400));
     QTest::mouseClick(PanelControl<QRadioButton>("HoldItem"), Qt::LeftButton);

@@ -6,6 +6,7 @@
 #include "CalFile.h"
 #include "DeviceModels.h"
 #include "Distance.h"
+#include "FilterReadout.h"
 #include "Presentation.h"
 #include "Takeaways.h"
 #include "ToolsWindow.h"
@@ -17,7 +18,9 @@
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 
@@ -346,6 +349,37 @@ TEST_F(ToolsTest, SavedFilesNameTheCalibrationFileInUse) {
               std::string::npos);
 }
 
+// Both markers have the same moves: to the peak, either edge and the minimum, each as a
+// drag to that column.
+TEST_F(ToolsTest, BothMarkersMoveToTheSameTargets) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
+    WritePlan(1, 10.7e6, 400e3);
+    StartAndHold();
+    Tools().Open();
+    const auto r = Tools().Readout();
+    ASSERT_TRUE(r && r->Lower.Found && r->Upper.Found);
+    const struct {
+        const char* name;
+        double hz;
+    } targets[] = {{"Peak", r->PeakHz},
+                   {"LowerEdge", r->Lower.Hz},
+                   {"UpperEdge", r->Upper.Hz},
+                   {"Minimum", r->MinHz}};
+    for (int m = 1; m <= 2; ++m) {
+        for (const auto& t : targets) {
+            const std::string button = "Marker" + std::to_string(m) + "To" + t.name;
+            Click(Control<QPushButton>(Tools(), button.c_str()));
+            const int32_t column = m == 1 ? State().Marker1X : State().Marker2X;
+            EXPECT_EQ(column, MarkerColumnFor(t.hz, Plot().Xmin, Plot().Xmax, Plot().Width()))
+                << button;
+        }
+    }
+    // Frequencies without a needless decimal: the plan's whole hertz stay whole.
+    const QString readout = Control<QLabel>(Tools(), "Readout")->text();
+    EXPECT_FALSE(QRegularExpression(R"([.,]0 Hz)").match(readout).hasMatch())
+        << readout.toStdString();
+}
+
 TEST_F(ToolsTest, ReadoutsLieWithinOnePointOfTheModelsOwnEdges) {
     struct Case {
         const char* name;
@@ -473,6 +507,12 @@ TEST_F(ToolsTest, TheCableEndLiesWithinOneBinOfItsLength) {
                          x / (g2->width() - 1.0) * (view->Xmax - view->Xmin));
         Tools().Refresh();
         EXPECT_NE(Control<QLabel>(Tools(), "Distance")->text().indexOf(" m   "), -1);
+        // Delays in ns (a 25 m cable: some 250 ns), never as an exponent of seconds.
+        const QString distance = Control<QLabel>(Tools(), "Distance")->text();
+        EXPECT_TRUE(
+            QRegularExpression(R"(Highest peak: +delay \d+[.,]\d+ ns )").match(distance).hasMatch())
+            << distance.toStdString();
+        EXPECT_FALSE(distance.contains("e-")) << distance.toStdString();
     }
 }
 
