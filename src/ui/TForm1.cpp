@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <filesystem>
 
@@ -165,22 +166,22 @@ void TForm1::build() {
 
     auto* comboStyle = new CompactComboStyle;
     comboStyle->setParent(this);
-    label(Display, form1::Label4, "MODE");
+    QLabel* modeLabel = label(Display, form1::Label4, "MODE");
     MODE = dropDown(Display, form1::MODE, {"THRU", "NORM", "CAL"}, 0, false, comboStyle);
-    label(Display, form1::Label5, "REF.");
+    QLabel* refposLabel = label(Display, form1::Label5, "REF.");
     Refpos = dropDown(Display, form1::Refpos, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, 1,
                       false, comboStyle);
     Refpos->setMaxVisibleItems(10);
     label(Display, form1::Label10, "REF.");
-    label(Display, form1::Label1, "Level");
+    QLabel* levelLabel = label(Display, form1::Label1, "Level");
     label(Display, form1::Label12, "dB");
     Reflvl = field(Display, form1::Reflvl, "   0.0");
     UpDown1 = new UpDown(Display);
     place(UpDown1, form1::UpDown1);
-    label(Display, form1::Label13, "AVERAGING");
+    QLabel* avrLabel = label(Display, form1::Label13, "AVERAGING");
     AvrSet = dropDown(Display, form1::AvrSet, {"1", "2", "4", "8", "16", "32", "64"}, 0, true,
                       comboStyle);
-    label(Display, form1::Label3, "SWEEP TIME");
+    QLabel* sweepTimeLabel = label(Display, form1::Label3, "SWEEP TIME");
     SweepTime = dropDown(Display, form1::SweepTime,
                          {"<0.5", "0.5s", "1.0s", "1.5s", "2.0s", "2.5s", "3.0s", "3.5s", "4.0s",
                           "4.5s", "5.0s", "5.5s", "6.0s", "8.0s", "10s", "15s", "20s"},
@@ -271,6 +272,67 @@ void TForm1::build() {
     for (const auto& [control, name] : names) {
         control->setObjectName(name);
     }
+
+    // Names for assistive technology and English tool tips; neither shows until asked for.
+    const std::pair<QLabel*, QWidget*> buddies[] = {
+        {modeLabel, MODE},  {refposLabel, Refpos},       {levelLabel, Reflvl},
+        {avrLabel, AvrSet}, {sweepTimeLabel, SweepTime}, {Label6, Edit1},
+        {Label7, Edit2}};
+    for (const auto& [l, w] : buddies) {
+        l->setBuddy(w);
+    }
+    const struct {
+        QWidget* control;
+        const char* name;
+        const char* tip;
+    } described[] = {
+        {MODE, "MODE",
+         "THRU: the level as measured. CAL: each sweep is kept as the calibration. NORM: the "
+         "level relative to that calibration."},
+        {Refpos, "REF. position",
+         "The grid line, counted from the top, on which the reference level lies"},
+        {Reflvl, "REF. Level (dB)",
+         "The reference level in dB: type it and press Enter (-99.9 to 99.9), or step it with "
+         "the arrows"},
+        {UpDown1, "REF. Level arrows", "Step the reference level by 0.1 dB"},
+        {UpDown1->UpButton(), "REF. Level up by 0.1 dB", "Raise the reference level by 0.1 dB"},
+        {UpDown1->DownButton(), "REF. Level down by 0.1 dB", "Lower the reference level by 0.1 dB"},
+        {AvrSet, "AVERAGING",
+         "Sweeps in the running average, 1 to 64: choose one, or type it and press Enter"},
+        {SweepTime, "SWEEP TIME", "How long the unit takes for one sweep"},
+        {ProgressBar1, "Reception of the sweep", nullptr}, // its tip is the link's state
+        {F_DEF, "FREQUENCY definition",
+         "How the two fields give the plan: START/STOP, CENTER/SPAN, or one frequency "
+         "(ZERO SPAN)"},
+        {Edit1, "CENTER (Hz)",
+         "Frequency in Hz; a trailing M or k means MHz or kHz (10.7M, 455k). Enter applies "
+         "both fields."},
+        {Edit2, "SPAN (Hz)",
+         "Frequency in Hz; a trailing M or k means MHz or kHz (10.7M, 455k). Enter applies "
+         "both fields."},
+        {Button2, "ZOOM out", "Zoom out: the span times 1.1, about the same centre"},
+        {Button3, "ZOOM in", "Zoom in: the span divided by 1.1, about the same centre"},
+        {Button1, "MOVE left", "Move the span down by a tenth of it"},
+        {Button4, "MOVE right", "Move the span up by a tenth of it"},
+        {Button5, "FL=C: centre on marker FL", "Centre the span on the lower marker (FL)"},
+        {Button6, "FU=C: centre on marker FU", "Centre the span on the upper marker (FU)"},
+        {Button7, "SAVE DATA",
+         "Save the trace as myrl_data.csv in the working folder (Ctrl+S: a file of your "
+         "choice, with a header)"},
+        {FREX, "FREX", "The frequencies of the external frequency extension (FREX)"},
+        {SWR, "SWR", "Show the standing-wave ratio instead of the level"},
+        {CEPS, "CEPSTRUM", "Show the delay view (cepstrum) above the response chart"},
+        {RunItem, "RUN", "Sweep continuously (F9)"},
+        {HoldItem, "HOLD", "Keep the last sweep on the charts (F9)"},
+    };
+    for (const auto& d : described) {
+        d.control->setAccessibleName(QString::fromUtf8(d.name));
+        if (d.tip != nullptr) {
+            d.control->setToolTip(QString::fromUtf8(d.tip));
+        }
+    }
+    // The typed part of AVERAGING is the same control.
+    AvrSet->lineEdit()->setAccessibleName(AvrSet->accessibleName());
 }
 
 void TForm1::connectHandlers() {
@@ -492,6 +554,12 @@ void TForm1::SetEdit2Text(const std::string& text) {
 void TForm1::SetFieldCaptions(const std::string& first, const std::string& second) {
     SetCaption(Label6, Q(first));
     SetCaption(Label7, Q(second));
+    // The fields are named by their captions; the hidden span field of ZERO SPAN keeps its
+    // name.
+    Edit1->setAccessibleName(Q(first) + " (Hz)");
+    if (!second.empty()) {
+        Edit2->setAccessibleName(Q(second) + " (Hz)");
+    }
 }
 void TForm1::SetSecondFieldVisible(bool visible) {
     Edit2->setVisible(visible);

@@ -157,6 +157,10 @@ void TForm2::build() {
     for (const auto& [control, name] : names) {
         control->setObjectName(name);
     }
+    // Names for assistive technology; nothing shows.
+    Graph1->setAccessibleName("Response chart: drag a marker with the mouse");
+    Graph2->setAccessibleName("Delay view (cepstrum): the delay under the pointer below it");
+    Panel1->setAccessibleName("Marker readouts");
 
     for (QWidget* w : {static_cast<QWidget*>(Graph2), static_cast<QWidget*>(Label10),
                        static_cast<QWidget*>(Label12), static_cast<QWidget*>(DelayDiv),

@@ -258,35 +258,118 @@ void Takeaways::ShowHelp() {
 }
 
 QString HelpHtml() {
-    return R"(<h2>MYRL</h2>
+    return QString::fromUtf8(R"(<h2>MYRL</h2>
 <p>MYRL drives the analyser unit on the serial line: each sweep measures 256 points of
-the span, turns the readings into decibels, averages them and plots the response.</p>
+the span, turns the readings into decibels, averages them and plots the response. The
+control panel steers the measurement; the display window shows it.</p>
 
-<h3>Modes</h3>
+<h3>Control panel: DISPLAY</h3>
 <ul>
-<li><b>THRU</b>: the level as measured, averaged.</li>
-<li><b>CAL</b>: each sweep is also kept as the calibration: connect the reference (a
-through connection, or the open or short of a bridge) while CAL is selected.</li>
-<li><b>NORM</b>: the last CAL sweep, interpolated over frequency, is subtracted from each
-level, so the chart shows the response relative to the reference: 0 dB where the device
-under test behaves as the reference did.</li>
+<li><b>MODE</b>:
+  <b>THRU</b> shows the level as measured, averaged.
+  <b>CAL</b> keeps each sweep as the calibration: connect the reference (a through
+  connection, or the open or short of a bridge) while CAL is selected.
+  <b>NORM</b> subtracts the calibration, interpolated over frequency, from each level, so
+  the chart shows the response relative to the reference: 0 dB where the device under test
+  behaves as the reference did. Without a calibration NORM shows the level as measured.</li>
+<li><b>REF.</b> (the drop-down beside MODE): the grid line, counted from the top, on which
+  the reference level lies.</li>
+<li><b>REF. Level</b>: the reference level in dB. Type it and press Enter (-99.9 to 99.9),
+  or step it by 0.1 dB with the arrows beside the field. The level chart shows the level
+  relative to it, 10 dB per division (1, 2 or 5 in MYRL Tools).</li>
+<li><b>AVERAGING</b>: how many sweeps the running average holds, 1 to 64. Choose an item,
+  or type a count and press Enter. The average starts afresh whenever what is measured
+  changes: the frequency plan, SWEEP TIME, AVERAGING, FREX or MODE.</li>
+<li><b>SWEEP TIME</b>: how long the unit takes for one sweep, from "&lt;0.5" (as fast as
+  it can) to 20 s. A slow sweep lets a narrow filter settle at each point.</li>
+<li>The <b>progress bar</b> under SWEEP TIME fills as the reply of a sweep comes in. Its
+  tool tip says how the link stands and which file was written last.</li>
 </ul>
 
-<h3>Settings</h3>
+<h3>Control panel: FREQUENCY</h3>
 <ul>
-<li><b>REF.</b>: the grid line on which the reference level lies, and the reference level
-in dB (type it and press Enter, or step it by 0.1 dB with the arrows). The level chart
-shows the level relative to it, 10 dB per division (1, 2 or 5 in MYRL Tools).</li>
-<li><b>FREX</b>: the frequency extension: the frequencies are those of the external
-extension (the generator runs at 1/32 of the frequency plus the extension's offset).</li>
+<li>The <b>definition</b> drop-down says what the two fields hold:
+  <b>START/STOP</b> the two edges of the span, <b>CENTER/SPAN</b> its centre and width,
+  <b>ZERO SPAN</b> one frequency, measured over the sweep time (the x axis then runs from
+  0 to 100 % of the sweep time).</li>
+<li>The <b>two fields</b> (START and STOP, CENTER and SPAN, or FREQUENCY) take whole
+  hertz; a trailing <b>M</b> or <b>k</b> (either case) means MHz or kHz: <tt>10.7M</tt>
+  is 10700000, <tt>455k</tt> is 455000. <b>Enter</b> in either field applies both.</li>
+<li><b>ZOOM</b>: <b>-</b> widens the span by 1.1, <b>+</b> narrows it by 1.1, about the
+  same centre.</li>
+<li><b>MOVE</b>: <b>&lt;</b> and <b>&gt;</b> move the span down or up by a tenth of
+  it.</li>
+<li><b>FL=C</b> and <b>FU=C</b> centre the span on the lower marker (FL) or the upper
+  marker (FU), keeping its width.</li>
+<li>In zero span the six buttons and SAVE DATA do nothing.</li>
+</ul>
+
+<h3>Control panel: UTILITIES and STATUS</h3>
+<ul>
+<li><b>FREX</b>: the frequencies are those of the external frequency extension (the
+  generator runs at 1/32 of the frequency plus the extension's offset).</li>
 <li><b>SWR</b>: the chart shows the standing-wave ratio from 1 to 10 on a logarithmic
-scale, with the normalised level taken as return loss.</li>
+  scale, with the normalised level taken as return loss.</li>
 <li><b>CEPSTRUM</b>: opens the delay view above the response chart: the transform of the
-response against delay, where an echo of a cable or a mismatch shows as a peak.</li>
-<li><b>RUN / HOLD</b>: sweep continuously, or keep the last sweep on the charts.</li>
+  response against delay, where an echo of a cable or a mismatch shows as a peak. Under
+  the pointer it reads the delay.</li>
+<li><b>SAVE DATA</b>: writes the trace to <b>myrl_data.csv</b> in the working folder, one
+  line "frequency,value" per point of the span (Ctrl+S saves where you choose, with a
+  header). A note beside the window says where it went.</li>
+<li><b>RUN / HOLD</b>: sweep continuously, or keep the last sweep on the charts (F9).</li>
+</ul>
+
+<h3>Display window</h3>
+<ul>
+<li>The two <b>markers</b> are the dashed red lines on the response chart: drag one with
+  the mouse. Below the chart, FL and FU are the lower and upper marker frequency, df their
+  distance, and under each the level (or SWR) of the trace there.</li>
+<li><b>Averaging</b> n / N: the sweeps in the average so far, of AVERAGING.</li>
+<li>While the trace memory is subtracted (MYRL Tools), the chart's title reads
+  <b>TRACE − MEMORY</b>.</li>
+</ul>
+
+<h3>The link to the unit</h3>
+<p>While the unit replies, the windows' titles are "MYRL  Ver. 1.43". When something is
+wrong, the titles say so in front, without your looking for it:</p>
+<ul>
+<li><b>No reply from COM1</b>: the port is open but the unit has not replied for a
+  second or more (switched off, another unit, a loose cable). Sweeping goes on as soon as
+  it replies.</li>
+<li><b>Line lost: COM1</b>: the line went away (an adapter unplugged). MYRL opens it again
+  every second, under the same name.</li>
+<li><b>COM1 not open</b>: the port could not be opened; the message said why. Choose
+  another with Ctrl+Shift+P.</li>
+<li><b>Not sweeping</b>: the start stopped at an error, so this run does not sweep; start
+  MYRL again once it is put right.</li>
+</ul>
+<p>The whole line (the device a link leads to, the sweep rate, how old the curve is) is
+the tool tip of the progress bar, a line of the Port dialog and of MYRL Tools' Status,
+and a line on standard error at each change.</p>
+
+<h3>MYRL Tools (Ctrl+T)</h3>
+<ul>
+<li><b>Level scale</b>: 1, 2, 5 or 10 dB per division for the response chart.</li>
+<li><b>Filter and peak</b>: the peak, the edges a chosen number of dB below it, bandwidth,
+  centre, Q, shape factor and minimum, over the whole trace or between the markers. The
+  buttons move marker 1 or marker 2 to the peak, either edge or the minimum.</li>
+<li><b>Calibration</b>: saves the calibration (the CAL sweep) as a <b>.myrlcal</b> file
+  with a note, or loads one for NORM. "Load the last one at start-up" loads the file last
+  saved or loaded at each start. The lines say which calibration NORM uses and warn when
+  it does not cover the plan.</li>
+<li><b>Trace memory</b>: keeps the current trace, or loads a data file as the memory; the
+  chart shows it beside the trace, or the trace minus the memory. A memory of another plan
+  is drawn only where it has points.</li>
+<li><b>Distance to a reflection</b>: in the delay view (CEPSTRUM), the delay of the
+  highest peak and under the pointer as a distance, for the cable's velocity factor (a
+  preset or your own).</li>
+<li><b>Status</b>: the link, the curve's age, the last file written and the
+  calibration.</li>
 </ul>
 
 <h3>Shortcuts</h3>
+<p>They work in every MYRL window: the control panel, the display, MYRL Tools, this help
+and the Port dialog.</p>
 <table cellspacing="0" cellpadding="3">
 <tr><td width="130"><b>F1</b></td><td>this help</td></tr>
 <tr><td><b>F9</b></td><td>RUN / HOLD</td></tr>
@@ -310,18 +393,20 @@ markers and the window positions; read at start, written at the close.</li>
 <li>Pictures (<b>.png</b>), data (<b>.csv</b>, with a header of lines starting with
 #) and Touchstone files (<b>.s1p</b>, magnitude in dB, angle 0: not measured) where you
 choose to save them; the name offered holds the plan and the time.</li>
-<li><b>~/.config/MYRL/MYRL.conf</b>: your choices beyond the two windows, such as the
-folder saved to last.</li>
+<li><b>~/.config/MYRL/MYRL.ini</b>: your choices beyond the two windows, such as the
+default port of a folder, the tools' settings and the folder saved to last.</li>
 </ul>
-<p>The last file written and the state of the link are shown as the tool tip of the
-progress bar.</p>
+<p>The <b>working folder</b> is the folder MYRL was started in. Started from the
+desktop's menu, that is your <b>home folder</b>: myrl_prm.txt and myrl_data.csv are
+there. To keep them elsewhere, start MYRL from a terminal in that folder, or with
+<tt>myrl --workdir FOLDER</tt>.</p>
 
 <h3>Measuring from a script</h3>
 <p><b>myrl measure</b> takes a measurement without windows or a display, for scripts and
 test stands: for example <tt>myrl measure --port /dev/ttyUSB0 --center 10.7M --span 500k
 --average 4 --out dut.csv --json</tt>. It sweeps until the average has settled, writes the
 file, prints a summary and ends with a status a script can test. <tt>myrl measure
---help</tt> lists its options. It needs the port to itself: close these windows first.</p>)";
+--help</tt> lists its options. It needs the port to itself: close these windows first.</p>)");
 }
 
 } // namespace myrl

@@ -462,7 +462,7 @@ TEST_F(TakeawaysTest, HelpWindowExplainsTheControlsShortcutsAndFiles) {
          {"THRU",         "NORM",          "CAL",          "FREX",   "REF.",
           "SWR",          "CEPSTRUM",      "F1",           "F9",     "Ctrl+P",
           "Ctrl+Shift+C", "Ctrl+S",        "Ctrl+Shift+P", "Ctrl+T", "Ctrl+Q",
-          "myrl_prm.txt", "myrl_data.csv", ".png",         ".s1p",   "MYRL.conf"}) {
+          "myrl_prm.txt", "myrl_data.csv", ".png",         ".s1p",   "MYRL.ini"}) {
         EXPECT_TRUE(text.contains(word)) << word;
     }
     // Every action's shortcut is in the help, and the help's shortcuts all exist or belong
