@@ -1,6 +1,7 @@
 #include "Notice.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 #include <QToolTip>
@@ -41,7 +42,15 @@ void Notice::Show(QWidget& near, const QString& text) {
     if (n->parentWidget() != window) {
         n->setParent(window, n->windowFlags());
     }
+    n->full_ = text;
     n->setText(text);
+    // A text wider than the screen (a long path) loses its middle.
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr && n->sizeHint().width() > screen->availableGeometry().width()) {
+        const int chrome = n->sizeHint().width() - n->fontMetrics().horizontalAdvance(text);
+        n->setText(n->fontMetrics().elidedText(text, Qt::ElideMiddle,
+                                               screen->availableGeometry().width() - chrome));
+    }
     n->adjustSize();
     n->showBeside(*window);
     n->hide_.start(kShownMs);

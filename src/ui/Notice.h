@@ -22,6 +22,8 @@ public:
     static void Show(QWidget& near, const QString& text);
     // The notice on the screen, or null.
     static Notice* Shown();
+    // The message in full: a text wider than the screen shows without its middle.
+    const QString& FullText() const { return full_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -31,6 +33,7 @@ private:
     void showBeside(QWidget& window);
 
     QTimer hide_;
+    QString full_;
 };
 
 } // namespace myrl

@@ -401,8 +401,10 @@ TEST_F(TakeawaysTest, SavingSaysSoBesideTheWindowWithoutABox) {
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << c.what << ": no box";
         const Notice* n = Notice::Shown();
         ASSERT_NE(n, nullptr) << c.what;
-        EXPECT_TRUE(QRegularExpression(c.says).match(n->text()).hasMatch())
-            << c.what << ": " << n->text().toStdString();
+        EXPECT_TRUE(QRegularExpression(c.says).match(n->FullText()).hasMatch())
+            << c.what << ": " << n->FullText().toStdString();
+        EXPECT_TRUE(n->screen()->availableGeometry().contains(n->frameGeometry()))
+            << c.what << ": on the screen, a long path shortened";
         EXPECT_EQ(n->window()->parentWidget(), c.window) << c.what << ": beside its window";
         for (QWidget* w : {static_cast<QWidget*>(&Form1()), static_cast<QWidget*>(&Form2())}) {
             EXPECT_FALSE(n->frameGeometry().intersects(w->frameGeometry()))
