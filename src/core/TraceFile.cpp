@@ -1,6 +1,7 @@
 #include "TraceFile.h"
 
 #include "CalFile.h"
+#include "Convert.h"
 #include "Rnd.h"
 #include "TextFile.h"
 
@@ -19,9 +20,9 @@ const char* const kTraceColumns[5] = {"frequency_hz", "level_db", "swr", "raw_le
 
 namespace {
 
-// A trace file of more rows than this is no trace of this program.
+// A trace file of more rows, or more bytes, than this is no trace of this program.
 constexpr size_t kMaxTraceLines = 100000;
-constexpr size_t kMaxTraceLineBytes = 4096;
+constexpr size_t kMaxTraceBytes = 1 << 20;
 
 // The shortest text that reads back to the same double, always with a full stop.
 std::string Num(double v) {
@@ -119,7 +120,7 @@ bool ParseNumber(std::string_view field, double& v) {
                              ": not a trace file of MYRL: " + why + ".");
 }
 
-TraceRead ParseLines(const std::vector<std::string>& lines, const std::string& name) {
+TraceRead ParseLines(const std::vector<std::string_view>& lines, const std::string& name) {
     if (lines.size() > kMaxTraceLines) {
         throw std::runtime_error(name + ": not a trace file of MYRL: more than " +
                                  std::to_string(kMaxTraceLines) + " lines.");
@@ -127,10 +128,7 @@ TraceRead ParseLines(const std::vector<std::string>& lines, const std::string& n
     TraceRead out;
     size_t columns = 0; // number of fields per row, once known
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+        const std::string_view line = lines[i];
         if (line.empty() || line.front() == '#') {
             continue;
         }
@@ -166,7 +164,7 @@ TraceRead ParseLines(const std::vector<std::string>& lines, const std::string& n
         double v = 0;
         for (size_t c = 0; c < columns; ++c) {
             if (!ParseNumber(fields[c], v)) {
-                Foreign(name, i + 1, "\"" + std::string(fields[c]) + "\" is not a number");
+                Foreign(name, i + 1, QuotedText(fields[c], '"') + " is not a number");
             }
             (c == 0 ? out.FrequencyHz : out.Levels[c - 1].Values).push_back(v);
         }
@@ -298,15 +296,16 @@ std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, Touch
 }
 
 TraceRead ParseTraceCsv(const std::string& bytes, const std::string& name) {
-    std::vector<std::string> lines;
-    for (const std::string_view line : SplitTextLines(bytes, kMaxTraceLines + 1)) {
-        lines.emplace_back(line);
-    }
-    return ParseLines(lines, name);
+    return ParseLines(TextLines(bytes, kMaxTraceLines + 1), name);
 }
 
 TraceRead ReadTraceCsv(const std::string& path) {
-    return ParseLines(ReadTextLines(path, kMaxTraceLines + 1, kMaxTraceLineBytes), path);
+    const std::string bytes = ReadFileBytes(path, kMaxTraceBytes);
+    if (bytes.size() > kMaxTraceBytes) {
+        throw std::runtime_error(path + ": not a trace file of MYRL: larger than " +
+                                 std::to_string(kMaxTraceBytes >> 20) + " MiB.");
+    }
+    return ParseTraceCsv(bytes, path);
 }
 
 std::tm LocalTimeNow() {

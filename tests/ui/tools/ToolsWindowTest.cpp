@@ -28,6 +28,8 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
 namespace myrl {
 namespace {
@@ -157,6 +159,57 @@ TEST_F(ToolsTest, ADataExportLoadsAsMemoryAndAForeignFileChangesNothing) {
     EXPECT_NE(ErrorDetails[0].find("The memory is unchanged"), std::string::npos);
     EXPECT_EQ(State().MemLevel, memory);
     EXPECT_EQ(State().MemMode, kMemShown);
+}
+
+// Strange files chosen as data or calibration files: a FIFO (which would wait for a writer
+// for ever), /dev/zero (which never ends), a folder. Each gives its message at once, the
+// memory and the calibration stay as they were, and the windows go on answering; a FIFO
+// named as the calibration to load at start-up does not hold the start.
+TEST_F(ToolsTest, AFifoOrADeviceAsAFileGivesAMessageAndChangesNothing) {
+    const std::string fifo = (Dir / "cal.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        const auto settings = OpenUserSettings();
+        settings->setValue("calibration/autoLoad", true);
+        settings->setValue("calibration/last", QString::fromStdString(fifo));
+    }
+    StartSimulator();
+    StartProgram();
+    ASSERT_EQ(Errors, std::vector<std::string>{"Calibration not loaded at start-up."});
+    EXPECT_EQ(ErrorDetails[0], fifo + ": not a file to read: it is a FIFO (named pipe). The "
+                                      "calibration in force is unchanged.");
+    ASSERT_TRUE(
+        WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() != "Averaging"; }));
+    Hold();
+    Errors.clear();
+    ErrorDetails.clear();
+
+    const PointArray memory = State().MemLevel;
+    const PointArray calLevel = State().CalLevel;
+    const struct {
+        std::string path;
+        const char* kind;
+    } cases[] = {
+        {"/dev/zero", "a device"}, {fifo, "a FIFO (named pipe)"}, {Dir.string(), "a folder"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Errors.clear();
+        ErrorDetails.clear();
+        EXPECT_FALSE(Tools().LoadMemory(c.path));
+        EXPECT_FALSE(Tools().LoadCalibration(c.path));
+        ASSERT_EQ(Errors, (std::vector<std::string>{"Data file not loaded as memory.",
+                                                    "Calibration not loaded."}));
+        EXPECT_EQ(ErrorDetails[0],
+                  c.path + ": not a file to read: it is " + c.kind + ". The memory is unchanged.");
+        EXPECT_EQ(State().MemLevel, memory);
+        EXPECT_EQ(State().CalLevel, calLevel);
+    }
+    // The windows answer: a sweep on request.
+    Errors.clear();
+    Click(PanelControl<QRadioButton>("RunItem"));
+    const uint64_t commands = Sim->Stats().Commands;
+    EXPECT_TRUE(WaitUntil([&] { return Sim->Stats().Commands > commands + 1; }));
+    EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
