@@ -380,11 +380,15 @@ StepResult Instrument::Step(StepView& view) {
     }
     stepRunning_ = false;
 
+    // The line may hold our output (an XOFF without XON) while noise keeps arriving.
+    const bool held = port_ && link_.OutputHeld(port_->OutputHeld(), now_());
     if (result == StepResult::Silent) {
         link_.NoReply(now_());
         linkChanged();
     } else if (processed) {
         link_.Reply(now_());
+        linkChanged();
+    } else if (held) {
         linkChanged();
     }
     if (result == StepResult::ReadFailed && port_) {

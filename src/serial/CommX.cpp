@@ -408,6 +408,11 @@ void TCustomCommX::PurgeTrans() {
     if (!Active()) {
         return;
     }
+    int left = 0; // bytes still in the driver: on a line that moves, the last block has gone
+    if (::ioctl(fd_, TIOCOUTQ, &left) != 0) {
+        left = 0;
+    }
+    shared_->OutputPurged(left);
     if (!trans_) {
         ::tcflush(fd_, TCOFLUSH);
         return;
@@ -451,6 +456,19 @@ int32_t TCustomCommX::ReceiveCount() {
         return 0;
     }
     return waiting;
+}
+
+namespace {
+// How long output must stay held before it counts: a queue full for a moment is no hold.
+constexpr int64_t kOutputHeldNs = 1'000'000'000;
+} // namespace
+
+bool TCustomCommX::OutputHeld() const {
+    const int64_t since = shared_->OutputHeldSince();
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count();
+    return Active() && since != 0 && now - since >= kOutputHeldNs;
 }
 
 int32_t TCustomCommX::PendingBytes() const {

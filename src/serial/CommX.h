@@ -228,6 +228,10 @@ public:
     int32_t PendingBytes() const;    // accepted by Write, not yet sent or dropped
     int32_t QueuedBlocks() const;    // posted to the transmit thread, not yet finished
     int32_t TransCharTimeMs() const; // character time of the running transmit thread, else 0
+    // True when the line has held this component's output for a second or more: the device
+    // refuses bytes, or bytes written before a purge were still in the driver at it (an XOFF
+    // without XON, CTS held low). False again once bytes written have left.
+    bool OutputHeld() const;
     // The device Open would open now: the chosen device when there is one, else
     // COM<PortNo> in the working folder when that name exists, else /dev/ttyS<PortNo - 1>.
     std::string DevicePath() const;

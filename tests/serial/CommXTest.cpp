@@ -592,6 +592,31 @@ TEST_F(CommXTest, ResumeTransLiftsAStopByXoff) {
     comm->ResumeTrans(); // closed: nothing
 }
 
+// A stray XOFF and no XON: the component says its output is held once it has been for a
+// second, through the purges that each new sweep makes, and no more once output moves.
+TEST_F(CommXTest, OutputHeldIsToldUntilOutputMovesAgain) {
+    OpenOn(pty);
+    EXPECT_TRUE(comm->WriteString("first"));
+    EXPECT_EQ(pty.Receive(5), "first");
+    comm->PurgeTrans();
+    EXPECT_FALSE(comm->OutputHeld());
+    HoldLine();
+    comm->PurgeTrans();
+    EXPECT_TRUE(comm->WriteString("cmd"));
+    ASSERT_TRUE(ui.PumpUntil([this] { return comm->OutputHeld(); }));
+    comm->PurgeTrans(); // the next sweep's purge and command
+    EXPECT_TRUE(comm->WriteString("next"));
+    EXPECT_TRUE(comm->OutputHeld());
+    EXPECT_EQ(pty.Receive(1, 50ms), "");
+
+    pty.Send("\x11"); // XON
+    EXPECT_EQ(pty.Receive(4), "next");
+    comm->PurgeTrans();
+    EXPECT_FALSE(comm->OutputHeld());
+    comm->Close();
+    EXPECT_FALSE(comm->OutputHeld());
+}
+
 TEST_F(CommXTest, ReadReturnsWhatHasArrived) {
     OpenOn(pty);
     pty.Send("abcde");
