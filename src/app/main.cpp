@@ -40,11 +40,8 @@ int main(int argc, char** argv) {
         return myrl::MeasureMain(std::vector<std::string>(argv + 2, argv + argc));
     }
     // The command line first: --help, --version and a bad option need no display.
-    QStringList args;
-    for (int i = 0; i < argc; ++i) {
-        args << QString::fromLocal8Bit(argv[i]);
-    }
-    const myrl::CommandLine cl = myrl::ParseCommandLine(args);
+    const myrl::CommandLine cl =
+        myrl::ParseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (!cl.Error.empty()) {
         std::fprintf(stderr, "myrl: %s\n", cl.Error.c_str());
         return 2;
