@@ -1,8 +1,10 @@
 // MYRL: the control program of the frequency-response analyser.
+#include "CloseSignals.h"
 #include "CommandLine.h"
 #include "ErrorReport.h"
 #include "Measure.h"
 #include "Program.h"
+#include "TForm1.h"
 #include "Widgets.h"
 
 #include <QApplication>
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    myrl::CatchCloseSignals();
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
     // The display window refuses to close; the program ends with the control panel.
@@ -69,5 +72,6 @@ int main(int argc, char** argv) {
                      screen->depth());
     }
     myrl::Program program(myrl::StartOptions{cl.Port});
+    myrl::CloseOnSignals(*program.Form1);
     return QApplication::exec();
 }

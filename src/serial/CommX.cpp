@@ -209,6 +209,7 @@ void TCustomCommX::Open() {
         if (::tcgetattr(fd_, &dcb_.Tio) != 0) {
             throw ECommError(kErrOpenFailed); // no settings to start from
         }
+        foundTio_ = dcb_.Tio; // given back at Close
         // Raw line: no echo, no translation, no signals; VMIN 1 so an empty non-blocking
         // read reports EAGAIN and end-of-file means the line hung up.
         ::cfmakeraw(&dcb_.Tio);
@@ -281,6 +282,12 @@ void TCustomCommX::Close() {
     PurgeReceive();
     SleepMs(100);
     StopThreads();
+    // The line as it was found: the next program to open it (a terminal, a shell on a serial
+    // console) expects its own settings, not ours. Fails harmlessly on a line gone.
+    if (foundTio_) {
+        ::tcsetattr(fd_, TCSANOW, &*foundTio_);
+        foundTio_.reset();
+    }
     // The terminal keeps its exclusive mode beyond this descriptor (a pseudo-terminal as long
     // as its other end is open), and would refuse the next open to anyone but root. On a line
     // that has hung up the call fails, harmlessly: such a terminal is not opened again.

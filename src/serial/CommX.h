@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <termios.h>
@@ -298,6 +299,7 @@ private:
     int32_t bufLenReceive_ = 2048;
 
     TCommLineSettings dcb_;
+    std::optional<termios> foundTio_; // the line's settings as Open found them
     TCommTimeouts timeouts_;
 
     std::mutex deliverLock_; // guards the dispatcher and the two delivery slots

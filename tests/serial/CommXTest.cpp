@@ -70,6 +70,8 @@ public:
         EXPECT_EQ(::tcgetattr(FMaster, &t), 0);
         return t;
     }
+    // Where the test sets the terminal's settings (they are the slave's).
+    int FdForSettings() const { return FMaster; }
     void Hangup() { FPair.Hangup(); }
 
 private:
@@ -615,6 +617,34 @@ TEST_F(CommXTest, OutputHeldIsToldUntilOutputMovesAgain) {
     EXPECT_FALSE(comm->OutputHeld());
     comm->Close();
     EXPECT_FALSE(comm->OutputHeld());
+}
+
+// The line is given back as Open found it: the next program to open it (a terminal
+// program, a shell on a serial console) meets its own settings, not raw 19200 bit/s.
+TEST_F(CommXTest, CloseRestoresTheSettingsOpenFound) {
+    termios found = pty.Settings();
+    ::cfsetispeed(&found, B9600);
+    ::cfsetospeed(&found, B9600);
+    found.c_lflag |= ICANON | ECHO | ISIG;
+    found.c_iflag |= ICRNL;
+    found.c_cc[VMIN] = 1;
+    found.c_cc[VEOF] = 4;
+    ASSERT_EQ(::tcsetattr(pty.FdForSettings(), TCSANOW, &found), 0);
+    found = pty.Settings();
+    OpenOn(pty);
+    EXPECT_EQ(pty.Settings().c_lflag & ICANON, 0u);
+    EXPECT_EQ(::cfgetospeed(&found), B9600);
+    comm->Close();
+    const termios after = pty.Settings();
+    EXPECT_EQ(after.c_iflag, found.c_iflag);
+    EXPECT_EQ(after.c_oflag, found.c_oflag);
+    EXPECT_EQ(after.c_cflag, found.c_cflag);
+    EXPECT_EQ(after.c_lflag, found.c_lflag);
+    EXPECT_EQ(::cfgetispeed(&after), ::cfgetispeed(&found));
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&found));
+    for (size_t i = 0; i < NCCS; ++i) {
+        EXPECT_EQ(after.c_cc[i], found.c_cc[i]) << "c_cc[" << i << "]";
+    }
 }
 
 TEST_F(CommXTest, ReadReturnsWhatHasArrived) {
