@@ -88,6 +88,14 @@ std::string CalibrationText(const MeasState& s, const TraceFileInfo& info) {
     return "none applied (" + mode + "); " + cal;
 }
 
+// `text` as one line of a file: a line end in it (CR or LF, each a line end to the readers)
+// would end the comment it stands in and start a line that is no comment.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
 std::vector<std::string_view> Split(std::string_view line) {
     std::vector<std::string_view> out;
     size_t from = 0;
@@ -223,7 +231,7 @@ std::string OfferedFileName(PlanDefinition def, double startHz, double stopHz, c
 
 std::string TraceCsvBytes(const MeasState& s, const TraceFileInfo& info) {
     std::string out;
-    auto comment = [&out](const std::string& line) { out += "# " + line + "\n"; };
+    auto comment = [&out](const std::string& line) { out += "# " + OneLine(line) + "\n"; };
     comment(info.Program);
     comment("written: " + Date(info.Written) + " " + Time(info.Written));
     comment("plan: " + PlanText(s, info.Plan));
@@ -270,8 +278,8 @@ bool TouchstoneAxisRises(const MeasState& s) {
 std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, TouchstoneParam param) {
     const char* what = param == TouchstoneParam::S21 ? "S21 (transmission)" : "S11 (reflection)";
     std::string out;
-    out +=
-        "! " + info.Program + ", written " + Date(info.Written) + " " + Time(info.Written) + "\n";
+    out += "! " + OneLine(info.Program) + ", written " + Date(info.Written) + " " +
+           Time(info.Written) + "\n";
     if (info.Mode == "THRU") {
         out += std::string("! ") + what + " magnitude in dB: the THRU level as the unit " +
                "measured it, no calibration subtracted\n";
@@ -282,7 +290,7 @@ std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, Touch
     } else {
         out += std::string("! ") + what + " magnitude in dB: the NORM level, relative to " +
                (info.Calibration.empty() ? std::string("the CAL sweep of this run")
-                                         : "the calibration file " + info.Calibration) +
+                                         : "the calibration file " + OneLine(info.Calibration)) +
                "\n";
     }
     out += "! " + PlanText(s, info.Plan) + "\n";
