@@ -10,7 +10,8 @@ CommandLine CommandLineFrom(const FoundOptions& found) {
     CommandLine cl;
     if (!found.Positional.empty()) {
         std::string quoted = QuotedText(found.Positional.front());
-        std::replace(quoted.begin(), quoted.end(), '\n', ' ');
+        std::replace_if(
+            quoted.begin(), quoted.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
         cl.Error = "Unexpected argument " + quoted + "; see --help.";
         return cl;
     }
