@@ -331,6 +331,10 @@ void ToolsWindow::build() {
     statusLayout->addWidget(status_);
     top->addWidget(statusBox);
     top->addStretch();
+    // These lines quote file names and a calibration file's note: shown as they stand.
+    for (QLabel* l : {calState_, memState_, status_}) {
+        l->setTextFormat(Qt::PlainText);
+    }
 }
 
 void ToolsWindow::saveSettings() const {

@@ -212,6 +212,25 @@ TEST_F(ToolsTest, AFifoOrADeviceAsAFileGivesAMessageAndChangesNothing) {
     EXPECT_TRUE(Errors.empty());
 }
 
+// A calibration file's note (file text) is shown as it stands, never as markup.
+TEST_F(ToolsTest, TheNoteOfACalibrationFileShowsAsPlainText) {
+    StartAndHold();
+    CalRecord r = CalRecordFrom(State(), false, "2026-12-10 14:30:00 UTC", "<h1>big</h1><b>x</b>");
+    r.CalFreq = State().FreqAxis;
+    r.CalLevel.fill(-1);
+    const std::string path = (Dir / "markup.myrlcal").string();
+    WriteFile("markup.myrlcal", FormatCalFile(r));
+    ASSERT_TRUE(Tools().LoadCalibration(path));
+    Tools().Open();
+    ASSERT_TRUE(WaitUntil([&] { return Tools().isVisible(); }));
+    Tools().Refresh();
+    for (const char* name : {"CalState", "MemState", "Status"}) {
+        EXPECT_EQ(Control<QLabel>(Tools(), name)->textFormat(), Qt::PlainText) << name;
+    }
+    EXPECT_NE(Control<QLabel>(Tools(), "CalState")->text().indexOf("<h1>big</h1><b>x</b>"), -1)
+        << Control<QLabel>(Tools(), "CalState")->text().toStdString();
+}
+
 TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
     Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
     WritePlan(1, 10.7e6, 1e6);
