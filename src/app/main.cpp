@@ -1,8 +1,10 @@
 // MYRL: the control program of the frequency-response analyser.
+#include "CloseSignals.h"
 #include "CommandLine.h"
 #include "ErrorReport.h"
 #include "Measure.h"
 #include "Program.h"
+#include "TForm1.h"
 #include "Widgets.h"
 
 #include <QApplication>
@@ -40,11 +42,8 @@ int main(int argc, char** argv) {
         return myrl::MeasureMain(std::vector<std::string>(argv + 2, argv + argc));
     }
     // The command line first: --help, --version and a bad option need no display.
-    QStringList args;
-    for (int i = 0; i < argc; ++i) {
-        args << QString::fromLocal8Bit(argv[i]);
-    }
-    const myrl::CommandLine cl = myrl::ParseCommandLine(args);
+    const myrl::CommandLine cl =
+        myrl::ParseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (!cl.Error.empty()) {
         std::fprintf(stderr, "myrl: %s\n", cl.Error.c_str());
         return 2;
@@ -59,6 +58,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    myrl::CatchCloseSignals();
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
     // The display window refuses to close; the program ends with the control panel.
@@ -72,5 +72,6 @@ int main(int argc, char** argv) {
                      screen->depth());
     }
     myrl::Program program(myrl::StartOptions{cl.Port});
+    myrl::CloseOnSignals(*program.Form1);
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "CalFile.h"
 
+#include "Convert.h"
 #include "Errors.h"
 #include "TextFile.h"
 
@@ -8,7 +9,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <system_error>
 #include <utility>
@@ -47,7 +47,7 @@ std::string escape(std::string_view text) {
 
 class Reader {
 public:
-    explicit Reader(std::string_view text) : lines_(SplitTextLines(text)) {}
+    explicit Reader(std::string_view text) : lines_(TextLines(text)) {}
 
     [[noreturn]] void fail(const std::string& what) const {
         throw ECalFileError("Line " + std::to_string(line_ + 1) +
@@ -201,9 +201,9 @@ CalRecord ParseCalFile(std::string_view text) {
                             std::string(kCalFileMagic) + " <version>\").");
     }
     if (first.substr(magic.size()) != std::to_string(kCalFileVersion)) {
-        throw ECalFileError("This calibration file is of version \"" +
-                            std::string(first.substr(magic.size())) +
-                            "\"; this MYRL reads version " + std::to_string(kCalFileVersion) + ".");
+        throw ECalFileError("This calibration file is of version " +
+                            QuotedText(first.substr(magic.size()), '"') +
+                            "; this MYRL reads version " + std::to_string(kCalFileVersion) + ".");
     }
     CalRecord r;
     r.StartFreq = in.real(in.value("start_hz"), "start_hz");
@@ -241,20 +241,9 @@ CalRecord ParseCalFile(std::string_view text) {
 }
 
 CalRecord ReadCalFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        RaiseErrnoError(errno);
-    }
-    std::string text;
-    std::array<char, 65536> buf{};
-    while (f.read(buf.data(), buf.size()) || f.gcount() > 0) {
-        text.append(buf.data(), static_cast<size_t>(f.gcount()));
-        if (text.size() > kMaxFileBytes) {
-            throw ECalFileError("This file is far larger than any calibration file.");
-        }
-    }
-    if (f.bad()) {
-        RaiseErrnoError(errno);
+    const std::string text = ReadFileBytes(path, kMaxFileBytes);
+    if (text.size() > kMaxFileBytes) {
+        throw ECalFileError("This file is far larger than any calibration file.");
     }
     return ParseCalFile(text);
 }

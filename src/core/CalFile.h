@@ -1,7 +1,8 @@
 // Calibration files: the CAL tables (CalLevel over CalFreq) kept beyond the run, with the
 // plan and settings they were taken with.
 //
-// The format, version 1 (UTF-8 text, LF line ends; CR LF is read too):
+// The format, version 1 (UTF-8 text, LF line ends; CR LF, a lone CR and a UTF-8 byte
+// order mark at the start are read too, as by every reader of this program):
 //
 //   MYRL calibration 1
 //   start_hz <number>            the plan: StartFreq
@@ -74,8 +75,8 @@ std::string FormatCalFile(const CalRecord& r);
 // Reads a calibration file's text; throws ECalFileError and returns nothing else.
 CalRecord ParseCalFile(std::string_view text);
 
-// Reads the file at `path` (at most 1 MiB): ECalFileError for its content, EInOutError
-// when it cannot be read.
+// Reads the file at `path` (at most 1 MiB; opened as TextFile.h's ReadFileBytes does):
+// ECalFileError for its content, EInOutError when it cannot be read.
 CalRecord ReadCalFile(const std::string& path);
 // Writes the file whole (replacing an old one only once the new one is complete).
 void WriteCalFile(const std::string& path, const CalRecord& r);

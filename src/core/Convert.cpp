@@ -180,10 +180,10 @@ std::optional<double> parseFloat(std::string_view s, char decimalSep) {
 
 } // namespace
 
-std::string QuotedText(std::string_view text) {
+std::string QuotedText(std::string_view text, char quote) {
     // A NUL byte would end the message where a C string is read from it (what(), the boxes):
     // it is shown as the symbol for NUL, U+2400, and counts as the one character it was.
-    std::string quoted = "'";
+    std::string quoted(1, quote);
     for (const char c : CutText(text, kQuotedChars)) {
         if (c == '\0') {
             quoted += "\u2400";
@@ -191,7 +191,7 @@ std::string QuotedText(std::string_view text) {
             quoted += c;
         }
     }
-    return quoted + "'";
+    return quoted + quote;
 }
 
 std::string NotAnIntegerText(std::string_view text) {

@@ -32,9 +32,9 @@ double StrToFloat(std::string_view text, char decimalSep = '.');
 // How many characters of an offending text a message quotes.
 constexpr size_t kQuotedChars = 100;
 
-// An offending text as the messages quote it: in single quotes, cut after kQuotedChars
-// characters (never inside a UTF-8 sequence) with "…" after the cut.
-std::string QuotedText(std::string_view text);
+// An offending text as the messages quote it: in single quotes (or `quote`), cut after
+// kQuotedChars characters (never inside a UTF-8 sequence) with "…" after the cut.
+std::string QuotedText(std::string_view text, char quote = '\'');
 
 // The message texts, with the offending text quoted in place.
 std::string NotAnIntegerText(std::string_view text);

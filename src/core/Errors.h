@@ -19,13 +19,15 @@ public:
 };
 
 // A file operation that failed ("I/O エラー (%d)", access denied, disk full). Path names
-// the file when known; Errno is the system's reason (0: not known).
+// the file when known; Errno is the system's reason (0: not known); Why, when set, says in
+// English what the system's reason cannot (a link not followed, not a regular file).
 class EInOutError : public std::runtime_error {
 public:
     EInOutError(const std::string& text, int code) : std::runtime_error(text), ErrorCode(code) {}
     int ErrorCode;
     int Errno = 0;
     std::string Path;
+    std::string Why;
 };
 
 } // namespace myrl

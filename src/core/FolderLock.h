@@ -18,10 +18,16 @@ public:
     // True when another holds the lock. A folder that cannot be opened at all is not
     // contended: nobody can lock it, and the run goes on without the lock.
     bool Contended() const { return contended_; }
+    // True when this run holds the lock.
+    bool Held() const { return fd_ >= 0; }
+    // Why the folder could not be locked when it is neither held nor contended (a folder the
+    // user may write but not read cannot be opened): the system's reason, an errno value.
+    int Error() const { return error_; }
 
 private:
     int fd_ = -1;
     bool contended_ = false;
+    int error_ = 0;
 };
 
 } // namespace myrl

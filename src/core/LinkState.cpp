@@ -43,12 +43,19 @@ void LinkState::OpenFailed(const std::string& name, const std::string& reason,
 }
 
 void LinkState::Reply(Clock::time_point now) {
-    kind_ = LinkKind::Replying;
-    since_ = now;
-    replied_ = true;
     curve_ = true;
     lastReply_ = now;
     missed_ = 0;
+    if (kind_ == LinkKind::Held) {
+        // What completes while output is held answers no command of ours (noise, or a reply
+        // begun before): a curve on the chart, but the link stays held until the line lets
+        // output go, and it says nothing of the sweep rate.
+        update(now);
+        return;
+    }
+    kind_ = LinkKind::Replying;
+    since_ = now;
+    replied_ = true;
     replies_.push_back(now);
     if (replies_.size() > kRateReplies) {
         replies_.pop_front();
@@ -78,6 +85,20 @@ void LinkState::LineLost(Clock::time_point now) {
     kind_ = LinkKind::Lost;
     replies_.clear();
     update(now);
+}
+
+bool LinkState::OutputHeld(bool held, Clock::time_point now) {
+    if (held &&
+        (kind_ == LinkKind::Opened || kind_ == LinkKind::Replying || kind_ == LinkKind::Silent)) {
+        kind_ = LinkKind::Held;
+        replies_.clear();
+    } else if (!held && kind_ == LinkKind::Held) {
+        kind_ = replied_ ? LinkKind::Silent : LinkKind::Opened;
+    } else {
+        return false;
+    }
+    update(now);
+    return true;
 }
 
 void LinkState::Closed() {
@@ -122,6 +143,9 @@ void LinkState::update(Clock::time_point now) {
         break;
     case LinkKind::NotOpen:
         linkLine_ = name_ + ": not open: " + reason_;
+        break;
+    case LinkKind::Held:
+        linkLine_ = prefix() + ": output held: the line sent XOFF and no XON, no command goes out";
         break;
     }
 

@@ -20,6 +20,7 @@ enum class LinkKind {
     Silent,   // open, but no complete reply for a second or more
     Lost,     // the line hung up; it is opened again once a second
     NotOpen,  // the open failed
+    Held,     // open, but the line holds our output: no command goes out
 };
 
 class LinkState {
@@ -39,6 +40,10 @@ public:
     void NoReply(Clock::time_point now);
     // The line hung up, or an attempt to open it again failed.
     void LineLost(Clock::time_point now);
+    // Whether the line holds the program's output now (the serial component tells: an XOFF
+    // arrived and no XON since). Noise may keep arriving meanwhile, so replies alone do not
+    // show it. Returns true when this changed the state.
+    bool OutputHeld(bool held, Clock::time_point now);
     void Closed();
 
     LinkKind Kind() const { return kind_; }

@@ -1,14 +1,42 @@
 #include "ParamFile.h"
 
 #include "Convert.h"
+#include "Errors.h"
 #include "Format.h"
 #include "Rnd.h"
 #include "TextFile.h"
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace myrl {
 
 std::vector<std::string> ReadParamLines(const std::string& path) {
-    return ReadTextLines(path, 15, kParamLineBytes);
+    return ReadTextLines(path, 15, kParamLineBytes, kParamFileBytes);
+}
+
+ParamFileStart CheckParamFile(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+        return {};
+    }
+    try {
+        ReadFileBytes(path, 0); // opens it as the loader will, and reads at most one byte
+        return {true, {}};
+    } catch (const EInOutError& e) {
+        if (e.Errno == ENOENT) {
+            return {}; // a link to a file not there (yet)
+        }
+        EInOutError reason = e;
+        reason.Path.clear(); // the reason alone
+        return {false, path + " exists but cannot be read (" + InOutErrorDetail(reason) +
+                           "): MYRL starts with the defaults and leaves the file as it is when "
+                           "it closes."};
+    } catch (const std::exception& e) {
+        return {false, path + " cannot be read (" + e.what() +
+                           "): MYRL starts with the defaults and leaves the file as it is when "
+                           "it closes."};
+    }
 }
 
 void ApplyParamLines(const std::vector<std::string>& lines, char decimalSep, ParamSink& sink,

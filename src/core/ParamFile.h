@@ -20,9 +20,28 @@ constexpr const char* kParamFileName = "myrl_prm.txt";
 // that does not convert there either.
 constexpr size_t kParamLineBytes = 4096;
 
+// A file that runs past this many bytes before its fifteenth line ends is no parameter file
+// (fifteen lines of any length up to a few MiB still load, each cut after kParamLineBytes).
+constexpr size_t kParamFileBytes = 16 << 20;
+
 // The file's lines as the loader takes them: the first fifteen (a BOM at the start
 // ignored), each cut after kParamLineBytes. Throws EInOutError.
 std::vector<std::string> ReadParamLines(const std::string& path);
+
+// What a run does with the parameter file, decided once at start.
+struct ParamFileStart {
+    bool Read = false; // read it; otherwise the defaults
+    // When set, the file is left as it is at the close, for this reason (an English
+    // sentence naming the file).
+    std::string Leave;
+};
+
+// A missing file (or a link to a missing one): the defaults, and the file written at the
+// close. A file that exists but cannot be read (another user's private file, one without
+// read permission, a FIFO or a folder, a link refused as TextFile.h says): the defaults too,
+// as for a missing file and without a message box, but left as it is at the close, since
+// writing the defaults over it would lose it. Otherwise the file is read. Never throws.
+ParamFileStart CheckParamFile(const std::string& path);
 
 // Everything the file keeps.
 struct StoredParams {

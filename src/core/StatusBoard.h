@@ -13,7 +13,9 @@
 
 namespace myrl {
 
-enum class StatusTopic { Link, Curve, Saved, Calibration, Count };
+// Files: what this run does not do with its own files, and why (the parameter file left as
+// it is at the close).
+enum class StatusTopic { Link, Curve, Saved, Calibration, Files, Count };
 
 class StatusBoard {
 public:

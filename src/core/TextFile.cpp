@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -10,7 +11,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,9 +65,50 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // How many symbolic links a path may lead through, as the kernel allows.
 constexpr int kMaxLinks = 40;
 
-// The file that `path` names once every symbolic link is followed: `path` itself when it
-// is no link, the missing target when a link leads nowhere (the file is to be made).
-std::string resolveLinks(const std::string& path) {
+// Throws the I/O error of errno value `err` with the English reason `why`.
+[[noreturn]] void refuse(int err, std::string why) {
+    const int code = InOutCodeFromErrno(err);
+    EInOutError e(InOutErrorText(code), code);
+    e.Errno = err;
+    e.Why = std::move(why);
+    throw e;
+}
+
+std::string userName(uid_t uid) {
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    char buf[1024];
+    if (::getpwuid_r(uid, &pw, buf, sizeof buf, &found) == 0 && found != nullptr) {
+        return found->pw_name;
+    }
+    return "uid " + std::to_string(uid);
+}
+
+// The kernel's rule for protected links, applied whatever the system's setting: a symbolic
+// link that lies in a sticky folder every user may write to (/tmp and the like) is followed
+// only when it belongs to the user following it or to the folder's owner. Anyone may put a
+// link there, and a link another user put there must not lead this program's writes (or
+// reads) into a file that user cannot reach. Throws for a link the rule refuses.
+void checkLinkMayBeFollowed(const std::string& link, const struct stat& linkStat) {
+    const std::string dir = dirOf(link);
+    struct stat ds {};
+    if (::stat(dir.c_str(), &ds) != 0) {
+        return; // nothing to judge by; what follows fails on its own
+    }
+    const bool shared = (ds.st_mode & S_ISVTX) != 0 && (ds.st_mode & S_IWOTH) != 0;
+    if (!shared || linkStat.st_uid == ::geteuid() || linkStat.st_uid == ds.st_uid) {
+        return;
+    }
+    refuse(EACCES, "the symbolic link " + link + " belongs to another user (" +
+                       userName(linkStat.st_uid) +
+                       ") and lies in a folder that every user may write to (" + dir +
+                       "); such a link is not followed");
+}
+
+// Follows the symbolic links `path` leads through, one at a time, each only where the rule
+// above allows. Returns the file that `path` names at the end: `path` itself when it is no
+// link, the missing target when a link leads nowhere (the file is to be made).
+std::string followLinks(const std::string& path) {
     std::string p = path;
     for (int hops = 0;; ++hops) {
         struct stat st {};
@@ -80,6 +124,7 @@ std::string resolveLinks(const std::string& path) {
         if (hops == kMaxLinks) {
             RaiseErrnoError(ELOOP);
         }
+        checkLinkMayBeFollowed(p, st);
         char buf[PATH_MAX];
         const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
         if (n < 0) {
@@ -91,6 +136,74 @@ std::string resolveLinks(const std::string& path) {
         std::string target(buf, static_cast<size_t>(n));
         p = target.starts_with('/') ? target : dirOf(p) + "/" + target;
     }
+}
+
+// The same walk for reading, which leaves the following itself to the kernel: links the
+// kernel makes up (/proc/self/fd/N) name no path, and the walk stops where the next hop
+// does not exist.
+void checkLinksForReading(const std::string& path) {
+    std::string p = path;
+    for (int hops = 0; hops <= kMaxLinks; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return;
+        }
+        checkLinkMayBeFollowed(p, st);
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
+        if (n < 0 || static_cast<size_t>(n) == sizeof buf) {
+            return;
+        }
+        std::string target(buf, static_cast<size_t>(n));
+        p = target.starts_with('/') ? target : dirOf(p) + "/" + target;
+    }
+}
+
+// What a file that is not a regular one is, for the user.
+std::string kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO (named pipe)";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a plain file";
+}
+
+// Opens `path` for reading as every reader of this program does: links followed only
+// where the rule above allows, without waiting for a writer (a FIFO), and only when it is
+// a regular file (a FIFO, a device like /dev/zero, a folder are refused). Throws.
+int openForReading(const std::string& path) {
+    checkLinksForReading(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        RaiseErrnoError(errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        RaiseErrnoError(err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        refuse(EINVAL, "not a file to read: it is " + kindOf(st.st_mode));
+    }
+    return fd;
+}
+
+// The user may not write `path`: the system's own answer for this user (ACLs, a read-only
+// mount, another user's file), and for every user, root too, a file or folder without any
+// write permission bit.
+bool mayNotWrite(const std::string& path, const struct stat& st, int how) {
+    return (st.st_mode & kAnyWrite) == 0 ||
+           ::faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) != 0;
 }
 
 // A fresh name beside `target` for the temporary file; the creation refuses a name that
@@ -150,8 +263,10 @@ void RaiseErrnoError(int err) {
 }
 
 std::string InOutErrorDetail(const EInOutError& e) {
-    std::string reason;
-    switch (e.Errno) {
+    std::string reason = e.Why;
+    switch (reason.empty() ? e.Errno : -1) {
+    case -1:
+        break;
     case EACCES:
     case EPERM:
         reason = "permission denied: the file or its folder is read-only or belongs to "
@@ -183,19 +298,70 @@ std::string InOutErrorDetail(const EInOutError& e) {
     return e.Path.empty() ? reason : e.Path + ": " + reason;
 }
 
+std::string FileErrorReason(const std::exception& e) {
+    if (const auto* io = dynamic_cast<const EInOutError*>(&e)) {
+        return InOutErrorDetail(*io) + ".";
+    }
+    return e.what();
+}
+
+int RemoveStaleTemporaries(const std::string& folder, const std::vector<std::string>& names,
+                           std::chrono::system_clock::time_point before) {
+    DIR* d = ::opendir(folder.c_str());
+    if (d == nullptr) {
+        return 0;
+    }
+    const auto temporaryOf = [&](std::string_view entry) {
+        for (const std::string& n : names) {
+            if (entry.size() == n.size() + 7 && entry.starts_with(n) && entry[n.size()] == '.') {
+                const std::string_view tail = entry.substr(n.size() + 1);
+                if (std::all_of(tail.begin(), tail.end(), [](char c) {
+                        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                               (c >= 'a' && c <= 'z');
+                    })) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    const auto limit =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(before.time_since_epoch()).count();
+    int removed = 0;
+    while (const dirent* e = ::readdir(d)) {
+        if (!temporaryOf(e->d_name)) {
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+            continue;
+        }
+        const long long written =
+            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+        if (written < limit && ::unlinkat(::dirfd(d), e->d_name, 0) == 0) {
+            ++removed;
+        }
+    }
+    ::closedir(d);
+    return removed;
+}
+
 static void writeFileReplacing(const std::string& path, const std::string& bytes) {
-    const std::string target = resolveLinks(path);
+    const std::string target = followLinks(path);
     struct stat st {};
-    const bool existing = ::stat(target.c_str(), &st) == 0;
+    const bool existing = ::lstat(target.c_str(), &st) == 0;
     const struct stat old = st;
-    if (existing && (!S_ISREG(old.st_mode) || (old.st_mode & kAnyWrite) == 0)) {
+    if (existing && (!S_ISREG(old.st_mode) || mayNotWrite(target, old, W_OK))) {
         RaiseErrnoError(EACCES);
     }
+    // The new file is made in the folder and renamed over the old one: that needs the
+    // right to write and to enter the folder.
     const std::string dir = dirOf(target);
     if (::stat(dir.c_str(), &st) != 0) {
         RaiseErrnoError(errno);
     }
-    if ((st.st_mode & kAnyWrite) == 0) {
+    if (mayNotWrite(dir, st, W_OK | X_OK)) {
         RaiseErrnoError(EACCES);
     }
 
@@ -253,22 +419,41 @@ bool FileCanBeRead(const std::string& path) {
     if (path.empty()) {
         return false;
     }
-    Fd in;
-    in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in.fd < 0) {
+    try {
+        Fd in;
+        in.fd = openForReading(path);
+        return true;
+    } catch (const EInOutError&) {
         return false;
     }
-    struct stat st {};
-    return ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+static std::string readFileBytes(const std::string& path, size_t maxBytes) {
+    Fd in;
+    in.fd = openForReading(path);
+    const size_t cap = maxBytes == std::numeric_limits<size_t>::max() ? maxBytes : maxBytes + 1;
+    std::string out;
+    char buf[65536];
+    while (out.size() < cap) {
+        const ssize_t n = ::read(in.fd, buf, std::min(sizeof buf, cap - out.size()));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            RaiseErrnoError(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        out.append(buf, static_cast<size_t>(n));
+    }
+    return out;
 }
 
 static std::vector<std::string> readTextLines(const std::string& path, size_t maxLines,
-                                              size_t maxLineBytes) {
+                                              size_t maxLineBytes, size_t maxBytes) {
     Fd in;
-    in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in.fd < 0) {
-        RaiseErrnoError(errno);
-    }
+    in.fd = openForReading(path);
     // Up to three bytes beyond the limit are kept, so that the character the limit falls
     // in is whole when the line is cut.
     const size_t keep = maxLineBytes > std::numeric_limits<size_t>::max() - 3
@@ -278,6 +463,7 @@ static std::vector<std::string> readTextLines(const std::string& path, size_t ma
     std::string line;
     bool dropped = false; // bytes of this line were read past
     bool afterCr = false;
+    size_t consumed = 0;
     auto endLine = [&] {
         if (lines.empty() && line.starts_with(kByteOrderMark)) {
             line.erase(0, kByteOrderMark.size());
@@ -306,6 +492,11 @@ static std::vector<std::string> readTextLines(const std::string& path, size_t ma
             break;
         }
         for (ssize_t i = 0; i < n && lines.size() < maxLines; ++i) {
+            if (++consumed > maxBytes) {
+                refuse(EINVAL, "more than " + std::to_string(maxBytes) + " bytes before line " +
+                                   std::to_string(lines.size() + 1) +
+                                   " ends: not a file of this kind");
+            }
             const char c = buf[i];
             if (c == '\n' && afterCr) {
                 afterCr = false;
@@ -345,8 +536,12 @@ void WriteFileReplacing(const std::string& path, const std::string& bytes) {
 }
 
 std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
-                                       size_t maxLineBytes) {
-    return naming(path, [&] { return readTextLines(path, maxLines, maxLineBytes); });
+                                       size_t maxLineBytes, size_t maxBytes) {
+    return naming(path, [&] { return readTextLines(path, maxLines, maxLineBytes, maxBytes); });
+}
+
+std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
+    return naming(path, [&] { return readFileBytes(path, maxBytes); });
 }
 
 } // namespace myrl
@@ -367,6 +562,23 @@ std::vector<std::string_view> SplitTextLines(std::string_view text, size_t maxLi
         }
         lines.push_back(line);
         pos = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string_view> TextLines(std::string_view text, size_t maxLines) {
+    if (text.starts_with(kByteOrderMark)) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    std::vector<std::string_view> lines;
+    size_t pos = 0;
+    while (pos < text.size() && lines.size() < maxLines) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
     return lines;
 }

@@ -1,6 +1,7 @@
 #include "TraceFile.h"
 
 #include "CalFile.h"
+#include "Convert.h"
 #include "Rnd.h"
 #include "TextFile.h"
 
@@ -19,9 +20,9 @@ const char* const kTraceColumns[5] = {"frequency_hz", "level_db", "swr", "raw_le
 
 namespace {
 
-// A trace file of more rows than this is no trace of this program.
+// A trace file of more rows, or more bytes, than this is no trace of this program.
 constexpr size_t kMaxTraceLines = 100000;
-constexpr size_t kMaxTraceLineBytes = 4096;
+constexpr size_t kMaxTraceBytes = 1 << 20;
 
 // The shortest text that reads back to the same double, always with a full stop.
 std::string Num(double v) {
@@ -87,6 +88,14 @@ std::string CalibrationText(const MeasState& s, const TraceFileInfo& info) {
     return "none applied (" + mode + "); " + cal;
 }
 
+// `text` as one line of a file: a line end in it (CR or LF, each a line end to the readers)
+// would end the comment it stands in and start a line that is no comment.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
 std::vector<std::string_view> Split(std::string_view line) {
     std::vector<std::string_view> out;
     size_t from = 0;
@@ -119,7 +128,7 @@ bool ParseNumber(std::string_view field, double& v) {
                              ": not a trace file of MYRL: " + why + ".");
 }
 
-TraceRead ParseLines(const std::vector<std::string>& lines, const std::string& name) {
+TraceRead ParseLines(const std::vector<std::string_view>& lines, const std::string& name) {
     if (lines.size() > kMaxTraceLines) {
         throw std::runtime_error(name + ": not a trace file of MYRL: more than " +
                                  std::to_string(kMaxTraceLines) + " lines.");
@@ -127,10 +136,7 @@ TraceRead ParseLines(const std::vector<std::string>& lines, const std::string& n
     TraceRead out;
     size_t columns = 0; // number of fields per row, once known
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+        const std::string_view line = lines[i];
         if (line.empty() || line.front() == '#') {
             continue;
         }
@@ -166,7 +172,7 @@ TraceRead ParseLines(const std::vector<std::string>& lines, const std::string& n
         double v = 0;
         for (size_t c = 0; c < columns; ++c) {
             if (!ParseNumber(fields[c], v)) {
-                Foreign(name, i + 1, "\"" + std::string(fields[c]) + "\" is not a number");
+                Foreign(name, i + 1, QuotedText(fields[c], '"') + " is not a number");
             }
             (c == 0 ? out.FrequencyHz : out.Levels[c - 1].Values).push_back(v);
         }
@@ -225,7 +231,7 @@ std::string OfferedFileName(PlanDefinition def, double startHz, double stopHz, c
 
 std::string TraceCsvBytes(const MeasState& s, const TraceFileInfo& info) {
     std::string out;
-    auto comment = [&out](const std::string& line) { out += "# " + line + "\n"; };
+    auto comment = [&out](const std::string& line) { out += "# " + OneLine(line) + "\n"; };
     comment(info.Program);
     comment("written: " + Date(info.Written) + " " + Time(info.Written));
     comment("plan: " + PlanText(s, info.Plan));
@@ -272,8 +278,8 @@ bool TouchstoneAxisRises(const MeasState& s) {
 std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, TouchstoneParam param) {
     const char* what = param == TouchstoneParam::S21 ? "S21 (transmission)" : "S11 (reflection)";
     std::string out;
-    out +=
-        "! " + info.Program + ", written " + Date(info.Written) + " " + Time(info.Written) + "\n";
+    out += "! " + OneLine(info.Program) + ", written " + Date(info.Written) + " " +
+           Time(info.Written) + "\n";
     if (info.Mode == "THRU") {
         out += std::string("! ") + what + " magnitude in dB: the THRU level as the unit " +
                "measured it, no calibration subtracted\n";
@@ -284,7 +290,7 @@ std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, Touch
     } else {
         out += std::string("! ") + what + " magnitude in dB: the NORM level, relative to " +
                (info.Calibration.empty() ? std::string("the CAL sweep of this run")
-                                         : "the calibration file " + info.Calibration) +
+                                         : "the calibration file " + OneLine(info.Calibration)) +
                "\n";
     }
     out += "! " + PlanText(s, info.Plan) + "\n";
@@ -298,15 +304,16 @@ std::string TouchstoneBytes(const MeasState& s, const TraceFileInfo& info, Touch
 }
 
 TraceRead ParseTraceCsv(const std::string& bytes, const std::string& name) {
-    std::vector<std::string> lines;
-    for (const std::string_view line : SplitTextLines(bytes, kMaxTraceLines + 1)) {
-        lines.emplace_back(line);
-    }
-    return ParseLines(lines, name);
+    return ParseLines(TextLines(bytes, kMaxTraceLines + 1), name);
 }
 
 TraceRead ReadTraceCsv(const std::string& path) {
-    return ParseLines(ReadTextLines(path, kMaxTraceLines + 1, kMaxTraceLineBytes), path);
+    const std::string bytes = ReadFileBytes(path, kMaxTraceBytes);
+    if (bytes.size() > kMaxTraceBytes) {
+        throw std::runtime_error(path + ": not a trace file of MYRL: larger than " +
+                                 std::to_string(kMaxTraceBytes >> 20) + " MiB.");
+    }
+    return ParseTraceCsv(bytes, path);
 }
 
 std::tm LocalTimeNow() {

@@ -80,8 +80,11 @@ struct TraceRead {
 
 // Reads a CSV written by TraceCsvBytes (comment lines, the header, then rows of numbers)
 // or the fixed data export ("frequency,value" lines without a header; its one column is
-// named "value"). Throws EInOutError when the file cannot be read and std::runtime_error
-// with an English sentence naming the file's line when it is neither (a foreign file).
+// named "value"), at most 1 MiB, opened as TextFile.h's ReadFileBytes does; its lines as
+// TextLines takes them (any line end, a byte order mark ignored). Throws EInOutError when
+// the file cannot be read and std::runtime_error with an English sentence naming the
+// file's line when it is neither (a foreign file); such a sentence quotes at most 100
+// characters of the file.
 TraceRead ReadTraceCsv(const std::string& path);
 // The same over a file's bytes; `name` only for the messages.
 TraceRead ParseTraceCsv(const std::string& bytes, const std::string& name);

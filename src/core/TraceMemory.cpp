@@ -1,5 +1,6 @@
 #include "TraceMemory.h"
 
+#include "Errors.h"
 #include "TraceFile.h"
 
 #include <algorithm>
@@ -17,14 +18,9 @@ StoredTrace CurrentTrace(const MeasState& s) {
     return t;
 }
 
-StoredTrace MemoryFromTraceFile(const std::string& bytes, const std::string& name,
-                                double refLevel) {
-    TraceRead read;
-    try {
-        read = ParseTraceCsv(bytes, name);
-    } catch (const std::runtime_error& e) {
-        throw EMemoryFileError(e.what());
-    }
+namespace {
+
+StoredTrace memoryFrom(const TraceRead& read, const std::string& name, double refLevel) {
     const auto column = [&](const char* wanted) -> const TraceColumn* {
         for (const TraceColumn& c : read.Levels) {
             if (c.Name == wanted) {
@@ -61,6 +57,31 @@ StoredTrace MemoryFromTraceFile(const std::string& bytes, const std::string& nam
         }
     }
     return t;
+}
+
+} // namespace
+
+StoredTrace MemoryFromTraceFile(const std::string& bytes, const std::string& name,
+                                double refLevel) {
+    TraceRead read;
+    try {
+        read = ParseTraceCsv(bytes, name);
+    } catch (const std::runtime_error& e) {
+        throw EMemoryFileError(e.what());
+    }
+    return memoryFrom(read, name, refLevel);
+}
+
+StoredTrace ReadMemoryFile(const std::string& path, double refLevel) {
+    TraceRead read;
+    try {
+        read = ReadTraceCsv(path);
+    } catch (const EInOutError&) {
+        throw;
+    } catch (const std::runtime_error& e) {
+        throw EMemoryFileError(e.what());
+    }
+    return memoryFrom(read, path, refLevel);
 }
 
 void SetMemory(MeasState& s, const StoredTrace& t) {

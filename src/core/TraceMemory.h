@@ -36,6 +36,11 @@ StoredTrace CurrentTrace(const MeasState& s);
 // EMemoryFileError, as for a file that is neither (`name` names it in the sentence).
 StoredTrace MemoryFromTraceFile(const std::string& bytes, const std::string& name, double refLevel);
 
+// The same for the file at `path`, read by ReadTraceCsv (TraceFile.h): EInOutError when it
+// cannot be read (a FIFO, /dev/zero, no permission: the reason in its detail),
+// EMemoryFileError when it is no trace file or too large.
+StoredTrace ReadMemoryFile(const std::string& path, double refLevel);
+
 // Puts the trace into the state's memory (MemFreq, MemLevel, MemPoints); the mode stays.
 void SetMemory(MeasState& s, const StoredTrace& t);
 

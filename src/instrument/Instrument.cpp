@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -382,11 +380,15 @@ StepResult Instrument::Step(StepView& view) {
     }
     stepRunning_ = false;
 
+    // The line may hold our output (an XOFF without XON) while noise keeps arriving.
+    const bool held = port_ && link_.OutputHeld(port_->OutputHeld(), now_());
     if (result == StepResult::Silent) {
         link_.NoReply(now_());
         linkChanged();
     } else if (processed) {
         link_.Reply(now_());
+        linkChanged();
+    } else if (held) {
         linkChanged();
     }
     if (result == StepResult::ReadFailed && port_) {
@@ -523,16 +525,7 @@ void Instrument::StoreTrace(const std::string& label) {
 }
 
 void Instrument::LoadMemory(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        throw std::runtime_error("The file cannot be opened.");
-    }
-    std::ostringstream text;
-    text << f.rdbuf();
-    if (text.str().size() > (1u << 20)) {
-        throw std::runtime_error("The file is far larger than a data file.");
-    }
-    const StoredTrace t = MemoryFromTraceFile(text.str(), path, state_.RefLevel);
+    const StoredTrace t = ReadMemoryFile(path, state_.RefLevel);
     SetMemory(state_, t);
     memName_ = fileName(path);
     SetMemoryMode(state_.MemMode == kMemOff ? kMemShown : state_.MemMode);

@@ -179,8 +179,10 @@ public:
     // ---- The trace memory.
     // The current trace, named `label` ("the trace of 12:00:00").
     void StoreTrace(const std::string& label);
-    // A trace file (the data export, or a CSV saved with its header) as the memory. Throws
-    // with an English sentence naming the file and the reason; changes nothing then.
+    // A trace file (the data export, or a CSV saved with its header) as the memory, read by
+    // ReadMemoryFile (TraceMemory.h). Throws EInOutError (a file that cannot be read: the
+    // reason in its detail, FileErrorReason) or EMemoryFileError with an English sentence
+    // naming the file; changes nothing then.
     void LoadMemory(const std::string& path);
     // kMemOff, kMemShown or kMemSubtracted (off while nothing is stored); refills DispTrace.
     void SetMemoryMode(int mode);

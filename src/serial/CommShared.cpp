@@ -1,5 +1,6 @@
 #include "CommShared.h"
 
+#include <chrono>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <utility>
@@ -24,9 +25,41 @@ void TCommShared::FinishBlock(int32_t bytes) {
 }
 
 void TCommShared::ResetCounts() {
-    std::lock_guard lock(counterLock_);
-    pendingBytes_ = 0;
-    queuedBlocks_ = 0;
+    {
+        std::lock_guard lock(counterLock_);
+        pendingBytes_ = 0;
+        queuedBlocks_ = 0;
+    }
+    heldSince_ = 0;
+    writtenSincePurge_ = false;
+}
+
+namespace {
+
+int64_t steadyNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+void TCommShared::OutputRefused() {
+    int64_t unset = 0;
+    heldSince_.compare_exchange_strong(unset, steadyNow());
+}
+
+void TCommShared::OutputAccepted() {
+    writtenSincePurge_ = true;
+}
+
+void TCommShared::OutputPurged(int leftInDriver) {
+    if (leftInDriver > 0) {
+        OutputRefused(); // written a step ago and still not on the line
+    } else if (writtenSincePurge_) {
+        heldSince_ = 0;
+    }
+    writtenSincePurge_ = false;
 }
 
 int32_t TCommShared::PendingBytes() const {

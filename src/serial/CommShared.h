@@ -49,6 +49,16 @@ public:
     int32_t PendingBytes() const; // accepted by Write, not yet sent or dropped
     int32_t QueuedBlocks() const; // posted to the transmit thread, not yet finished
 
+    // Whether the line holds our output (an XOFF without XON, CTS low): set when the device
+    // refuses bytes (a pseudo-terminal) or when bytes written before a purge had not left the
+    // driver by then (a UART); cleared by a purge once bytes written since the last one have
+    // left. Any thread; ResetCounts clears it.
+    void OutputRefused();                // transmit thread: write() took nothing (EAGAIN)
+    void OutputAccepted();               // transmit thread: write() took bytes
+    void OutputPurged(int leftInDriver); // before the output queue is flushed
+    // Steady-clock time since when output is held (nanoseconds); 0 while it flows.
+    int64_t OutputHeldSince() const { return heldSince_.load(); }
+
     // The transmit thread's copies of the write time-out (ms, 0 none) and the flow-control
     // mode; the UI thread stores them as the settings change.
     std::atomic<uint32_t> WriteTimeoutMs{0};
@@ -63,6 +73,9 @@ public:
     int32_t ClearLineErrors(int fd, uint32_t* breaks = nullptr);
 
 private:
+    std::atomic<int64_t> heldSince_{0};
+    std::atomic<bool> writtenSincePurge_{false};
+
     mutable std::mutex counterLock_; // guards the two counts
     int32_t pendingBytes_ = 0;
     int32_t queuedBlocks_ = 0;

@@ -133,6 +133,9 @@ void TCommTransThread::Send(const uint8_t* data, size_t len) {
             std::lock_guard lock(shared_.TransLock);
             n = ::write(fd_, data, len);
         }
+        if (n > 0) {
+            shared_.OutputAccepted();
+        }
         if (n >= 0) {
             data += n;
             len -= static_cast<size_t>(n);
@@ -141,7 +144,9 @@ void TCommTransThread::Send(const uint8_t* data, size_t len) {
         if (errno == EINTR) {
             continue;
         }
-        if (errno != EAGAIN) {
+        if (errno == EAGAIN) {
+            shared_.OutputRefused();
+        } else {
             // Line gone or another failure: report line errors and give the block up.
             if (const int32_t bits = shared_.ClearLineErrors(fd_)) {
                 shared_.Deliver(TCommSlot::Trans, TCommShared::WM_COMMERROR, bits,

@@ -209,6 +209,7 @@ void TCustomCommX::Open() {
         if (::tcgetattr(fd_, &dcb_.Tio) != 0) {
             throw ECommError(kErrOpenFailed); // no settings to start from
         }
+        foundTio_ = dcb_.Tio; // given back at Close
         // Raw line: no echo, no translation, no signals; VMIN 1 so an empty non-blocking
         // read reports EAGAIN and end-of-file means the line hung up.
         ::cfmakeraw(&dcb_.Tio);
@@ -281,6 +282,12 @@ void TCustomCommX::Close() {
     PurgeReceive();
     SleepMs(100);
     StopThreads();
+    // The line as it was found: the next program to open it (a terminal, a shell on a serial
+    // console) expects its own settings, not ours. Fails harmlessly on a line gone.
+    if (foundTio_) {
+        ::tcsetattr(fd_, TCSANOW, &*foundTio_);
+        foundTio_.reset();
+    }
     // The terminal keeps its exclusive mode beyond this descriptor (a pseudo-terminal as long
     // as its other end is open), and would refuse the next open to anyone but root. On a line
     // that has hung up the call fails, harmlessly: such a terminal is not opened again.
@@ -408,6 +415,11 @@ void TCustomCommX::PurgeTrans() {
     if (!Active()) {
         return;
     }
+    int left = 0; // bytes still in the driver: on a line that moves, the last block has gone
+    if (::ioctl(fd_, TIOCOUTQ, &left) != 0) {
+        left = 0;
+    }
+    shared_->OutputPurged(left);
     if (!trans_) {
         ::tcflush(fd_, TCOFLUSH);
         return;
@@ -451,6 +463,19 @@ int32_t TCustomCommX::ReceiveCount() {
         return 0;
     }
     return waiting;
+}
+
+namespace {
+// How long output must stay held before it counts: a queue full for a moment is no hold.
+constexpr int64_t kOutputHeldNs = 1'000'000'000;
+} // namespace
+
+bool TCustomCommX::OutputHeld() const {
+    const int64_t since = shared_->OutputHeldSince();
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count();
+    return Active() && since != 0 && now - since >= kOutputHeldNs;
 }
 
 int32_t TCustomCommX::PendingBytes() const {

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <termios.h>
@@ -228,6 +229,10 @@ public:
     int32_t PendingBytes() const;    // accepted by Write, not yet sent or dropped
     int32_t QueuedBlocks() const;    // posted to the transmit thread, not yet finished
     int32_t TransCharTimeMs() const; // character time of the running transmit thread, else 0
+    // True when the line has held this component's output for a second or more: the device
+    // refuses bytes, or bytes written before a purge were still in the driver at it (an XOFF
+    // without XON, CTS held low). False again once bytes written have left.
+    bool OutputHeld() const;
     // The device Open would open now: the chosen device when there is one, else
     // COM<PortNo> in the working folder when that name exists, else /dev/ttyS<PortNo - 1>.
     std::string DevicePath() const;
@@ -294,6 +299,7 @@ private:
     int32_t bufLenReceive_ = 2048;
 
     TCommLineSettings dcb_;
+    std::optional<termios> foundTio_; // the line's settings as Open found them
     TCommTimeouts timeouts_;
 
     std::mutex deliverLock_; // guards the dispatcher and the two delivery slots

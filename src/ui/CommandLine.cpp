@@ -23,7 +23,22 @@ const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dogra
 
 } // namespace
 
-CommandLine ParseCommandLine(const QStringList& args) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    // Each byte becomes one character and back, so that no argument is changed on its way
+    // through the parser (the option names are ASCII).
+    QStringList text;
+    for (const std::string& a : args) {
+        text << QString::fromLatin1(a.data(), static_cast<qsizetype>(a.size()));
+    }
+    const auto bytes = [](const QString& s) { return s.toLatin1().toStdString(); };
+    const auto all = [&](const QStringList& list) {
+        std::vector<std::string> out;
+        for (const QString& s : list) {
+            out.push_back(bytes(s));
+        }
+        return out;
+    };
+
     QCommandLineParser parser;
     // "-platform offscreen" is one option, as Qt reads it.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -39,32 +54,26 @@ CommandLine ParseCommandLine(const QStringList& args) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
     }
 
-    CommandLine cl;
-    if (!parser.parse(args)) {
-        cl.Error = parser.errorText().toStdString();
+    if (!parser.parse(text)) {
+        CommandLine cl;
+        cl.Error = bytes(parser.errorText());
         return cl;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        cl.Error = "Unexpected argument '" + parser.positionalArguments().front().toStdString() +
-                   "'; see --help.";
-        return cl;
+    FoundOptions found;
+    found.Help = parser.isSet(help);
+    found.Version = parser.isSet(version);
+    found.Port = all(parser.values(port));
+    found.Workdir = all(parser.values(workdir));
+    found.Positional = all(parser.positionalArguments());
+    return CommandLineFrom(found);
+}
+
+CommandLine ParseCommandLine(const QStringList& args) {
+    std::vector<std::string> bytes;
+    for (const QString& a : args) {
+        bytes.push_back(a.toLocal8Bit().toStdString());
     }
-    for (const QCommandLineOption* o : {&port, &workdir}) {
-        if (parser.values(*o).size() > 1) {
-            cl.Error = "Option '" + o->names().front().toStdString() + "' given more than once.";
-            return cl;
-        }
-    }
-    cl.Help = parser.isSet(help);
-    cl.Version = parser.isSet(version);
-    cl.Port = parser.value(port).toStdString();
-    cl.Workdir = parser.value(workdir).toStdString();
-    if (parser.isSet(port) && cl.Port.empty()) {
-        cl.Error = "Option 'port' needs a device, such as /dev/ttyUSB0.";
-    } else if (parser.isSet(workdir) && cl.Workdir.empty()) {
-        cl.Error = "Option 'workdir' needs a folder.";
-    }
-    return cl;
+    return ParseCommandLine(bytes);
 }
 
 std::string CommandLineHelp() {

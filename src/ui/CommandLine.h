@@ -4,25 +4,19 @@
 // bad option need no display.
 #pragma once
 
+#include "CommandArgs.h"
+
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 namespace myrl {
 
-struct CommandLine {
-    bool Help = false;
-    bool Version = false;
-    // The device this run opens in place of what line 1 of the parameter file names;
-    // empty: the parameter file's port.
-    std::string Port;
-    // The folder of the parameter file, the export and the COM links; empty: the current one.
-    std::string Workdir;
-    // One line (without the program's name) when the command line is not understood.
-    std::string Error;
-};
-
-// `args` as main receives them, the program's own name first.
+// `args` as main receives them, the program's own name first: bytes, which the values keep
+// exactly (a path that is no UTF-8 stays the path it was).
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// The same for arguments already made text (in the locale's encoding).
 CommandLine ParseCommandLine(const QStringList& args);
 
 // The --help text and the --version line, each ending with a new line.

@@ -3,6 +3,7 @@
 #include "Widgets.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace myrl {
@@ -30,12 +31,22 @@ void ReportError(const std::exception& e, const std::string& extra) {
         reporter()(message, detail);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, "MYRL", Q(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    ErrorBox(message, detail)->exec();
+}
+
+std::unique_ptr<QMessageBox> ErrorBox(const std::string& message, const std::string& detail) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, "MYRL", Q(message),
+                                             QMessageBox::Ok, QApplication::activeWindow());
+    // Messages quote file text (a parameter file's line, a calibration file's version),
+    // which must show as it stands, never as markup.
+    box->setTextFormat(Qt::PlainText);
     if (!detail.empty()) {
-        box.setInformativeText(Q(detail));
+        box->setInformativeText(Q(detail));
+        for (QLabel* label : box->findChildren<QLabel*>("qt_msgbox_informativelabel")) {
+            label->setTextFormat(Qt::PlainText);
+        }
     }
-    box.exec();
+    return box;
 }
 
 bool Guarded(const std::function<void()>& f) {

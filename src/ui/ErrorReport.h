@@ -6,7 +6,10 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
+
+class QMessageBox;
 
 namespace myrl {
 
@@ -17,6 +20,10 @@ namespace myrl {
 using ErrorReporter = std::function<void(const std::string& message, const std::string& detail)>;
 void SetErrorReporter(ErrorReporter reporter);
 void ReportError(const std::exception& e, const std::string& detail = {});
+
+// The box ReportError shows (when no reporter is set): both texts shown as plain text, so
+// that file text quoted in them never renders as markup.
+std::unique_ptr<QMessageBox> ErrorBox(const std::string& message, const std::string& detail);
 
 // Runs `f`; an exception it throws is reported and goes no further, so an event
 // handler that fails stops there and the program carries on. Returns false then.

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "DisplayView.h"
+#include "Export.h"
 #include "FolderLock.h"
 #include "Form1Layout.h"
 #include "Instrument.h"
@@ -15,7 +16,9 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 
@@ -88,13 +91,24 @@ Startup::~Startup() = default;
 void Startup::LeaveParamFile(const std::string& why) {
     std::fprintf(stderr, "myrl: %s\n", why.c_str());
     leaveWhy_ += leaveWhy_.empty() ? why : " " + why;
+    core_.Status().Set(StatusTopic::Files, leaveWhy_);
 }
 
 void Startup::lockFolder() {
+    const auto start = std::chrono::system_clock::now();
     folderLock_ = std::make_unique<FolderLock>(".");
     if (folderLock_->Contended()) {
         LeaveParamFile(std::string("Another MYRL runs in this folder: this one will not write ") +
                        kParamFileName + " when it closes.");
+    } else if (!folderLock_->Held()) {
+        // The system's reason in English, whatever the locale.
+        const char* reason = ::strerrordesc_np(folderLock_->Error());
+        LeaveParamFile(std::string("This folder cannot be locked against a second MYRL (") +
+                       (reason != nullptr ? reason : "unknown reason") +
+                       "): this one will not write " + kParamFileName + " when it closes.");
+    } else {
+        // Temporaries of a run killed while it wrote; only the lock's holder may judge.
+        RemoveStaleTemporaries(".", {kParamFileName, kExportFileName}, start);
     }
 }
 
@@ -102,7 +116,11 @@ void Startup::LoadParams() {
     MeasState& s = core_.State();
     Loader load(core_, panel_, form1_, form2_);
     lockFolder();
-    if (FileCanBeRead(kParamFileName)) {
+    const ParamFileStart file = CheckParamFile(kParamFileName);
+    if (!file.Leave.empty()) {
+        LeaveParamFile(file.Leave);
+    }
+    if (file.Read) {
         // A file not read whole is left as it is at the close: what is in force now is
         // partly the file's and partly the layout's, and writing that would lose the rest
         // of the file for a typo in one line.
@@ -147,6 +165,7 @@ void Startup::LoadParams() {
 void Startup::SaveParams() {
     core_.ClosePort();
     if (ParamFileLeft()) {
+        std::fprintf(stderr, "myrl: %s left as it was.\n", kParamFileName);
         return;
     }
     StoredParams out;

@@ -38,16 +38,18 @@ public:
     void SaveParams();
 
     // The parameter file is left as it is at the close: it was not read whole (so the
-    // values in force are not the file's), or another instance runs in this folder. `why`
-    // is an English sentence for the start-up's error box and standard error.
+    // values in force are not the file's), it cannot be read at all, or the folder is not
+    // this run's (another instance runs in it, or it cannot be locked). `why` is an English
+    // sentence for the start-up's error box, standard error and the status lines (Files).
     void LeaveParamFile(const std::string& why);
     bool ParamFileLeft() const { return !leaveWhy_.empty(); }
     const std::string& LeaveWhy() const { return leaveWhy_; }
     const StartOptions& Options() const { return options_; }
 
 private:
-    // Locks the working folder for this run; another instance holding it makes this one
-    // leave the parameter file alone.
+    // Locks the working folder for this run; another instance holding it, or a folder that
+    // cannot be locked, makes this one leave the parameter file alone. The lock's holder
+    // removes the temporaries a killed run left.
     void lockFolder();
 
     Instrument& core_;

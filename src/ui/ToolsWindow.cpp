@@ -3,7 +3,9 @@
 #include "DisplayView.h"
 #include "Distance.h"
 #include "ErrorReport.h"
+#include "Errors.h"
 #include "Presentation.h"
+#include "TextFile.h"
 #include "TraceMemory.h"
 #include "UserSettings.h"
 #include "Widgets.h"
@@ -30,7 +32,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <functional>
 #include <span>
 #include <stdexcept>
@@ -330,6 +331,10 @@ void ToolsWindow::build() {
     statusLayout->addWidget(status_);
     top->addWidget(statusBox);
     top->addStretch();
+    // These lines quote file names and a calibration file's note: shown as they stand.
+    for (QLabel* l : {calState_, memState_, status_}) {
+        l->setTextFormat(Qt::PlainText);
+    }
 }
 
 void ToolsWindow::saveSettings() const {
@@ -366,7 +371,9 @@ void ToolsWindow::SaveCalibration(const std::string& path, const std::string& no
     try {
         core_.SaveCalibration(path, note, taken);
     } catch (const std::exception& e) {
-        report(e.what(), "The calibration file " + path + " was not written.");
+        const bool io = dynamic_cast<const EInOutError*>(&e) != nullptr;
+        report(e.what(), (io ? FileErrorReason(e) + " " : std::string()) + "The calibration file " +
+                             path + " was not written.");
         return;
     }
     const auto settings = OpenUserSettings();
@@ -379,8 +386,10 @@ bool ToolsWindow::LoadCalibration(const std::string& path) {
     try {
         core_.LoadCalibration(path);
     } catch (const std::exception& e) {
+        const bool io = dynamic_cast<const EInOutError*>(&e) != nullptr;
         report("Calibration not loaded",
-               std::string(e.what()) + " (" + path + "). The calibration in force is unchanged.");
+               (io ? FileErrorReason(e) : std::string(e.what()) + " (" + path + ").") +
+                   " The calibration in force is unchanged.");
         return false;
     }
     OpenUserSettings()->setValue("calibration/last", Q(path));
@@ -405,8 +414,7 @@ bool ToolsWindow::LoadMemory(const std::string& path) {
     try {
         core_.LoadMemory(path);
     } catch (const std::exception& e) {
-        report("Data file not loaded as memory",
-               std::string(e.what()) + " The memory is unchanged.");
+        report("Data file not loaded as memory", FileErrorReason(e) + " The memory is unchanged.");
         return false;
     }
     display_.RedrawResponse();

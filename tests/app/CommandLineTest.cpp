@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace myrl {
 namespace {
@@ -60,6 +61,38 @@ TEST(CommandLineTest, ParsesTheOptions) {
             EXPECT_EQ(cl.Port, c.port) << what;
             EXPECT_EQ(cl.Workdir, c.workdir) << what;
         }
+    }
+}
+
+// Paths are bytes to the system: a folder or device whose name is not UTF-8 (made under a
+// Latin-1 locale, copied from an old disk) is passed on exactly as given.
+TEST(CommandLineTest, PathsAreKeptAsTheBytesGiven) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string port;
+        std::string workdir;
+        std::string error;
+    };
+    const std::string latin1 = "/tmp/Messung-M\xfcller";
+    const std::string broken = "/dev/serial/by-id/usb-\xff\xfe\x80-port0";
+    const Case cases[] = {
+        {{"myrl", "--workdir", latin1}, "", latin1, ""},
+        {{"myrl", "--port", broken}, broken, "", ""},
+        {{"myrl", "--port=" + broken, "--workdir=" + latin1}, broken, latin1, ""},
+        {{"myrl", "--workdir", "/tmp/Messung-Müller"}, "", "/tmp/Messung-Müller", ""},
+        {{"myrl", "stray\xff"}, "", "", "Unexpected argument 'stray\xff'; see --help."},
+        {{"myrl", "--b\xf6gus"}, "", "", "Unknown option 'b\xf6gus'."},
+        // A stray argument is quoted as any other text: at most 100 characters, one line.
+        {{"myrl", std::string(300, 'a') + "\nb"},
+         "",
+         "",
+         "Unexpected argument '" + std::string(100, 'a') + "…'; see --help."},
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = ParseCommandLine(c.args);
+        EXPECT_EQ(cl.Error, c.error) << c.args[1];
+        EXPECT_EQ(cl.Port, c.port) << c.args[1];
+        EXPECT_EQ(cl.Workdir, c.workdir) << c.args[1];
     }
 }
 

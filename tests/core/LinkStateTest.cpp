@@ -14,7 +14,7 @@ using Clock = LinkState::Clock;
 
 // A run of the sweep cycle's news, step by step, with the lines each step leaves.
 struct Step {
-    enum What { Opened, OpenFailed, Reply, NoReply, Lost, Closed } what;
+    enum What { Opened, OpenFailed, Reply, NoReply, Lost, Closed, Held, Released } what;
     std::chrono::milliseconds at; // since the start of the run
     const char* link;             // the link's line after the step
     const char* curve;            // the curve's line after the step
@@ -51,6 +51,12 @@ TEST_P(LinkStateTest, LinesFollowTheNews) {
         case Step::Closed:
             link.Closed();
             break;
+        case Step::Held:
+            link.OutputHeld(true, now);
+            break;
+        case Step::Released:
+            link.OutputHeld(false, now);
+            break;
         }
         EXPECT_EQ(link.LinkLine(), s.link) << "at " << s.at.count() << " ms";
         EXPECT_EQ(link.CurveLine(), s.curve) << "at " << s.at.count() << " ms";
@@ -59,6 +65,8 @@ TEST_P(LinkStateTest, LinesFollowTheNews) {
 
 const char* const kOpen = "COM1 → /dev/ttyUSB0";
 const char* const kLost = "COM1 → /dev/ttyUSB0: line lost, reopening every second";
+const char* const kHeld =
+    "COM1 → /dev/ttyUSB0: output held: the line sent XOFF and no XON, no command goes out";
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, LinkStateTest,
@@ -95,7 +103,29 @@ INSTANTIATE_TEST_SUITE_P(
              {Step::Reply, 4500ms, "COM1 → /dev/ttyUSB0: unit replying", ""}}},
         Run{"NotOpen",
             {{Step::OpenFailed, 0ms, "COM1: not open: no such device", ""},
-             {Step::Closed, 10ms, "", ""}}}),
+             {Step::Closed, 10ms, "", ""}}},
+        // Noise with an XOFF and no XON: the line holds every command while noise still
+        // fills "replies"; the link says so until output goes again.
+        Run{"OutputHeldByXoff",
+            {{Step::Opened, 0ms, kOpen, ""},
+             {Step::Reply, 500ms, "COM1 → /dev/ttyUSB0: unit replying", ""},
+             {Step::Reply, 1000ms, "COM1 → /dev/ttyUSB0: unit replying, 2.0 sweeps/s", ""},
+             {Step::Held, 2100ms, kHeld, ""},
+             {Step::Reply, 2400ms, kHeld, ""},
+             {Step::NoReply, 3000ms, kHeld, ""},
+             {Step::NoReply, 4000ms, kHeld, "curve older than 3 sweeps: last reply 1 s ago"},
+             {Step::Released, 4600ms, "COM1 → /dev/ttyUSB0: no reply for 3 s",
+              "curve older than 3 sweeps: last reply 2 s ago"},
+             {Step::Reply, 5000ms, "COM1 → /dev/ttyUSB0: unit replying", ""},
+             {Step::Reply, 5500ms, "COM1 → /dev/ttyUSB0: unit replying, 2.0 sweeps/s", ""}}},
+        // Held before any reply, released before one: the port is just open again. A lost
+        // line is lost, held or not.
+        Run{"HeldBeforeAnyReply",
+            {{Step::Opened, 0ms, kOpen, ""},
+             {Step::Held, 1000ms, kHeld, ""},
+             {Step::Released, 1500ms, kOpen, ""},
+             {Step::Lost, 1600ms, kLost, ""},
+             {Step::Held, 1700ms, kLost, ""}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The few words a window title gets: only while no reply can come, and the same words for

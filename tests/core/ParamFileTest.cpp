@@ -1,4 +1,5 @@
 #include "ParamFile.h"
+#include "AsAnotherUser.h"
 #include "Errors.h"
 #include "TempDir.h"
 
@@ -8,6 +9,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace myrl;
@@ -274,4 +278,85 @@ TEST(ParamFile, MissingFileAppliesTheDefaultsInFileOrder) {
                                                "offset " + std::to_string(0.0), "fdef 0", "edit1 0",
                                                "edit2 20000000", "frex off", "m1 90", "m2 358",
                                                "f1top 0", "f1left 0", "beside"}));
+}
+
+// What a run does with the file it finds: read it, or start with the defaults, and whether
+// the close may write it. A file that is there but cannot be read must outlive the run:
+// the defaults written over it would lose the user's settings.
+TEST_F(ParamFileOnDisk, AFileThatCannotBeReadIsLeftAsItIs) {
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        bool read;
+        const char* leave; // part of the reason; "" when the close may write
+    };
+    const std::string other = (dir / "elsewhere.txt").string();
+    const Case cases[] = {
+        {"no file", [] {}, false, ""},
+        {"a file", [&] { write(join(kFirstRun)); }, true, ""},
+        {"an empty file", [&] { write(""); }, true, ""},
+        {"a link to a file not there yet", [&] { std::filesystem::create_symlink(other, file); },
+         false, ""},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }, false,
+         "exists but cannot be read (not a file to read: it is a FIFO (named pipe))"},
+        {"a folder", [&] { std::filesystem::create_directory(file); }, false,
+         "exists but cannot be read (not a file to read: it is a folder)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(file);
+        c.make();
+        const ParamFileStart start = CheckParamFile(file);
+        EXPECT_EQ(start.Read, c.read);
+        if (*c.leave == '\0') {
+            EXPECT_EQ(start.Leave, "");
+        } else {
+            EXPECT_EQ(start.Leave.rfind(file + " " + c.leave, 0), 0u) << start.Leave;
+            EXPECT_NE(start.Leave.find("MYRL starts with the defaults and leaves the file as it "
+                                       "is when it closes."),
+                      std::string::npos)
+                << start.Leave;
+        }
+    }
+}
+
+// The same for files the user may not read: another user's private file, and the user's
+// own file without read permission. (As root every file is readable: the piece runs as
+// user nobody where the test runs as root, and as the user it runs as otherwise.)
+TEST_F(ParamFileOnDisk, AnotherUsersPrivateFileAndAnOwnUnreadableFileAreLeft) {
+    struct Case {
+        const char* name;
+        mode_t mode;
+        bool othersFile;
+    };
+    const Case cases[] = {{"another user's rw-------", 0600, true},
+                          {"an own -w-------", 0200, false}};
+    const bool root = ::geteuid() == 0;
+    if (root && !CanBecomeAnotherUser()) {
+        GTEST_SKIP() << "no other user to be";
+    }
+    if (root) {
+        ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.othersFile && !root) {
+            continue; // an ordinary user cannot make another user's file
+        }
+        std::filesystem::remove_all(file);
+        write(join(kFirstRun));
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        if (root && !c.othersFile) {
+            ASSERT_EQ(::chown(file.c_str(), Nobody()->Uid, Nobody()->Gid), 0);
+        }
+        const auto check = [&] {
+            const ParamFileStart start = CheckParamFile(file);
+            return !start.Read &&
+                           start.Leave.rfind(file + " exists but cannot be read (permission denied",
+                                             0) == 0
+                       ? 0
+                       : 1;
+        };
+        EXPECT_EQ(root ? RunAsNobody(check) : std::optional<int>(check()), 0);
+    }
 }

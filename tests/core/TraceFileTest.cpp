@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <clocale>
 #include <cmath>
 #include <fstream>
@@ -352,6 +353,25 @@ TEST_F(TraceFileTest, ReaderTakesItsOwnCsvAndTheFixedExportFromDisk) {
     }
 
     EXPECT_THROW(ReadTraceCsv((dir.Path() / "missing.csv").string()), EInOutError);
+}
+
+// A text of the header (program, mode, sweep time) that holds a line end stays within its
+// comment line: the file still reads back (found by the trace CSV fuzz target).
+TEST_F(TraceFileTest, HeaderTextsWithLineEndsStayWithinTheirCommentLines) {
+    info.Program = "MYRL\r1.43";
+    info.Mode = "NO\nRM";
+    info.SweepTime = "<0.5\r\n";
+    info.Calibration = "cal.myrlcal (two\nlines), taken 2026-12-10";
+    const std::string bytes = TraceCsvBytes(s, info);
+    EXPECT_NE(bytes.find("# MYRL 1.43\n"), std::string::npos);
+    EXPECT_NE(bytes.find("# mode: NO RM\n"), std::string::npos);
+    EXPECT_EQ(ParseTraceCsv(bytes, "x.csv").FrequencyHz.size(), 251u);
+    info.Mode = "NORM";
+    for (const std::string& line : Lines(TouchstoneBytes(s, info, TouchstoneParam::S21))) {
+        EXPECT_TRUE(line.starts_with("!") || line.starts_with("#") || std::isdigit(line[0]))
+            << line;
+    }
+    EXPECT_EQ(TouchstoneBytes(s, info, TouchstoneParam::S21).rfind("! MYRL 1.43, written ", 0), 0u);
 }
 
 TEST(TraceFileReader, RefusesAForeignFileSayingWhereAndWhy) {

@@ -70,6 +70,8 @@ public:
         EXPECT_EQ(::tcgetattr(FMaster, &t), 0);
         return t;
     }
+    // Where the test sets the terminal's settings (they are the slave's).
+    int FdForSettings() const { return FMaster; }
     void Hangup() { FPair.Hangup(); }
 
 private:
@@ -590,6 +592,59 @@ TEST_F(CommXTest, ResumeTransLiftsAStopByXoff) {
     EXPECT_EQ(pty.Receive(4), "more");
     comm->Close();
     comm->ResumeTrans(); // closed: nothing
+}
+
+// A stray XOFF and no XON: the component says its output is held once it has been for a
+// second, through the purges that each new sweep makes, and no more once output moves.
+TEST_F(CommXTest, OutputHeldIsToldUntilOutputMovesAgain) {
+    OpenOn(pty);
+    EXPECT_TRUE(comm->WriteString("first"));
+    EXPECT_EQ(pty.Receive(5), "first");
+    comm->PurgeTrans();
+    EXPECT_FALSE(comm->OutputHeld());
+    HoldLine();
+    comm->PurgeTrans();
+    EXPECT_TRUE(comm->WriteString("cmd"));
+    ASSERT_TRUE(ui.PumpUntil([this] { return comm->OutputHeld(); }));
+    comm->PurgeTrans(); // the next sweep's purge and command
+    EXPECT_TRUE(comm->WriteString("next"));
+    EXPECT_TRUE(comm->OutputHeld());
+    EXPECT_EQ(pty.Receive(1, 50ms), "");
+
+    pty.Send("\x11"); // XON
+    EXPECT_EQ(pty.Receive(4), "next");
+    comm->PurgeTrans();
+    EXPECT_FALSE(comm->OutputHeld());
+    comm->Close();
+    EXPECT_FALSE(comm->OutputHeld());
+}
+
+// The line is given back as Open found it: the next program to open it (a terminal
+// program, a shell on a serial console) meets its own settings, not raw 19200 bit/s.
+TEST_F(CommXTest, CloseRestoresTheSettingsOpenFound) {
+    termios found = pty.Settings();
+    ::cfsetispeed(&found, B9600);
+    ::cfsetospeed(&found, B9600);
+    found.c_lflag |= ICANON | ECHO | ISIG;
+    found.c_iflag |= ICRNL;
+    found.c_cc[VMIN] = 1;
+    found.c_cc[VEOF] = 4;
+    ASSERT_EQ(::tcsetattr(pty.FdForSettings(), TCSANOW, &found), 0);
+    found = pty.Settings();
+    OpenOn(pty);
+    EXPECT_EQ(pty.Settings().c_lflag & ICANON, 0u);
+    EXPECT_EQ(::cfgetospeed(&found), B9600);
+    comm->Close();
+    const termios after = pty.Settings();
+    EXPECT_EQ(after.c_iflag, found.c_iflag);
+    EXPECT_EQ(after.c_oflag, found.c_oflag);
+    EXPECT_EQ(after.c_cflag, found.c_cflag);
+    EXPECT_EQ(after.c_lflag, found.c_lflag);
+    EXPECT_EQ(::cfgetispeed(&after), ::cfgetispeed(&found));
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&found));
+    for (size_t i = 0; i < NCCS; ++i) {
+        EXPECT_EQ(after.c_cc[i], found.c_cc[i]) << "c_cc[" << i << "]";
+    }
 }
 
 TEST_F(CommXTest, ReadReturnsWhatHasArrived) {

@@ -3,16 +3,21 @@
 #include "ProgramFixture.h"
 
 #include "CommX.h"
+#include "ErrorReport.h"
 #include "Widgets.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <tuple>
+#include <vector>
 
 using namespace myrl;
 namespace fs = std::filesystem;
@@ -289,4 +294,36 @@ TEST_F(ProgramTest, CloseWritesTheFileALinkLeadsTo) {
     EXPECT_EQ(fs::status(Dir / "kept/prm.txt").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir / "kept"), fs::directory_iterator()), 1);
+}
+
+// File text in a message box is shown as it stands: a parameter file's line that looks like
+// markup (a heading, a link, an image) is neither rendered in the message nor in the
+// English line under it.
+TEST_F(ProgramTest, TheErrorBoxShowsFileTextAsPlainText) {
+    const std::string markup = "<h1>Big</h1><a href=\"http://x\">link</a><img src=\"y.png\">";
+    WriteFile(kFile, Lines({markup, "67108864", "12800000", "0", "0", "0", "20000000", "OFF", "90",
+                            "358", "0", "0", "265", "0", "265"}));
+    SetErrorReporter(nullptr);
+    std::vector<std::tuple<QString, Qt::TextFormat, QString, Qt::TextFormat>> shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            const auto* detail = box->findChild<QLabel*>("qt_msgbox_informativelabel");
+            shown.emplace_back(box->text(), box->textFormat(),
+                               detail != nullptr ? detail->text() : QString(),
+                               detail != nullptr ? detail->textFormat() : Qt::AutoText);
+            box->accept();
+        }
+    });
+    poll.start(20);
+    StartProgram();
+    poll.stop();
+    ASSERT_EQ(shown.size(), 1u);
+    const auto& [text, textFormat, detail, detailFormat] = shown[0];
+    EXPECT_EQ(text.toStdString(), "'" + markup + "' は整数ではありません.");
+    EXPECT_EQ(textFormat, Qt::PlainText);
+    EXPECT_NE(detail.toStdString().find("'" + markup + "' is not a whole number"),
+              std::string::npos)
+        << detail.toStdString();
+    EXPECT_EQ(detailFormat, Qt::PlainText);
 }

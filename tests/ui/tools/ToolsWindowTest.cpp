@@ -28,6 +28,8 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
 namespace myrl {
 namespace {
@@ -157,6 +159,76 @@ TEST_F(ToolsTest, ADataExportLoadsAsMemoryAndAForeignFileChangesNothing) {
     EXPECT_NE(ErrorDetails[0].find("The memory is unchanged"), std::string::npos);
     EXPECT_EQ(State().MemLevel, memory);
     EXPECT_EQ(State().MemMode, kMemShown);
+}
+
+// Strange files chosen as data or calibration files: a FIFO (which would wait for a writer
+// for ever), /dev/zero (which never ends), a folder. Each gives its message at once, the
+// memory and the calibration stay as they were, and the windows go on answering; a FIFO
+// named as the calibration to load at start-up does not hold the start.
+TEST_F(ToolsTest, AFifoOrADeviceAsAFileGivesAMessageAndChangesNothing) {
+    const std::string fifo = (Dir / "cal.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        const auto settings = OpenUserSettings();
+        settings->setValue("calibration/autoLoad", true);
+        settings->setValue("calibration/last", QString::fromStdString(fifo));
+    }
+    StartSimulator();
+    StartProgram();
+    ASSERT_EQ(Errors, std::vector<std::string>{"Calibration not loaded at start-up."});
+    EXPECT_EQ(ErrorDetails[0], fifo + ": not a file to read: it is a FIFO (named pipe). The "
+                                      "calibration in force is unchanged.");
+    ASSERT_TRUE(
+        WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() != "Averaging"; }));
+    Hold();
+    Errors.clear();
+    ErrorDetails.clear();
+
+    const PointArray memory = State().MemLevel;
+    const PointArray calLevel = State().CalLevel;
+    const struct {
+        std::string path;
+        const char* kind;
+    } cases[] = {
+        {"/dev/zero", "a device"}, {fifo, "a FIFO (named pipe)"}, {Dir.string(), "a folder"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Errors.clear();
+        ErrorDetails.clear();
+        EXPECT_FALSE(Tools().LoadMemory(c.path));
+        EXPECT_FALSE(Tools().LoadCalibration(c.path));
+        ASSERT_EQ(Errors, (std::vector<std::string>{"Data file not loaded as memory.",
+                                                    "Calibration not loaded."}));
+        EXPECT_EQ(ErrorDetails[0],
+                  c.path + ": not a file to read: it is " + c.kind + ". The memory is unchanged.");
+        EXPECT_EQ(State().MemLevel, memory);
+        EXPECT_EQ(State().CalLevel, calLevel);
+    }
+    // The windows answer: a sweep on request.
+    Errors.clear();
+    Click(PanelControl<QRadioButton>("RunItem"));
+    const uint64_t commands = Sim->Stats().Commands;
+    EXPECT_TRUE(WaitUntil([&] { return Sim->Stats().Commands > commands + 1; }));
+    EXPECT_TRUE(Errors.empty());
+}
+
+// A calibration file's note (file text) is shown as it stands, never as markup.
+TEST_F(ToolsTest, TheNoteOfACalibrationFileShowsAsPlainText) {
+    StartAndHold();
+    CalRecord r = CalRecordFrom(State(), false, "2026-12-10 14:30:00 UTC", "<h1>big</h1><b>x</b>");
+    r.CalFreq = State().FreqAxis;
+    r.CalLevel.fill(-1);
+    const std::string path = (Dir / "markup.myrlcal").string();
+    WriteFile("markup.myrlcal", FormatCalFile(r));
+    ASSERT_TRUE(Tools().LoadCalibration(path));
+    Tools().Open();
+    ASSERT_TRUE(WaitUntil([&] { return Tools().isVisible(); }));
+    Tools().Refresh();
+    for (const char* name : {"CalState", "MemState", "Status"}) {
+        EXPECT_EQ(Control<QLabel>(Tools(), name)->textFormat(), Qt::PlainText) << name;
+    }
+    EXPECT_NE(Control<QLabel>(Tools(), "CalState")->text().indexOf("<h1>big</h1><b>x</b>"), -1)
+        << Control<QLabel>(Tools(), "CalState")->text().toStdString();
 }
 
 TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
