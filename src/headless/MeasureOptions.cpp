@@ -14,10 +14,6 @@ namespace myrl {
 
 namespace {
 
-const char* const kSweepTimeTexts[] = {"<0.5", "0.5s", "1.0s", "1.5s", "2.0s", "2.5s",
-                                       "3.0s", "3.5s", "4.0s", "4.5s", "5.0s", "5.5s",
-                                       "6.0s", "8.0s", "10s",  "15s",  "20s"};
-
 std::string lower(std::string s) {
     for (char& c : s) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -51,32 +47,6 @@ std::optional<std::string> frequency(const std::string& text) {
 }
 
 } // namespace
-
-std::optional<int> SweepTimeItemFromText(const std::string& text) {
-    for (int i = 0; i <= kLastSweepTimeItem; ++i) {
-        if (text == kSweepTimeTexts[i]) {
-            return i;
-        }
-    }
-    std::string t = text;
-    if (!t.empty() && (t.back() == 's' || t.back() == 'S')) {
-        t.pop_back();
-    }
-    double seconds = 0;
-    if (!realNumber(t, seconds)) {
-        return std::nullopt;
-    }
-    for (int i = 0; i <= kLastSweepTimeItem; ++i) {
-        if (SweepSeconds(i) == seconds) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string SweepTimeItemText(int item) {
-    return item >= 0 && item <= kLastSweepTimeItem ? kSweepTimeTexts[item] : "";
-}
 
 MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args) {
     MeasureOptions o;

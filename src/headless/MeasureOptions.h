@@ -2,6 +2,7 @@
 // stands. Parsed without Qt.
 #pragma once
 
+#include "FreqPlan.h"
 #include "SweepSettings.h"
 
 #include <optional>
@@ -39,12 +40,6 @@ struct MeasureOptions {
 
 // `args` are the words after "measure".
 MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args);
-
-// The item of the sweep-time list a text names: the list's own texts ("<0.5", "0.5s", ...,
-// "20s"), or the sweep time in seconds with or without the "s" ("2", "2.0s", "0.5").
-std::optional<int> SweepTimeItemFromText(const std::string& text);
-// The list's text of an item: "<0.5", "0.5s" ... "20s".
-std::string SweepTimeItemText(int item);
 
 // The text of `myrl measure --help`.
 std::string MeasureHelp();
