@@ -253,7 +253,7 @@ void WriteCalFile(const std::string& path, const CalRecord& r) {
 }
 
 CalCoverage CoverageOf(const CalRecord& r) {
-    return {r.CalFreq[0], r.CalFreq[static_cast<size_t>(kPointCount - 1)]};
+    return {r.CalFreq[0], r.CalFreq[static_cast<size_t>(kSweepStepCount)]};
 }
 
 std::string CoverageText(const CalRecord& r) {

@@ -257,8 +257,8 @@ TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
         Tools().CalibrationLine().rfind("NORM uses: bp.myrlcal (band-pass 10.7 MHz), taken ", 0),
         0u)
         << Tools().CalibrationLine();
-    const std::string calRange = ShortHz(State().CalFreq[0]) + "–" + ShortHz(State().CalFreq[255]);
-    EXPECT_EQ(calRange, "10.2 MHz–11.22 MHz"); // entry 255: five steps beyond the stop
+    const std::string calRange = ShortHz(State().CalFreq[0]) + "–" + ShortHz(State().CalFreq[250]);
+    EXPECT_EQ(calRange, "10.2 MHz–11.2 MHz"); // the span's points (255 lies five steps beyond)
     EXPECT_NE(Tools().CalibrationLine().find(" over " + calRange), std::string::npos);
 
     // A new run: the tables come back from the file before any CAL sweep.
@@ -296,7 +296,7 @@ TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
     SweepIn(1);
     EXPECT_EQ(Tools().CoverageLine(),
               "the calibration covers " + calRange + ", the plan " + ShortHz(State().FreqAxis[0]) +
-                  "–" + ShortHz(State().FreqAxis[255]) + ": outside it NORM uses the edge levels");
+                  "–" + ShortHz(State().FreqAxis[250]) + ": outside it NORM uses the edge levels");
     EXPECT_EQ(ShortHz(State().FreqAxis[0]), "9.7 MHz");
 }
 
@@ -317,7 +317,7 @@ TEST_F(ToolsTest, AZeroSpanCalibrationIsCalledSo) {
               "NORM uses: the CAL sweep of this run (not saved), in zero span");
     EXPECT_EQ(Tools().CoverageLine(),
               "the calibration is a zero-span sweep, the plan " + ShortHz(State().FreqAxis[0]) +
-                  "–" + ShortHz(State().FreqAxis[255]) + ": NORM uses its edge levels");
+                  "–" + ShortHz(State().FreqAxis[250]) + ": NORM uses its edge levels");
     const std::string path = (Dir / "zero.myrlcal").string();
     Tools().SaveCalibration(path, "");
     ASSERT_TRUE(Errors.empty()) << Errors.front();
