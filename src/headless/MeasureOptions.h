@@ -6,6 +6,7 @@
 #include "SweepSettings.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct MeasureOptions {
     std::string Out;                // .csv, .s1p, or "-" (the CSV on standard output)
     bool Json = false;              // a summary object on standard output
     std::optional<double> TimeoutSeconds;
+    std::string LimitsFile; // limit lines to judge the result against (exit 1 on FAIL)
+    std::string SetupFile;  // a set-up of the tools window: what the options do not say
+
+    // The options given, by their long names ("--average"): those override a set-up's.
+    std::set<std::string> Given;
 
     // One line when the command line is not understood (exit 2), else empty.
     std::string Error;
