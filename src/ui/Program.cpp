@@ -6,16 +6,20 @@
 #include "TForm2.h"
 #include "Takeaways.h"
 #include "ToolsWindow.h"
+#include "UserSettings.h"
 #include "Widgets.h"
 
+#include <QApplication>
 #include <QLoggingCategory>
+#include <QSettings>
 
 namespace myrl {
 
 namespace {
 
-// The link's lines on standard error: "myrl: COM1 → /dev/ttyUSB0: unit replying". Users
-// silence them with QT_LOGGING_RULES="myrl.info=false".
+// The link's and the verdict's lines on standard error: "myrl: COM1 → /dev/ttyUSB0: unit
+// replying", "myrl: limits: PASS, ...". Users silence them with
+// QT_LOGGING_RULES="myrl.info=false".
 Q_LOGGING_CATEGORY(linkLog, "myrl", QtInfoMsg)
 
 } // namespace
@@ -41,9 +45,16 @@ Program::Program(StartOptions options) {
             showAlert();
         }
     });
+    verdicts_ = Core.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::VerdictChanged) {
+            verdictChanged();
+        }
+    });
     Extras.Add(ActionGroup::Tools, "Port…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
                [this] { ShowPortDialog(Core, *this, *Form1); });
     Exports = std::make_unique<Takeaways>(Core, *Form1, *Form1, *Form2, Extras);
+    Extras.Add(ActionGroup::Sweep, "Single acquisition", QKeySequence(Qt::SHIFT | Qt::Key_F9),
+               [this] { Guarded([this] { Form1->StartSingle(); }); });
     Form1->show();
     Form2->show();
     try {
@@ -87,7 +98,7 @@ DisplayView& Program::Display() {
 
 ToolsWindow& Program::Tools() {
     if (!tools_) {
-        tools_ = std::make_unique<ToolsWindow>(Core, *Form2);
+        tools_ = std::make_unique<ToolsWindow>(Core, *Form2, *Form1);
         alert_.Track(*tools_);
     }
     return *tools_;
@@ -99,6 +110,23 @@ void Program::showAlert() {
         alert = "Not sweeping";
     }
     alert_.Set(alert);
+}
+
+void Program::verdictChanged() {
+    const auto& v = Core.Verdict();
+    if (!v) {
+        return; // limits off, or waiting for the average: the last verdict heard stands
+    }
+    // Standard error hears of each new verdict once, not of every sweep that repeats it.
+    if (v->Kind != shownVerdict_) {
+        qCInfo(linkLog).noquote() << Q(VerdictLine(*v));
+        if (v->Kind != VerdictKind::Pass && shownVerdict_ != VerdictKind::Fail &&
+            shownVerdict_ != VerdictKind::NoPoints &&
+            OpenUserSettings()->value("limits/beep", false).toBool()) {
+            QApplication::beep();
+        }
+    }
+    shownVerdict_ = v->Kind;
 }
 
 void Program::printLink() {

@@ -10,6 +10,7 @@
 #include "TitleAlert.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace myrl {
@@ -55,6 +56,7 @@ private:
     // The alert in front of the windows' titles: the link's trouble, or a run that does not
     // sweep because its start failed.
     void showAlert();
+    void verdictChanged();
 
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<ToolsWindow> tools_;
@@ -65,6 +67,8 @@ private:
     Instrument::Subscription linkLines_;
     LinkKind shownKind_ = LinkKind::Closed;
     std::string shownCurve_;
+    Instrument::Subscription verdicts_;
+    std::optional<VerdictKind> shownVerdict_; // the verdict standard error heard of last
 };
 
 } // namespace myrl

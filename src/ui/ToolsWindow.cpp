@@ -4,7 +4,11 @@
 #include "Distance.h"
 #include "ErrorReport.h"
 #include "Errors.h"
+#include "LimitsPanel.h"
+#include "MarkerFunctions.h"
 #include "Presentation.h"
+#include "SetupPanel.h"
+#include "SetupRecall.h"
 #include "TextFile.h"
 #include "TraceMemory.h"
 #include "UserSettings.h"
@@ -24,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
@@ -91,8 +96,8 @@ void AutoLoadCalibration(Instrument& core) {
     }
 }
 
-ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display)
-    : QWidget(nullptr, Qt::Window), core_(core), display_(display) {
+ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display, PanelView& panel)
+    : QWidget(nullptr, Qt::Window), core_(core), display_(display), panel_(panel) {
     setWindowTitle("MYRL Tools");
     setObjectName("Tools");
     build();
@@ -119,7 +124,19 @@ void ToolsWindow::scheduleRefresh() {
 
 void ToolsWindow::build() {
     const auto settings = OpenUserSettings();
-    auto* top = new QVBoxLayout(this);
+    // Two columns: the readouts and files, and beside them what judges and recalls.
+    auto* columns = new QHBoxLayout(this);
+    auto* top = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    columns->addLayout(top, 1);
+    columns->addLayout(right, 1);
+    limits_ = new LimitsPanel(core_, display_, this);
+    right->addWidget(limits_);
+    markers_ = new MarkerFunctions(core_, display_, this);
+    right->addWidget(markers_);
+    setups_ = new SetupPanel(core_, panel_, display_, this);
+    right->addWidget(setups_);
+    right->addStretch();
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 
     // Level scale.
@@ -394,6 +411,20 @@ bool ToolsWindow::LoadCalibration(const std::string& path) {
     }
     OpenUserSettings()->setValue("calibration/last", Q(path));
     Refresh();
+    const std::string mismatch = core_.CalibrationPlanLine();
+    if (!mismatch.empty()) {
+        QMessageBox ask(QMessageBox::Question, "MYRL",
+                        "The calibration was taken over another plan than the one in force.",
+                        QMessageBox::Yes | QMessageBox::No, this);
+        ask.setObjectName("CalibrationPlanQuestion");
+        ask.setInformativeText(Q(mismatch + ".\n\nSwitch to the calibration's plan?"));
+        ask.setTextFormat(Qt::PlainText);
+        ask.setDefaultButton(QMessageBox::Yes);
+        if (ask.exec() == QMessageBox::Yes) {
+            EnterCalibrationPlan(core_, panel_);
+            Refresh();
+        }
+    }
     return true;
 }
 

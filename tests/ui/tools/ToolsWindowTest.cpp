@@ -43,33 +43,6 @@ protected:
         PanelTest::SetUp();
         OpenUserSettings()->clear();
     }
-    // The parameter file with the plan: F_DEF item (0 START/STOP, 1 CENTER/SPAN) and the
-    // two fields in Hz.
-    void WritePlan(int fdef, double a, double b) {
-        WriteFile("myrl_prm.txt", "1\r\n67108864\r\n12800000\r\n0\r\n" + std::to_string(fdef) +
-                                      "\r\n" + std::to_string(static_cast<long long>(a)) + "\r\n" +
-                                      std::to_string(static_cast<long long>(b)) +
-                                      "\r\nOFF\r\n90\r\n358\r\n10\r\n10\r\n265\r\n10\r\n290\r\n");
-    }
-    // Starts the program (the simulator when not yet running) and holds after a sweep.
-    void StartAndHold() {
-        if (!Sim) {
-            StartSimulator();
-        }
-        StartProgram();
-        ASSERT_TRUE(Errors.empty()) << Errors.front();
-        ASSERT_TRUE(
-            WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() != "Averaging"; }));
-        Hold();
-    }
-    // Selects a MODE item, runs until a sweep in it has been processed, and holds.
-    void SweepIn(int mode) {
-        Choose(PanelControl<QComboBox>("MODE"), mode);
-        State().NormLevel.fill(999);
-        Click(PanelControl<QRadioButton>("RunItem"));
-        ASSERT_TRUE(WaitUntil([&] { return State().NormLevel[0] != 999; }));
-        Hold();
-    }
     ToolsWindow& Tools() { return P->Tools(); }
     double Spacing() { return State().FreqAxis[1] - State().FreqAxis[0]; }
 };
