@@ -71,12 +71,6 @@ void say(const std::string& line) {
     std::fprintf(stderr, "myrl measure: %s\n", line.c_str());
 }
 
-// The English reason of a failure, with what it concerns.
-std::string reasonOf(const std::exception& e) {
-    const std::string detail = ErrorDetail(e);
-    return detail.empty() ? e.what() : detail;
-}
-
 // The shortest text that reads back to the same double; whole numbers in plain digits.
 std::string num(double v) {
     if (!std::isfinite(v)) {
@@ -171,7 +165,7 @@ int RunMeasure(const MeasureOptions& o) {
         try {
             setup = ReadSetupFile(o.SetupFile);
         } catch (const std::exception& e) {
-            say(o.SetupFile + ": " + reasonOf(e));
+            say(o.SetupFile + ": " + ErrorReason(e));
             return kExitFile;
         }
     }
@@ -186,11 +180,11 @@ int RunMeasure(const MeasureOptions& o) {
             params =
                 ParamsFromLines(ReadParamLines(kParamFileName), localeDecimalSeparator(), &line);
         } catch (const EInOutError& e) {
-            say(std::string(kParamFileName) + ": " + reasonOf(e));
+            say(std::string(kParamFileName) + ": " + ErrorReason(e));
             return kExitFile;
         } catch (const std::exception& e) {
             say(std::string(kParamFileName) + ", line " + std::to_string(line) +
-                ": does not convert (" + reasonOf(e) + ")");
+                ": does not convert (" + ErrorReason(e) + ")");
             return kExitFile;
         }
     }
@@ -239,7 +233,7 @@ int RunMeasure(const MeasureOptions& o) {
         try {
             limits = ReadLimitFile(o.LimitsFile);
         } catch (const std::exception& e) {
-            say(o.LimitsFile + ": " + reasonOf(e));
+            say(o.LimitsFile + ": " + ErrorReason(e));
             return kExitFile;
         }
     } else if (setup && setup->LimitsOn) {
@@ -258,7 +252,7 @@ int RunMeasure(const MeasureOptions& o) {
     try {
         StartInstrument(core, params);
     } catch (const std::exception& e) {
-        say(std::string("the plan of ") + kParamFileName + " does not convert (" + reasonOf(e) +
+        say(std::string("the plan of ") + kParamFileName + " does not convert (" + ErrorReason(e) +
             ")");
         return kExitFile;
     }
@@ -276,7 +270,7 @@ int RunMeasure(const MeasureOptions& o) {
         try {
             core.LoadCalibration(calFile);
         } catch (const std::exception& e) {
-            const std::string why = reasonOf(e);
+            const std::string why = ErrorReason(e);
             say(why.find(calFile) == std::string::npos ? calFile + ": " + why : why);
             return kExitFile;
         }
@@ -310,7 +304,7 @@ int RunMeasure(const MeasureOptions& o) {
     try {
         core.OpenPort();
     } catch (const std::exception& e) {
-        say(reasonOf(e));
+        say(ErrorReason(e));
         return kExitUnit;
     }
 
@@ -391,7 +385,7 @@ int RunMeasure(const MeasureOptions& o) {
         } catch (const std::exception& e) {
             core.ClosePort();
             endProgress();
-            say(DeviceWithTarget(device) + ": " + reasonOf(e));
+            say(DeviceWithTarget(device) + ": " + ErrorReason(e));
             return kExitUnit;
         }
         if (!finished() && !g_stop) {
@@ -425,7 +419,7 @@ int RunMeasure(const MeasureOptions& o) {
             try {
                 WriteFileReplacing(o.Out, bytes);
             } catch (const std::exception& e) {
-                const std::string why = reasonOf(e);
+                const std::string why = ErrorReason(e);
                 say(why.find(o.Out) == std::string::npos ? o.Out + ": " + why : why);
                 return kExitFile;
             }

@@ -10,4 +10,8 @@ namespace myrl {
 // reason (a port, a file, a number that does not convert); empty when `e` says nothing more.
 std::string ErrorDetail(const std::exception& e);
 
+// The English reason of a failure: ErrorDetail, or what() when that is empty (the errors
+// whose text is an English sentence already).
+std::string ErrorReason(const std::exception& e);
+
 } // namespace myrl

@@ -10,8 +10,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -70,12 +68,6 @@ std::optional<double> cellValue(const QString& text) {
         return std::nullopt;
     }
     return v;
-}
-
-// The English reason of a failure.
-std::string reasonOf(const std::exception& e) {
-    const std::string detail = ErrorDetail(e);
-    return detail.empty() ? e.what() : detail;
 }
 
 QPushButton* button(const char* text, QWidget* parent, std::function<void()> run) {
@@ -196,24 +188,18 @@ void LimitsPanel::build() {
         }
     }));
     rows->addWidget(button("Load…", this, [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            this, "Load limit lines", QString(), "MYRL limits (*.myrllim);;All files (*)", nullptr,
-            QFileDialog::DontUseNativeDialog);
+        const QString path =
+            AskFileToOpen(this, "Load limit lines", QString(), "MYRL limits (*.myrllim)");
         if (!path.isEmpty()) {
             LoadLimits(S(path));
         }
     }));
     rows->addWidget(button("Save…", this, [this] {
-        QString path = QFileDialog::getSaveFileName(this, "Save limit lines", QString(),
-                                                    "MYRL limits (*.myrllim)", nullptr,
-                                                    QFileDialog::DontUseNativeDialog);
-        if (path.isEmpty()) {
-            return;
+        const QString path = AskFileToSave(this, "Save limit lines", QString(),
+                                           "MYRL limits (*.myrllim)", kLimitFileSuffix);
+        if (!path.isEmpty()) {
+            SaveLimits(S(path));
         }
-        if (QFileInfo(path).suffix().isEmpty()) {
-            path += kLimitFileSuffix;
-        }
-        SaveLimits(S(path));
     }));
     rows->addStretch();
     rows->addWidget(button("Around the memory ±", this, [this] { FromMemory(offset_->value()); }));
@@ -261,7 +247,7 @@ bool LimitsPanel::LoadLimits(const std::string& path) {
         set = ReadLimitFile(path);
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Limit lines not loaded"),
-                    reasonOf(e) + " (" + path + "). The limit lines in force are unchanged.");
+                    ErrorReason(e) + " (" + path + "). The limit lines in force are unchanged.");
         return false;
     }
     SetLimits(set);
@@ -273,7 +259,7 @@ bool LimitsPanel::SaveLimits(const std::string& path) {
         WriteLimitFile(path, core_.Limits());
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Limit lines not saved"),
-                    reasonOf(e) + " The file " + path + " was not written.");
+                    ErrorReason(e) + " The file " + path + " was not written.");
         return false;
     }
     return true;

@@ -5,7 +5,6 @@
 #include "UserSettings.h"
 #include "Widgets.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,11 +17,6 @@
 namespace myrl {
 
 namespace {
-
-std::string reasonOf(const std::exception& e) {
-    const std::string detail = ErrorDetail(e);
-    return detail.empty() ? e.what() : detail;
-}
 
 QString startFolder() {
     return QFileInfo(OpenUserSettings()->value("setup/last").toString()).absolutePath();
@@ -40,25 +34,19 @@ SetupPanel::SetupPanel(Instrument& core, PanelView& panel, DisplayView& display,
     save->setObjectName("SaveSetup");
     connect(save, &QPushButton::clicked, this, [this] {
         Guarded([&] {
-            QString path = QFileDialog::getSaveFileName(this, "Save set-up", startFolder(),
-                                                        "MYRL set-up (*.myrlsetup)", nullptr,
-                                                        QFileDialog::DontUseNativeDialog);
-            if (path.isEmpty()) {
-                return;
+            const QString path = AskFileToSave(this, "Save set-up", startFolder(),
+                                               "MYRL set-up (*.myrlsetup)", kSetupFileSuffix);
+            if (!path.isEmpty()) {
+                SaveSetup(S(path));
             }
-            if (QFileInfo(path).suffix().isEmpty()) {
-                path += kSetupFileSuffix;
-            }
-            SaveSetup(S(path));
         });
     });
     auto* recall = new QPushButton("Recall set-up…", this);
     recall->setObjectName("RecallSetup");
     connect(recall, &QPushButton::clicked, this, [this] {
         Guarded([&] {
-            const QString path = QFileDialog::getOpenFileName(
-                this, "Recall set-up", startFolder(), "MYRL set-up (*.myrlsetup);;All files (*)",
-                nullptr, QFileDialog::DontUseNativeDialog);
+            const QString path =
+                AskFileToOpen(this, "Recall set-up", startFolder(), "MYRL set-up (*.myrlsetup)");
             if (!path.isEmpty()) {
                 RecallSetup(S(path));
             }
@@ -79,7 +67,7 @@ bool SetupPanel::SaveSetup(const std::string& path) {
         WriteSetupFile(path, CurrentSetup(core_, panel_, display_));
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Set-up not saved"),
-                    reasonOf(e) + " The file " + path + " was not written.");
+                    ErrorReason(e) + " The file " + path + " was not written.");
         return false;
     }
     OpenUserSettings()->setValue("setup/last", Q(path));
@@ -93,7 +81,7 @@ bool SetupPanel::RecallSetup(const std::string& path) {
         s = ReadSetupFile(path);
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Set-up not recalled"),
-                    reasonOf(e) + " (" + path + "). The set-up in force is unchanged.");
+                    ErrorReason(e) + " (" + path + "). The set-up in force is unchanged.");
         return false;
     }
     try {
@@ -101,7 +89,7 @@ bool SetupPanel::RecallSetup(const std::string& path) {
     } catch (const std::exception& e) {
         // Only its calibration file can fail before anything was set.
         ReportError(std::runtime_error("Set-up not recalled"),
-                    "Its calibration file: " + reasonOf(e) + " (" + s.Calibration +
+                    "Its calibration file: " + ErrorReason(e) + " (" + s.Calibration +
                         "). The set-up in force is unchanged.");
         return false;
     }

@@ -18,8 +18,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -232,22 +230,16 @@ void ToolsWindow::build() {
     cal->addLayout(noteRow);
     auto* calRow = new QHBoxLayout;
     calRow->addWidget(button("Save calibration…", calBox, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, "Save calibration", QString(),
-                                                          "MYRL calibration (*.myrlcal)", nullptr,
-                                                          QFileDialog::DontUseNativeDialog);
-        if (path.isEmpty()) {
+        const QString p = AskFileToSave(this, "Save calibration", QString(),
+                                        "MYRL calibration (*.myrlcal)", kCalFileSuffix);
+        if (p.isEmpty()) {
             return;
-        }
-        QString p = path;
-        if (QFileInfo(p).suffix().isEmpty()) {
-            p += kCalFileSuffix;
         }
         SaveCalibration(S(p), S(note_->text()));
     }));
     calRow->addWidget(button("Load calibration…", calBox, [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            this, "Load calibration", QString(), "MYRL calibration (*.myrlcal);;All files (*)",
-            nullptr, QFileDialog::DontUseNativeDialog);
+        const QString path =
+            AskFileToOpen(this, "Load calibration", QString(), "MYRL calibration (*.myrlcal)");
         if (!path.isEmpty()) {
             LoadCalibration(S(path));
         }
@@ -267,9 +259,8 @@ void ToolsWindow::build() {
     auto* memRow = new QHBoxLayout;
     memRow->addWidget(button("Store trace", memBox, [this] { StoreTrace(); }));
     memRow->addWidget(button("Load data file…", memBox, [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            this, "Load data file as memory", QString(), "Data (*.csv);;All files (*)", nullptr,
-            QFileDialog::DontUseNativeDialog);
+        const QString path =
+            AskFileToOpen(this, "Load data file as memory", QString(), "Data (*.csv)");
         if (!path.isEmpty()) {
             LoadMemory(S(path));
         }
