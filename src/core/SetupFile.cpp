@@ -8,6 +8,7 @@
 #include "TextFields.h"
 #include "TextFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -82,7 +83,9 @@ std::string FormatSetupFile(const Setup& s) {
     if (s.FDefIndex < 0 || s.FDefIndex > 2) {
         throw ESetupFileError("The set-up's plan definition is not one of the list.");
     }
-    if (s.Calibration.find_first_of("\r\n") != std::string::npos || s.Calibration == "none") {
+    if (std::any_of(s.Calibration.begin(), s.Calibration.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20; }) ||
+        s.Calibration == "none" || TrimBlanks(s.Calibration) != s.Calibration) {
         throw ESetupFileError("The calibration file's name cannot be kept in a set-up file.");
     }
     std::string out = std::string(kSetupFileMagic) + " " + std::to_string(kSetupFileVersion) + "\n";
@@ -148,7 +151,7 @@ Setup ParseSetupFile(std::string_view text, const std::string& folder) {
             known = known || key == k;
         }
         if (!known) {
-            fail(at, "\"" + std::string(key.substr(0, 40)) + "\" is not a key of a set-up file");
+            fail(at, QuotedText(key) + " is not a key of a set-up file");
         }
         if (const auto it = seen.find(key); it != seen.end()) {
             fail(at, std::string(key) + " is given twice (also on line " +
@@ -160,6 +163,10 @@ Setup ParseSetupFile(std::string_view text, const std::string& folder) {
             const std::string_view path = TrimBlanks(rest);
             if (path.empty()) {
                 fail(at, "calibration names a file, or \"none\"");
+            }
+            if (std::any_of(path.begin(), path.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+                fail(at, "the calibration file's name holds a control character");
             }
             if (path == "none") {
                 s.Calibration.clear();
@@ -201,8 +208,8 @@ Setup ParseSetupFile(std::string_view text, const std::string& folder) {
             for (size_t k = 0; k < fields.size(); ++k) {
                 const auto f = frequency(fields[k]);
                 if (!f) {
-                    fail(at, "'" + std::string(fields[k].substr(0, 40)) +
-                                 "' is not a frequency (whole hertz, or with k or M) from 0 to "
+                    fail(at, QuotedText(fields[k]) +
+                                 " is not a frequency (whole hertz, or with k or M) from 0 to "
                                  "2147483647 Hz");
                 }
                 hz[k] = *f;

@@ -1,5 +1,6 @@
 #include "TextFields.h"
 
+#include "Convert.h"
 #include "TextFile.h"
 
 #include <array>
@@ -55,8 +56,8 @@ std::vector<std::string_view> VersionedTextLines(std::string_view text, std::str
         why = line1 + "this is not a MYRL " + std::string(kind) +
               " file (its first line is not \"" + head + std::to_string(version) + "\").";
     } else if (first.substr(head.size()) != std::to_string(version)) {
-        why = line1 + "this " + std::string(kind) + " file is of version \"" +
-              std::string(first.substr(head.size(), 40)) + "\"; this MYRL reads version " +
+        why = line1 + "this " + std::string(kind) + " file is of version " +
+              QuotedText(first.substr(head.size())) + "; this MYRL reads version " +
               std::to_string(version) + ".";
     }
     return lines;

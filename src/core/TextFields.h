@@ -23,7 +23,7 @@ std::optional<double> ParseDouble(std::string_view text);
 // The lines of a file's text (a UTF-8 byte order mark dropped, LF or CR LF ends) whose first
 // line must be "<magic> <version>": empty `why` then; else `why` says what line 1 holds
 // instead, "Line 1 of the <kind> file: this is not a MYRL <kind> file (...)" or "... is of
-// version ...", with a full stop.
+// version '<what it says>'..." (quoted as QuotedText quotes), with a full stop.
 std::vector<std::string_view> VersionedTextLines(std::string_view text, std::string_view magic,
                                                  int version, std::string_view kind,
                                                  std::string& why);

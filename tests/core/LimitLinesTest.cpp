@@ -5,6 +5,7 @@
 
 #include "Errors.h"
 #include "TempDir.h"
+#include "TestData.h"
 
 #include <gtest/gtest.h>
 
@@ -314,8 +315,9 @@ TEST(LimitFile, ABadOrForeignFileIsRefusedNamingItsLine) {
         {"MYRL calibration 1\nstart_hz 1\n", "Line 1 of the limits file: this is not a MYRL"},
         {"10200000,-3.5\n", "Line 1 of the limits file: this is not a MYRL limits file"},
         {"MYRL limits 2\nview level\n",
-         "Line 1 of the limits file: this limits file is of version \"2\"; this MYRL reads "
+         "Line 1 of the limits file: this limits file is of version '2'; this MYRL reads "
          "version 1."},
+
         {"MYRL limits 1\n", "Line 2 of the limits file: the file ends before its \"view\" line."},
         {"MYRL limits 1\nupper,1,2,3,4\n",
          "Line 2 of the limits file: \"view level\" or \"view swr\" expected."},
@@ -350,6 +352,14 @@ TEST(LimitFile, ABadOrForeignFileIsRefusedNamingItsLine) {
             EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
         }
     }
+    // A NUL in the text quoted would end the sentence where it is read as a C string.
+    try {
+        ParseLimitFile(std::string("MYRL limits 1\0002\n", 16));
+        ADD_FAILURE() << "accepted";
+    } catch (const ELimitFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Line 1 of the limits file: this limits file is of "
+                                         "version '1\u24002'; this MYRL reads version 1.");
+    }
     std::string many = "MYRL limits 1\nview level\n";
     for (size_t i = 0; i <= kMaxLimitSegments; ++i) {
         many += "upper,1,2,3,4\n";
@@ -359,12 +369,12 @@ TEST(LimitFile, ABadOrForeignFileIsRefusedNamingItsLine) {
 
 // The version-1 sample: a renamed key or a changed syntax makes this fail.
 TEST(LimitFile, TheVersion1SampleReads) {
-    const LimitSet s = ReadLimitFile(MYRL_SOURCE_DIR "/tests/data/limits_v1.myrllim");
+    const LimitSet s = ReadLimitFile(TestDataPath("limits_v1.myrllim"));
     EXPECT_EQ(s, (LimitSet{LimitView::Level,
                            {Upper(10500000, -40, 10540000, -40), Upper(10640000, 1, 10760000, 1),
                             Lower(10651500, -3, 10748500, -3), Upper(10860000, -40, 10900000, -40),
                             Lower(10690000, -0.5, 10710000, -0.5, false)}}));
-    const LimitSet swr = ReadLimitFile(MYRL_SOURCE_DIR "/tests/data/limits_swr_v1.myrllim");
+    const LimitSet swr = ReadLimitFile(TestDataPath("limits_swr_v1.myrllim"));
     EXPECT_EQ(swr, (LimitSet{LimitView::Swr, {Upper(1e6, 1.5, 30e6, 1.5)}}));
 }
 

@@ -4,10 +4,12 @@
 
 #include "Errors.h"
 #include "TempDir.h"
+#include "TestData.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 namespace myrl {
@@ -57,8 +59,9 @@ TEST(SetupFile, WrittenAndReadBackIsTheSameSetup) {
 
 // The version-1 sample: a renamed key or a changed syntax makes this fail.
 TEST(SetupFile, TheVersion1SampleReads) {
-    const std::string folder = MYRL_SOURCE_DIR "/tests/data";
-    const SetupValues s = ReadSetupFile(folder + "/setup_v1.myrlsetup");
+    const std::string path = TestDataPath("setup_v1.myrlsetup");
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const SetupValues s = ReadSetupFile(path);
     EXPECT_EQ(s.FDefIndex, 1);
     EXPECT_EQ(s.Freq1, "10700000");
     EXPECT_EQ(s.Freq2, "400000");
@@ -125,7 +128,7 @@ TEST(SetupFile, ABadOrForeignFileIsRefusedNamingItsLine) {
     const Case cases[] = {
         {"", "Line 1 of the set-up file: this is not a MYRL set-up file"},
         {"MYRL limits 1\nview level\n", "Line 1 of the set-up file: this is not a MYRL set-up"},
-        {"MYRL setup 7\n", "Line 1 of the set-up file: this set-up file is of version \"7\""},
+        {"MYRL setup 7\n", "Line 1 of the set-up file: this set-up file is of version '7'"},
         {with(3, "plan centre_span 10700000 100000"), "Line 3 of the set-up file: the plan is"},
         {with(3, "plan start_stop 30M 1M"), "Line 3 of the set-up file: the start must lie"},
         {with(3, "plan center_span 10.7X 1k"), "Line 3 of the set-up file: '10.7X' is not a "
@@ -147,7 +150,7 @@ TEST(SetupFile, ABadOrForeignFileIsRefusedNamingItsLine) {
         {with(13, "limits maybe"), "Line 13 of the set-up file: limits is \"on\" or \"off\""},
         {with(15, "upper,1,2,3"), "Line 15 of the set-up file: a segment has five fields"},
         // A renamed key is an unknown key, and then its own is missing.
-        {with(6, "average 4"), "Line 6 of the set-up file: \"average\" is not a key"},
+        {with(6, "average 4"), "Line 6 of the set-up file: 'average' is not a key"},
         {with(6, "mode THRU"), "Line 7 of the set-up file: mode is given twice (also on line 6)"},
         {with(6, "# averaging left out"), "Line 17 of the set-up file: the file ends without its "
                                           "\"averaging\" line"},

@@ -5,7 +5,7 @@
 #include "CommX.h"
 #include "FreqPlan.h"
 #include "HeadlessStart.h"
-#include "LimitLines.h"
+#include "LimitMasks.h"
 #include "Simulator.h"
 #include "TempDir.h"
 
@@ -359,11 +359,6 @@ TEST_F(InstrumentTest, TheCalibrationSourceIsTheFileWhileItsTablesAreInForce) {
 } // namespace
 
 namespace {
-
-// The band-pass mask of tests/data (10.7 MHz, 400 kHz span).
-LimitSet BandpassMask() {
-    return ReadLimitFile(MYRL_SOURCE_DIR "/tests/data/limits_v1.myrllim");
-}
 
 sim::UnitConfig FastBandpass() {
     sim::UnitConfig u;

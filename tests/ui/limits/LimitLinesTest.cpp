@@ -5,6 +5,7 @@
 
 #include "Draw.h"
 #include "TGraph.h"
+#include "TestData.h"
 #include "Widgets.h"
 
 #include <QAction>
@@ -20,7 +21,7 @@
 namespace myrl {
 namespace {
 
-const std::string kMaskFile = MYRL_SOURCE_DIR "/tests/data/limits_v1.myrllim";
+const std::string kMaskFile = TestDataPath("limits_v1.myrllim");
 
 TEST_F(LimitsUiTest, TheBandpassPassesItsMaskFailsItTightenedAndFailsACrossingBetweenPoints) {
     StartBandpass();
