@@ -114,7 +114,7 @@ void LimitsPanel::build() {
     auto* box = new QVBoxLayout(this);
 
     auto* top = new QHBoxLayout;
-    on_ = new QCheckBox("Limit lines on (drawn on Graph1, judged)", this);
+    on_ = new QCheckBox("Limit lines on (drawn on the chart, judged)", this);
     on_->setObjectName("LimitsOn");
     connect(on_, &QCheckBox::clicked, this, [this](bool on) { Guarded([&] { SetOn(on); }); });
     top->addWidget(on_);
@@ -376,7 +376,7 @@ void LimitsPanel::showVerdict() {
     QColor colour(128, 128, 128);
     std::string detail;
     if (!core_.LimitsOn()) {
-        detail = "Limit lines off: no verdict, Graph1 as without them.";
+        detail = "Limit lines off: no verdict, the chart as without them.";
     } else if (!v) {
         detail = "Waiting for a sweep the average has settled for.";
     } else {

@@ -101,8 +101,8 @@ MarkerFunctions::MarkerFunctions(Instrument& core, DisplayView& display, QWidget
     values->addWidget(new QLabel("or more", this));
     values->addStretch();
     box->addLayout(values);
-    note_ =
-        new QLabel("Levels as Graph1 shows them (relative to the reference level, or SWR).", this);
+    note_ = new QLabel("Levels as the chart shows them (relative to the reference level, or SWR).",
+                       this);
     note_->setWordWrap(true);
     box->addWidget(note_);
 
@@ -199,7 +199,7 @@ bool MarkerFunctions::Move(Function f) {
     const GraphPlot& g = display_.Graph1Plot();
     core_.SetMarker(marker_->currentIndex() + 1, MarkerColumnFor(*hz, g.Xmin, g.Xmax, g.Width()));
     display_.RedrawResponse();
-    note_->setText("Levels as Graph1 shows them (relative to the reference level, or SWR).");
+    note_->setText("Levels as the chart shows them (relative to the reference level, or SWR).");
     Refresh();
     return true;
 }

@@ -363,28 +363,9 @@ and a line on standard error at each change.</p>
 <li><b>Distance to a reflection</b>: in the delay view (CEPSTRUM), the delay of the
   highest peak and under the pointer as a distance, for the cable's velocity factor (a
   preset or your own).</li>
-<li><b>Status</b>: the link, the curve's age, the last file written and the
-  calibration.</li>
+<li><b>Status</b>: the link, the curve's age, the last file written, the
+  calibration (and whether it was taken over another plan) and the limit lines' verdict.</li>
 </ul>
-
-<h3>Shortcuts</h3>
-<p>They work in every MYRL window: the control panel, the display, MYRL Tools, this help
-and the Port dialog.</p>
-<table cellspacing="0" cellpadding="3">
-<tr><td width="130"><b>F1</b></td><td>this help</td></tr>
-<tr><td><b>F9</b></td><td>RUN / HOLD</td></tr>
-<tr><td><b>Shift+F9</b></td><td>single acquisition: restart the average, run until it has
-settled, then HOLD</td></tr>
-<tr><td><b>Ctrl+P</b></td><td>save a picture of the display window as PNG</td></tr>
-<tr><td><b>Ctrl+Shift+C</b></td><td>copy that picture to the clipboard</td></tr>
-<tr><td><b>Ctrl+S</b></td><td>save the data as CSV (or Touchstone in NORM mode)</td></tr>
-<tr><td><b>Ctrl+Shift+P</b></td><td>choose the serial port</td></tr>
-<tr><td><b>Ctrl+T</b></td><td>the MYRL Tools window</td></tr>
-<tr><td><b>Ctrl+Q</b></td><td>close MYRL (the settings are saved, as when the control
-panel is closed)</td></tr>
-</table>
-<p>The same actions are on the menu of the right mouse button over either window's
-background.</p>
 
 <h3>Limit lines, marker functions and set-ups (MYRL Tools)</h3>
 <ul>
@@ -408,6 +389,25 @@ one file, saved and recalled in one step.</li>
 <li>A calibration taken over another plan than the one in force is said in the status
 lines; loading one offers to switch to its plan.</li>
 </ul>
+
+<h3>Shortcuts</h3>
+<p>They work in every MYRL window: the control panel, the display, MYRL Tools, this help
+and the Port dialog.</p>
+<table cellspacing="0" cellpadding="3">
+<tr><td width="130"><b>F1</b></td><td>this help</td></tr>
+<tr><td><b>F9</b></td><td>RUN / HOLD</td></tr>
+<tr><td><b>Shift+F9</b></td><td>single acquisition: restart the average, run until it has
+settled, then HOLD</td></tr>
+<tr><td><b>Ctrl+P</b></td><td>save a picture of the display window as PNG</td></tr>
+<tr><td><b>Ctrl+Shift+C</b></td><td>copy that picture to the clipboard</td></tr>
+<tr><td><b>Ctrl+S</b></td><td>save the data as CSV (or Touchstone in NORM mode)</td></tr>
+<tr><td><b>Ctrl+Shift+P</b></td><td>choose the serial port</td></tr>
+<tr><td><b>Ctrl+T</b></td><td>the MYRL Tools window</td></tr>
+<tr><td><b>Ctrl+Q</b></td><td>close MYRL (the settings are saved, as when the control
+panel is closed)</td></tr>
+</table>
+<p>The same actions are on the menu of the right mouse button over either window's
+background.</p>
 
 <h3>Files</h3>
 <ul>

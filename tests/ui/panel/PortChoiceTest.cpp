@@ -74,7 +74,8 @@ TEST_F(PortChoiceTest, CommandLinePortSweepsWithoutALinkAndKeepsLineOne) {
     EXPECT_TRUE(Sweeps(*Sim));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Dir / "COM7")));
     EXPECT_EQ(Port().OpenedPath(), Sim->SlavePath());
-    EXPECT_EQ(P->Core.Status().Line(StatusTopic::Link).rfind(Sim->SlavePath() + ": unit replying", 0), 0u)
+    EXPECT_EQ(
+        P->Core.Status().Line(StatusTopic::Link).rfind(Sim->SlavePath() + ": unit replying", 0), 0u)
         << P->Core.Status().Line(StatusTopic::Link);
     EXPECT_TRUE(Form1().close());
     EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(7));
