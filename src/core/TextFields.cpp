@@ -44,10 +44,7 @@ std::optional<double> ParseDouble(std::string_view text) {
 std::vector<std::string_view> VersionedTextLines(std::string_view text, std::string_view magic,
                                                  int version, std::string_view kind,
                                                  std::string& why) {
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
-    }
-    std::vector<std::string_view> lines = SplitTextLines(text);
+    std::vector<std::string_view> lines = TextLines(text);
     const std::string head = std::string(magic) + " ";
     const std::string_view first = lines.empty() ? std::string_view() : TrimBlanks(lines[0]);
     const std::string line1 = "Line 1 of the " + std::string(kind) + " file: ";

@@ -20,7 +20,8 @@ std::string ShortestDouble(double v);
 // anything else.
 std::optional<double> ParseDouble(std::string_view text);
 
-// The lines of a file's text (a UTF-8 byte order mark dropped, LF or CR LF ends) whose first
+// The lines of a file's text (as TextLines takes them: a UTF-8 byte order mark dropped, LF,
+// CR LF or a lone CR ending a line) whose first
 // line must be "<magic> <version>": empty `why` then; else `why` says what line 1 holds
 // instead, "Line 1 of the <kind> file: this is not a MYRL <kind> file (...)" or "... is of
 // version '<what it says>'..." (quoted as QuotedText quotes), with a full stop.

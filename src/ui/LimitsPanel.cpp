@@ -3,6 +3,7 @@
 #include "DisplayView.h"
 #include "ErrorReport.h"
 #include "FreqEntry.h"
+#include "TextFile.h"
 #include "TraceMemory.h"
 #include "UserSettings.h"
 #include "Widgets.h"
@@ -247,7 +248,7 @@ bool LimitsPanel::LoadLimits(const std::string& path) {
         set = ReadLimitFile(path);
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Limit lines not loaded"),
-                    ErrorReason(e) + " (" + path + "). The limit lines in force are unchanged.");
+                    FileErrorReason(e, path) + " The limit lines in force are unchanged.");
         return false;
     }
     SetLimits(set);
@@ -259,7 +260,7 @@ bool LimitsPanel::SaveLimits(const std::string& path) {
         WriteLimitFile(path, core_.Limits());
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Limit lines not saved"),
-                    ErrorReason(e) + " The file " + path + " was not written.");
+                    FileErrorReason(e) + " The file " + path + " was not written.");
         return false;
     }
     return true;

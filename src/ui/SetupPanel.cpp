@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 #include "SetupRecall.h"
+#include "TextFile.h"
 #include "UserSettings.h"
 #include "Widgets.h"
 
@@ -67,7 +68,7 @@ bool SetupPanel::SaveSetup(const std::string& path) {
         WriteSetupFile(path, CurrentSetup(core_, panel_, display_));
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Set-up not saved"),
-                    ErrorReason(e) + " The file " + path + " was not written.");
+                    FileErrorReason(e) + " The file " + path + " was not written.");
         return false;
     }
     OpenUserSettings()->setValue("setup/last", Q(path));
@@ -81,7 +82,7 @@ bool SetupPanel::RecallSetup(const std::string& path) {
         s = ReadSetupFile(path);
     } catch (const std::exception& e) {
         ReportError(std::runtime_error("Set-up not recalled"),
-                    ErrorReason(e) + " (" + path + "). The set-up in force is unchanged.");
+                    FileErrorReason(e, path) + " The set-up in force is unchanged.");
         return false;
     }
     try {
@@ -89,8 +90,8 @@ bool SetupPanel::RecallSetup(const std::string& path) {
     } catch (const std::exception& e) {
         // Only its calibration file can fail before anything was set.
         ReportError(std::runtime_error("Set-up not recalled"),
-                    "Its calibration file: " + ErrorReason(e) + " (" + s.Calibration +
-                        "). The set-up in force is unchanged.");
+                    "Its calibration file: " + FileErrorReason(e, s.Calibration) +
+                        " The set-up in force is unchanged.");
         return false;
     }
     OpenUserSettings()->setValue("setup/last", Q(path));

@@ -394,10 +394,8 @@ bool ToolsWindow::LoadCalibration(const std::string& path) {
     try {
         core_.LoadCalibration(path);
     } catch (const std::exception& e) {
-        const bool io = dynamic_cast<const EInOutError*>(&e) != nullptr;
         report("Calibration not loaded",
-               (io ? FileErrorReason(e) : std::string(e.what()) + " (" + path + ").") +
-                   " The calibration in force is unchanged.");
+               FileErrorReason(e, path) + " The calibration in force is unchanged.");
         return false;
     }
     OpenUserSettings()->setValue("calibration/last", Q(path));

@@ -369,12 +369,12 @@ TEST(LimitFile, ABadOrForeignFileIsRefusedNamingItsLine) {
 
 // The version-1 sample: a renamed key or a changed syntax makes this fail.
 TEST(LimitFile, TheVersion1SampleReads) {
-    const LimitSet s = ReadLimitFile(TestDataPath("limits_v1.myrllim"));
+    const LimitSet s = ReadLimitFile(TestDataPath("limits-v1.myrllim"));
     EXPECT_EQ(s, (LimitSet{LimitView::Level,
                            {Upper(10500000, -40, 10540000, -40), Upper(10640000, 1, 10760000, 1),
                             Lower(10651500, -3, 10748500, -3), Upper(10860000, -40, 10900000, -40),
                             Lower(10690000, -0.5, 10710000, -0.5, false)}}));
-    const LimitSet swr = ReadLimitFile(TestDataPath("limits_swr_v1.myrllim"));
+    const LimitSet swr = ReadLimitFile(TestDataPath("limits-swr-v1.myrllim"));
     EXPECT_EQ(swr, (LimitSet{LimitView::Swr, {Upper(1e6, 1.5, 30e6, 1.5)}}));
 }
 

@@ -59,7 +59,7 @@ TEST(SetupFile, WrittenAndReadBackIsTheSameSetup) {
 
 // The version-1 sample: a renamed key or a changed syntax makes this fail.
 TEST(SetupFile, TheVersion1SampleReads) {
-    const std::string path = TestDataPath("setup_v1.myrlsetup");
+    const std::string path = TestDataPath("setup-v1.myrlsetup");
     const std::string folder = std::filesystem::path(path).parent_path().string();
     const SetupValues s = ReadSetupFile(path);
     EXPECT_EQ(s.FDefIndex, 1);

@@ -18,7 +18,7 @@ namespace myrl {
 // The sample mask of tests/data: the band-pass model (10.7 MHz, 100 kHz) swept CENTER/SPAN
 // 10.7 MHz / 400 kHz passes it.
 inline LimitSet BandpassMask() {
-    return ReadLimitFile(TestDataPath("limits_v1.myrllim"));
+    return ReadLimitFile(TestDataPath("limits-v1.myrllim"));
 }
 
 // The worst margin of the model's own continuous response against `set` and its frequency:

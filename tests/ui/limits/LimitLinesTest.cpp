@@ -21,7 +21,7 @@
 namespace myrl {
 namespace {
 
-const std::string kMaskFile = TestDataPath("limits_v1.myrllim");
+const std::string kMaskFile = TestDataPath("limits-v1.myrllim");
 
 TEST_F(LimitsUiTest, TheBandpassPassesItsMaskFailsItTightenedAndFailsACrossingBetweenPoints) {
     StartBandpass();
