@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/serial.h>
+#include <optional>
 #include <regex>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -15,6 +16,31 @@ namespace myrl {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The digits a name ends with, without leading zeros; nullopt when it ends in none. Compared
+// as text (the shorter first, then in order), so that any number of digits sorts by value.
+std::optional<std::string> endNumber(const std::string& n) {
+    size_t i = n.size();
+    while (i > 0 && std::isdigit(static_cast<unsigned char>(n[i - 1]))) {
+        --i;
+    }
+    if (i == n.size()) {
+        return std::nullopt;
+    }
+    return n.substr(std::min(n.find_first_not_of('0', i), n.size()));
+}
+
+bool byNumber(const std::string& a, const std::string& b) {
+    const auto na = endNumber(a);
+    const auto nb = endNumber(b);
+    if (na.has_value() != nb.has_value()) {
+        return !na.has_value();
+    }
+    if (na && *na != *nb) {
+        return na->size() != nb->size() ? na->size() < nb->size() : *na < *nb;
+    }
+    return a < b;
+}
 
 // The names in `dir` that match `pattern`, sorted by the number they end with.
 std::vector<std::string> namesIn(const fs::path& dir, const std::regex& pattern) {
@@ -26,18 +52,7 @@ std::vector<std::string> namesIn(const fs::path& dir, const std::regex& pattern)
             names.push_back(name);
         }
     }
-    const auto number = [](const std::string& n) {
-        size_t i = n.size();
-        while (i > 0 && std::isdigit(static_cast<unsigned char>(n[i - 1]))) {
-            --i;
-        }
-        return i < n.size() ? std::stoll(n.substr(i)) : -1LL;
-    };
-    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-        const auto na = number(a);
-        const auto nb = number(b);
-        return na != nb ? na < nb : a < b;
-    });
+    std::sort(names.begin(), names.end(), byNumber);
     return names;
 }
 

@@ -18,7 +18,8 @@ struct SerialPortEntry {
 
 // Lists the ports under `root` (its dev/ and sys/class/tty/ stand for /dev and
 // /sys/class/tty; "/" on a running system) and the COMn entries of `workdir`. Entries come
-// in the order by-id, ttyUSB, ttyACM, ttyS, COM links, each group sorted by number.
+// in the order by-id, ttyUSB, ttyACM, ttyS, COM links, each group sorted by the number its
+// names end with (of any length).
 std::vector<SerialPortEntry> ListSerialPorts(const std::string& root, const std::string& workdir);
 
 // The readable name of a /dev/serial/by-id entry: "usb-Maker_Cable_X1-if00-port0" gives

@@ -82,6 +82,46 @@ TEST(SerialPortsTest, ListsDevicesByKindWithNamesAndLinkTargets) {
     }
 }
 
+// Names ending in more digits than any integer type holds are listed like the others, in
+// the order of their numbers; leading zeros do not count.
+TEST(SerialPortsTest, NamesEndingInAnyNumberOfDigitsAreListedInOrder) {
+    TempDir tmp("myrl-ports");
+    const fs::path root = tmp.Path() / "root";
+    const fs::path dev = root / "dev";
+    const fs::path work = tmp.Path() / "work";
+    const std::string big = "99999999999999999999";     // 20 digits: more than 64 bits hold
+    const std::string bigger = "100000000000000000000"; // 21
+    for (const std::string& n :
+         std::vector<std::string>{"ttyUSB" + bigger, "ttyUSB" + big, "ttyUSB10", "ttyUSB007",
+                                  "ttyUSB7", "ttyUSB0" + big, "ttyACM" + big + big}) {
+        Touch(dev / n);
+    }
+    fs::create_directories(dev / "serial" / "by-id");
+    fs::create_symlink("../../ttyUSB7", dev / "serial" / "by-id" / ("usb-Maker_X-if00-port" + big));
+    fs::create_symlink("../../ttyUSB7", dev / "serial" / "by-id" / "usb-Maker_X-if00-port1");
+    for (const std::string& n : std::vector<std::string>{"COM" + big, "COM" + bigger, "COM2"}) {
+        Touch(work / n);
+    }
+
+    std::vector<std::string> got;
+    for (const SerialPortEntry& e : ListSerialPorts(root.string(), work.string())) {
+        got.push_back(fs::path(e.Path).filename().string());
+    }
+    const std::vector<std::string> want = {"usb-Maker_X-if00-port1",
+                                           "usb-Maker_X-if00-port" + big,
+                                           "ttyUSB007",
+                                           "ttyUSB7",
+                                           "ttyUSB10",
+                                           "ttyUSB0" + big,
+                                           "ttyUSB" + big,
+                                           "ttyUSB" + bigger,
+                                           "ttyACM" + big + big,
+                                           "COM2",
+                                           "COM" + big,
+                                           "COM" + bigger};
+    EXPECT_EQ(got, want);
+}
+
 TEST(SerialPortsTest, NothingThereListsNothing) {
     TempDir tmp("myrl-ports");
     EXPECT_TRUE(
