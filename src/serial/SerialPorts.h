@@ -1,6 +1,7 @@
 // The serial devices a user may choose from, as they exist now: /dev/serial/by-id/* (with
 // a readable name), ttyUSB*, ttyACM*, the ttyS* behind which a real port sits, and the
-// COMn links of the working folder with what they point to. Qt-free; any thread.
+// COMn links of the working folder with what they point to; those this user may not open
+// say why. Qt-free; any thread.
 #pragma once
 
 #include <string>
@@ -14,6 +15,9 @@ struct SerialPortEntry {
     std::string Path;   // what to open
     std::string Name;   // readable name: the adapter for by-id entries, else the file name
     std::string Target; // what a link points to, made absolute; empty for a device itself
+    // Why this user may not open it ("permission denied: group dialout": the device's
+    // group), or empty.
+    std::string Denied;
 };
 
 // Lists the ports under `root` (its dev/ and sys/class/tty/ stand for /dev and

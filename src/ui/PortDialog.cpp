@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
 #include <filesystem>
 
 namespace myrl {
@@ -35,6 +36,9 @@ QString rowText(const SerialPortEntry& e) {
     }
     if (!e.Target.empty()) {
         text += QStringLiteral("  → ") + Q(e.Target);
+    }
+    if (!e.Denied.empty()) {
+        text += QStringLiteral("  (") + Q(e.Denied) + QStringLiteral(")");
     }
     return text;
 }
@@ -97,6 +101,11 @@ void PortDialog::Rescan() {
     for (const SerialPortEntry& e : ListSerialPorts("/", ".")) {
         auto* item = new QListWidgetItem(rowText(e), list_);
         item->setData(Qt::UserRole, Q(e.Path));
+        if (!e.Denied.empty()) {
+            // Greyed: this user cannot open it; the tip says what would let them.
+            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
+            item->setToolTip(Q(CommErrorReason(e.Path, EACCES)));
+        }
         if (e.Path == chosen) {
             list_->setCurrentItem(item);
         }

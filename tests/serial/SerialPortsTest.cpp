@@ -9,7 +9,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace myrl {
@@ -120,6 +123,48 @@ TEST(SerialPortsTest, NamesEndingInAnyNumberOfDigitsAreListedInOrder) {
                                            "COM" + big,
                                            "COM" + bigger};
     EXPECT_EQ(got, want);
+}
+
+// A device this user may not open is listed all the same, saying so and naming the group
+// the device belongs to; root opens everything. A ttyS whose UART type sysfs shows (to every
+// user) is listed though its device cannot be opened to ask.
+TEST(SerialPortsTest, DevicesThisUserMayNotOpenSayWhyWithTheirGroup) {
+    TempDir tmp("myrl-ports");
+    const fs::path root = tmp.Path() / "root";
+    const fs::path dev = root / "dev";
+    const fs::path work = tmp.Path() / "work";
+    for (const char* n : {"ttyUSB0", "ttyUSB1", "ttyS0", "ttyS1"}) {
+        Touch(dev / n);
+    }
+    fs::create_directories(work);
+    fs::create_symlink(dev / "ttyUSB1", work / "COM3");
+    for (const auto& [uart, type] : {std::pair{"ttyS0", "4\n"}, std::pair{"ttyS1", "0\n"}}) {
+        fs::create_directories(root / "sys/class/tty" / uart);
+        std::ofstream(root / "sys/class/tty" / uart / "type") << type;
+    }
+    for (const char* n : {"ttyUSB1", "ttyS0", "ttyS1"}) {
+        fs::permissions(dev / n, fs::perms::none);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat((dev / "ttyUSB1").c_str(), &st), 0);
+    const group* g = ::getgrgid(st.st_gid);
+    const std::string denied =
+        ::geteuid() == 0 ? ""
+                         : "permission denied: group " +
+                               (g != nullptr ? std::string(g->gr_name) : std::to_string(st.st_gid));
+
+    struct Want {
+        std::string name;
+        std::string denied;
+    };
+    const std::vector<Want> want = {
+        {"ttyUSB0", ""}, {"ttyUSB1", denied}, {"ttyS0", denied}, {"COM3", denied}};
+    const std::vector<SerialPortEntry> got = ListSerialPorts(root.string(), work.string());
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].Name, want[i].name) << i;
+        EXPECT_EQ(got[i].Denied, want[i].denied) << got[i].Name;
+    }
 }
 
 TEST(SerialPortsTest, NothingThereListsNothing) {
