@@ -166,7 +166,7 @@ TraceRead ParseLines(const std::vector<std::string>& lines, const std::string& n
         double v = 0;
         for (size_t c = 0; c < columns; ++c) {
             if (!ParseNumber(fields[c], v)) {
-                Foreign(name, i + 1, "\"" + std::string(fields[c]) + "\" is not a number");
+                Foreign(name, i + 1, std::string("\"").append(fields[c]) + "\" is not a number");
             }
             (c == 0 ? out.FrequencyHz : out.Levels[c - 1].Values).push_back(v);
         }
@@ -192,7 +192,7 @@ std::string FreqInUnit(double hz) {
         {1000000000ULL, 9, "GHz"}, {1000000ULL, 6, "MHz"}, {1000ULL, 3, "kHz"}, {1ULL, 0, "Hz"}};
     for (const Unit& u : units) {
         if (a >= u.scale || u.scale == 1) {
-            std::string text = (n < 0 ? "-" : "") + std::to_string(a / u.scale);
+            std::string text = std::string(n < 0 ? "-" : "").append(std::to_string(a / u.scale));
             if (u.digits > 0 && a % u.scale != 0) {
                 std::string frac = std::to_string(a % u.scale);
                 frac.insert(0, static_cast<size_t>(u.digits) - frac.size(), '0');
