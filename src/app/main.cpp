@@ -4,12 +4,14 @@
 #include "Measure.h"
 #include "Program.h"
 #include "Widgets.h"
+#include "WindowFrames.h"
 
 #include <QApplication>
 #include <QScreen>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -59,6 +61,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // X11 (Xwayland) where Qt would take Wayland: only there are the windows where they belong.
+    if (const char* platform = myrl::ChoosePlatform(myrl::OfferOfEnvironment(cl.PlatformGiven))) {
+        ::setenv("QT_QPA_PLATFORM", platform, 1);
+    }
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
     // The display window refuses to close; the program ends with the control panel.

@@ -55,6 +55,7 @@ CommandLine ParseCommandLine(const QStringList& args) {
             return cl;
         }
     }
+    cl.PlatformGiven = parser.isSet("platform");
     cl.Help = parser.isSet(help);
     cl.Version = parser.isSet(version);
     cl.Port = parser.value(port).toStdString();

@@ -18,6 +18,8 @@ struct CommandLine {
     std::string Port;
     // The folder of the parameter file, the export and the COM links; empty: the current one.
     std::string Workdir;
+    // Qt's -platform was given: the window system is the user's choice.
+    bool PlatformGiven = false;
     // One line (without the program's name) when the command line is not understood.
     std::string Error;
 };

@@ -102,11 +102,11 @@ void Startup::LoadParams() {
     MeasState& s = core_.State();
     Loader load(core_, panel_, form1_, form2_);
     lockFolder();
+    std::vector<std::string> lines;
     if (FileCanBeRead(kParamFileName)) {
         // A file not read whole is left as it is at the close: what is in force now is
         // partly the file's and partly the layout's, and writing that would lose the rest
         // of the file for a typo in one line.
-        std::vector<std::string> lines;
         try {
             lines = ReadParamLines(kParamFileName);
         } catch (const std::exception&) {
@@ -126,6 +126,7 @@ void Startup::LoadParams() {
     } else {
         ApplyDefaultParams(display_.Graph1Plot().Width(), load);
     }
+    windowLinesRead_ = WindowLinesAsRead(lines, form1::kWidth);
 
     s.SweepTimeIdx = panel_.SweepTimeIndex();
     ApplyStartupValues(s);
@@ -165,6 +166,9 @@ void Startup::SaveParams() {
     out.Form1Width = form1_.width();
     out.Form2Top = form2_.y();
     out.Form2Left = form2_.x();
+    if (!WindowPositionsKnown()) {
+        out.WindowLinesAsRead = windowLinesRead_;
+    }
     WriteFileReplacing(kParamFileName, FormatParamFile(out, LocaleDecimalSeparator()));
 }
 
