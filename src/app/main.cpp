@@ -7,6 +7,7 @@
 #include "WindowFrames.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include <cerrno>
@@ -67,6 +68,8 @@ int main(int argc, char** argv) {
     }
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
+    QGuiApplication::setDesktopFileName("myrl");
+    QApplication::setWindowIcon(QIcon(":/myrl.png"));
     // The display window refuses to close; the program ends with the control panel.
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt paints nothing on a display of fewer than 16 bits per pixel (an X server started

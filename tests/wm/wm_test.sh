@@ -11,6 +11,7 @@ set -uo pipefail
 MYRL=$1
 SIM=$2
 KEEP=${3:-}
+ICON=$(realpath "$(dirname "$0")/../../packaging/myrl.png")
 for tool in Xvfb openbox wmctrl xdotool xprop xwininfo import convert; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup-deps installs it)"; exit 1; }
 done
@@ -70,6 +71,18 @@ box_case() {
     close_panel
 }
 
+# The icon the window manager shows for window $1: its size and its middle pixel (ARGB).
+icon_of() {
+    xprop -id "$1" -f _NET_WM_ICON 32c "=\$0x\$1 \$$((2 + 128 * 256 + 128))" _NET_WM_ICON | sed 's/.*=//'
+}
+# MYRL's own: packaging/myrl.png, 256 x 256.
+icon_is_myrls() {
+    local r g b a
+    IFS=, read -r r g b a < <(convert "$ICON" -crop 1x1+128+128 \
+        -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)],%[fx:int(255*a+.5)]' info:)
+    [ "$(icon_of "$1")" = "256x256 $(((a << 24) | (r << 16) | (g << 8) | b))" ]
+}
+
 # ===== without a window manager =====
 box_case no-wm
 
@@ -94,7 +107,12 @@ cd "$T" && mkdir -p runs && cd runs || exit 1
 for run in first second; do
     start_sim && start_myrl || break
     expect_frames "openbox, $run run" 0,0 265,0
-    [ "$run" = first ] && import -window root "$SHOTS/screen-openbox.png"
+    if [ "$run" = first ]; then
+        import -window root "$SHOTS/screen-openbox.png"
+        for w in "$panel" "$disp"; do
+            icon_is_myrls "$w" && pass "window $w: MYRL's icon" || fail "window $w: icon $(icon_of "$w")"
+        done
+    fi
     close_panel
     stop_sim
     expect_lines "openbox, after the $run run" 0,0,265,0,265
