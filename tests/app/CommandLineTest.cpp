@@ -61,6 +61,9 @@ TEST(CommandLineTest, ParsesTheOptions) {
             EXPECT_EQ(cl.Workdir, c.workdir) << what;
         }
     }
+    // Qt's -platform is the user's choice of window system, which MYRL then leaves alone.
+    EXPECT_TRUE(ParseCommandLine({"myrl", "-platform", "offscreen"}).PlatformGiven);
+    EXPECT_FALSE(ParseCommandLine({"myrl", "-reverse"}).PlatformGiven);
 }
 
 std::string Slurp(const std::string& path) {
