@@ -68,11 +68,7 @@ Xwayland -displayfd "$dfd" -nolisten tcp >"$T/xwayland.log" 2>&1 &
 pids+=($!)
 read -r -t 15 -u "$dfd" dnum || { echo "FAIL: Xwayland did not start"; cat "$T/xwayland.log"; exit 1; }
 export DISPLAY=:$dnum
-openbox --sm-disable >"$T/openbox.log" 2>&1 &
-pids+=($!)
-until_true 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    { echo "FAIL: openbox did not start"; cat "$T/openbox.log"; exit 1; }
-WM=openbox
+start_openbox || exit 1
 ask_to_close() { wmctrl -i -c "$1"; }
 x_run "Xwayland under openbox, first run" xo 0,0,265,0,265
 x_run "Xwayland under openbox, second run" xo 0,0,265,0,265

@@ -60,6 +60,15 @@ frame_of() {
 framed() { [ -z "$WM" ] || xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -q =; }
 frame_is() { framed "$1" && [ "$(frame_of "$1")" = "$2" ]; }
 
+# Starts openbox on the display and waits (up to 30 s: a loaded machine) until it manages it.
+start_openbox() {
+    openbox --sm-disable >"$T/openbox.log" 2>&1 &
+    pids+=($!)
+    WM=openbox
+    until_true 30 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        { echo "FAIL: openbox did not start"; cat "$T/openbox.log"; return 1; }
+}
+
 # --- the program ---
 WM=""
 start_sim() { # in the working folder; waits for the ready line

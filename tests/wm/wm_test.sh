@@ -94,11 +94,7 @@ start_sim && start_myrl && {
 stop_sim
 
 # ===== openbox =====
-openbox --sm-disable >"$T/openbox.log" 2>&1 &
-pids+=($!)
-WM=openbox
-until_true 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    { echo "FAIL: openbox did not start"; cat "$T/openbox.log"; exit 1; }
+start_openbox || exit 1
 
 box_case openbox
 
