@@ -82,6 +82,7 @@ PortDialog::PortDialog(Instrument& core, const StartSequence& start, QWidget* pa
 
     connect(rescan, &QPushButton::clicked, this, [this] { Guarded([&] { Rescan(); }); });
     connect(open_, &QPushButton::clicked, this, [this] { Guarded([&] { OpenSelected(); }); });
+    connect(list_, &QListWidget::currentItemChanged, this, &PortDialog::updateOpen);
     connect(list_, &QListWidget::itemActivated, this, [this] { Guarded([&] { OpenSelected(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
 
@@ -110,9 +111,15 @@ void PortDialog::Rescan() {
             list_->setCurrentItem(item);
         }
     }
-    open_->setEnabled(list_->count() > 0);
+    updateOpen();
     const std::string def = DefaultPortFor(folder);
     makeDefault_->setChecked(!def.empty() && def == chosen);
+}
+
+void PortDialog::updateOpen() {
+    // A greyed row is one this user cannot open.
+    const QListWidgetItem* item = list_->currentItem();
+    open_->setEnabled(item != nullptr && item->flags().testFlag(Qt::ItemIsEnabled));
 }
 
 void PortDialog::OpenSelected() {

@@ -79,7 +79,8 @@ TEST_F(PortChoiceTest, CommandLinePortSweepsWithoutALinkAndKeepsLineOne) {
     EXPECT_TRUE(Sweeps(*Sim));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Dir / "COM7")));
     EXPECT_EQ(Port().OpenedPath(), Sim->SlavePath());
-    EXPECT_EQ(P->Core.Status().Line(StatusTopic::Link).rfind(Sim->SlavePath() + ": unit replying", 0), 0u)
+    EXPECT_EQ(
+        P->Core.Status().Line(StatusTopic::Link).rfind(Sim->SlavePath() + ": unit replying", 0), 0u)
         << P->Core.Status().Line(StatusTopic::Link);
     EXPECT_TRUE(Form1().close());
     EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(7));
@@ -155,8 +156,8 @@ TEST_F(PortChoiceTest, DialogGreysADeviceThisUserMayNotOpenWithItsGroup) {
 
     QWidget& dialog = OpenDialogByShortcut();
     auto* list = Control<QListWidget>(dialog, "PortList");
-    const QListWidgetItem* com7 = nullptr;
-    const QListWidgetItem* com1 = nullptr;
+    QListWidgetItem* com7 = nullptr;
+    QListWidgetItem* com1 = nullptr;
     for (int i = 0; i < list->count(); ++i) {
         const QString device = list->item(i)->data(Qt::UserRole).toString();
         if (device == "COM7") {
@@ -179,6 +180,12 @@ TEST_F(PortChoiceTest, DialogGreysADeviceThisUserMayNotOpenWithItsGroup) {
                                                      g->gr_name + " may not open it (owner " +
                                                      u->pw_name + ", mode 0000)");
     }
+    // Open is offered for the row the user may open, and for a greyed one not.
+    auto* open = Control<QPushButton>(dialog, "PortOpen");
+    list->setCurrentItem(com1);
+    EXPECT_TRUE(open->isEnabled());
+    list->setCurrentItem(com7);
+    EXPECT_EQ(open->isEnabled(), ::geteuid() == 0);
     EXPECT_TRUE(Form1().close());
 }
 
