@@ -6,12 +6,15 @@
 #include "Program.h"
 #include "TForm1.h"
 #include "Widgets.h"
+#include "WindowFrames.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -59,8 +62,14 @@ int main(int argc, char** argv) {
     }
 
     myrl::CatchCloseSignals();
+    // X11 (Xwayland) where Qt would take Wayland: only there are the windows where they belong.
+    if (const char* platform = myrl::ChoosePlatform(myrl::OfferOfEnvironment(cl.PlatformGiven))) {
+        ::setenv("QT_QPA_PLATFORM", platform, 1);
+    }
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
+    QGuiApplication::setDesktopFileName("myrl");
+    QApplication::setWindowIcon(QIcon(":/myrl.png"));
     // The display window refuses to close; the program ends with the control panel.
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt paints nothing on a display of fewer than 16 bits per pixel (an X server started

@@ -24,6 +24,7 @@ CommandLine CommandLineFrom(const FoundOptions& found) {
     }
     cl.Help = found.Help;
     cl.Version = found.Version;
+    cl.PlatformGiven = found.PlatformGiven;
     if (!found.Port.empty()) {
         cl.Port = found.Port.front();
         if (cl.Port.empty()) {

@@ -16,6 +16,8 @@ struct CommandLine {
     std::string Port;
     // The folder of the parameter file, the export and the COM links; empty: the current one.
     std::string Workdir;
+    // Qt's -platform was given: the window system is the user's choice.
+    bool PlatformGiven = false;
     // One line (without the program's name) when the command line is not understood.
     std::string Error;
 };
@@ -25,6 +27,7 @@ struct CommandLine {
 struct FoundOptions {
     bool Help = false;
     bool Version = false;
+    bool PlatformGiven = false;
     std::vector<std::string> Port;
     std::vector<std::string> Workdir;
     std::vector<std::string> Positional;

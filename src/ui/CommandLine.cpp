@@ -14,7 +14,9 @@ namespace myrl {
 
 namespace {
 
-// Qt's own options, which QApplication takes from the same command line.
+// Qt's own options, which QApplication takes from the same command line. Qt has no public
+// list of them, and it takes them only while it connects to a display: --help, --version
+// and a bad option are answered before that, so the list is kept here.
 const char* const kQtValueOptions[] = {
     "platform",    "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
     "style",       "stylesheet",         "session",       "name",   "title",   "qwindowgeometry",
@@ -62,6 +64,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     FoundOptions found;
     found.Help = parser.isSet(help);
     found.Version = parser.isSet(version);
+    found.PlatformGiven = parser.isSet("platform");
     found.Port = all(parser.values(port));
     found.Workdir = all(parser.values(workdir));
     found.Positional = all(parser.positionalArguments());
@@ -96,7 +99,8 @@ std::string CommandLineHelp() {
            "exists, else /dev/ttyS(n-1). The Port dialog (Ctrl+Shift+P) lists the serial\n"
            "devices and switches between them while the program runs.\n"
            "\n"
-           "A user may open a serial device only as a member of its group, usually dialout:\n"
+           "A user may open a serial device only as a member of its group (the Port dialog\n"
+           "names it), usually dialout:\n"
            "  sudo usermod -aG dialout $USER   (then log in again)\n";
 }
 

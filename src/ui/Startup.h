@@ -4,6 +4,8 @@
 // the working folder. User-interface thread only.
 #pragma once
 
+#include "ParamFile.h"
+
 #include <memory>
 #include <string>
 
@@ -60,6 +62,8 @@ private:
     StartOptions options_;
     std::string leaveWhy_;
     std::unique_ptr<FolderLock> folderLock_;
+    // Lines 11 to 15 as read, for a window system that gives no positions of its own.
+    WindowLines windowLinesRead_;
 };
 
 } // namespace myrl

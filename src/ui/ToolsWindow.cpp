@@ -506,7 +506,7 @@ std::string ToolsWindow::readoutText() const {
     };
     std::string t;
     t += row("Peak", db(r->PeakDb) + " at " + hz(r->PeakHz));
-    t += row("-" + fixed(r->DownDb, 1) + " dB",
+    t += row(std::string("-").append(fixed(r->DownDb, 1)) + " dB",
              "lower " + (r->Lower.Found ? hz(r->Lower.Hz) : "edge below " + where));
     t += row("", "upper " + (r->Upper.Found ? hz(r->Upper.Hz) : "edge above " + where));
     if (r->BandwidthHz) {

@@ -62,6 +62,9 @@ TEST(CommandLineTest, ParsesTheOptions) {
             EXPECT_EQ(cl.Workdir, c.workdir) << what;
         }
     }
+    // Qt's -platform is the user's choice of window system, which MYRL then leaves alone.
+    EXPECT_TRUE(ParseCommandLine(QStringList{"myrl", "-platform", "offscreen"}).PlatformGiven);
+    EXPECT_FALSE(ParseCommandLine(QStringList{"myrl", "-reverse"}).PlatformGiven);
 }
 
 // Paths are bytes to the system: a folder or device whose name is not UTF-8 (made under a
