@@ -6,11 +6,11 @@
 #include "Rnd.h"
 #include "TextFile.h"
 
-#include <cerrno>
-#include <sys/stat.h>
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 #include <limits>
+#include <sys/stat.h>
 
 namespace myrl {
 
