@@ -47,6 +47,8 @@ enum class InstrumentEvent {
     MemoryChanged,      // the trace memory or its mode changed
     ViewChanged,        // what the charts show moved: markers, level scale, pointer
     StatusChanged,      // Status().Text() changed
+    RunChanged,         // Running() changed: RUN or HOLD
+    AcquisitionDone,    // a single acquisition ended: settled, or stopped by HOLD
 };
 
 // The last complete sweep, copied when it was processed: readers keep it as long as they
@@ -72,6 +74,11 @@ struct SweepSnapshot {
     // A measurement state holding this sweep (for the writers of trace files), the rest zero.
     MeasState AsState() const;
 };
+
+// The filter and peak readout of a sweep over the points its files hold (0 .. SweepSteps),
+// of the level relative to its reference level as Save data as writes it; nothing in zero
+// span or with fewer than two points.
+std::optional<FilterReadout> SweepReadout(const SweepSnapshot& sweep, double downDb);
 
 // What a step shows on its way: the received count, the averaging status of a processed
 // sweep, the delay view of it. The program's panel and display show them; a run without
@@ -144,6 +151,25 @@ public:
     // restarts the average) on the state, then tells the subscribers.
     void ChangePlan(const std::function<void(MeasState&)>& entry);
     void RestartAverage();
+
+    // ---- RUN and HOLD, and the single acquisition.
+    // Whether the cycle is to sweep (RUN) or keep the last sweep (HOLD). The windows show it
+    // on the panel's STATUS; a run without windows steps while it holds. Choosing HOLD ends
+    // a single acquisition under way. RunChanged when it changes.
+    void SetRunning(bool run);
+    bool Running() const { return running_; }
+    // A single acquisition: restarts the average and chooses RUN; once the average has
+    // settled under the settings in force (the first settled sweep since the restart),
+    // chooses HOLD (RunChanged) and then tells AcquisitionDone. Another one asked for while
+    // one is under way restarts it.
+    void StartAcquisition();
+    // Gives up the acquisition under way, if any, leaving RUN or HOLD as they are;
+    // AcquisitionDone.
+    void CancelAcquisition();
+    bool Acquiring() const { return acquiring_; }
+    // The last complete sweep is settled and the average has not restarted since: the
+    // averaged trace of the settings in force exists.
+    bool AverageSettled() const;
 
     // ---- The sweep cycle.
     // One step (start of sweep, reception, processing of a complete reply), with the line
@@ -259,6 +285,9 @@ private:
     uint64_t settledResets_ = ~uint64_t{0}; // the restart whose settling was announced
     uint64_t sweeps_ = 0;
     std::shared_ptr<const SweepSnapshot> last_;
+    uint64_t lastResets_ = 0; // state_.AvrResets when last_ was processed
+    bool running_ = true;
+    bool acquiring_ = false;
 
     std::optional<CalRecord> cal_; // the calibration last loaded or saved
     std::string calName_;          // its file's name

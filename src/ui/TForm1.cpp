@@ -136,6 +136,11 @@ TForm1::TForm1(Instrument& core, StartSequence& start) : core_(core), start_(sta
     CommX1->SetProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
     core_.AttachPort(*CommX1);
     connectHandlers();
+    runState_ = core_.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::RunChanged && core_.Running() != Running()) {
+            (core_.Running() ? RunItem : HoldItem)->setChecked(true);
+        }
+    });
 }
 
 void TForm1::SetDisplay(DisplayView& display) {
@@ -438,6 +443,7 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::RadioGroup1Click() {
+    core_.SetRunning(Running());
     // A run whose start-up failed never sweeps: the plan or the port it would use was
     // never set up.
     if (Running() && start_.Started()) {
@@ -569,6 +575,41 @@ void TForm1::SetFrex(bool ticked) {
     if (FREX->isChecked() != ticked) {
         FREX->setChecked(ticked);
         FREXClick();
+    }
+}
+void TForm1::ChooseMode(const std::string& item) {
+    MODE->setCurrentIndex(MODE->findText(Q(item)));
+}
+void TForm1::ChooseSweepTime(int index) {
+    SweepTime->setCurrentIndex(index);
+}
+void TForm1::EnterAverage(int count) {
+    AvrSet->setEditText(QString::number(count));
+    AvrSetChange();
+}
+void TForm1::TickSwr(bool ticked) {
+    if (SWR->isChecked() != ticked) {
+        SWR->setChecked(ticked);
+        RefposChange();
+    }
+}
+void TForm1::EnterRefLevel(const std::string& text) {
+    Reflvl->setText(Q(text));
+    ReflvlKeyPress();
+}
+void TForm1::EnterPlan(int fdefIndex, const std::string& edit1, const std::string& edit2) {
+    F_DEF->setCurrentIndex(fdefIndex);
+    if (!edit1.empty()) {
+        Edit1->setText(Q(edit1));
+    }
+    if (!edit2.empty()) {
+        Edit2->setText(Q(edit2));
+    }
+    Edit1KeyPress();
+}
+void TForm1::ChooseRunning(bool run) {
+    if (run != Running()) {
+        (run ? RunItem : HoldItem)->setChecked(true);
     }
 }
 void TForm1::StartSweepTimer() {
