@@ -26,15 +26,21 @@ bool endsWithTouchstone(const std::string& path) {
 
 } // namespace
 
+CoreControls::CoreControls(Instrument& core, FieldsEntry& entry) : core_(core), entry_(entry) {
+    singleDone_ = core_.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::SingleDone) {
+            ChooseRunning(false);
+        }
+    });
+}
+
 void CoreControls::EnterPlan(int definition, const std::string& first, const std::string& second) {
     if (definition != entry_.FDefIndex()) {
         entry_.SetFDef(definition);
         core_.ChangePlan([&](MeasState& s) { ApplyFreqMode(s, entry_); });
     }
-    if (!first.empty()) {
-        entry_.SetEdit1Text(first);
-    }
-    if (!second.empty()) {
+    entry_.SetEdit1Text(first);
+    if (definition != 2) { // in zero span the second field is hidden
         entry_.SetEdit2Text(second);
     }
     core_.ChangePlan([&](MeasState& s) { ApplyFreqEntries(s, entry_); });
@@ -46,7 +52,7 @@ void CoreControls::ChooseSweepTime(int item) {
     }
 }
 
-void CoreControls::EnterAverage(int count) {
+void CoreControls::ChooseAverage(int count) {
     core_.SetAverage(count);
 }
 
@@ -56,7 +62,7 @@ void CoreControls::ChooseMode(MeasMode mode) {
     }
 }
 
-void CoreControls::TickSwr(bool on) {
+void CoreControls::SetSwrTicked(bool on) {
     if (on != core_.Settings().Swr) {
         core_.SetSwr(on);
         FillDispTrace(core_.State(), on);
@@ -69,7 +75,15 @@ void CoreControls::EnterRefLevel(double db) {
 }
 
 void CoreControls::ChooseRunning(bool run) {
+    if (!run) {
+        core_.CancelSingle(); // HOLD chosen before a single acquisition settled ends it
+    }
     core_.SetRunning(run);
+}
+
+void CoreControls::StartSingle() {
+    core_.StartSingle();
+    core_.SetRunning(true);
 }
 
 double CoreControls::MarkerX(int marker) const {

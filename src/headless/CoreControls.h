@@ -5,25 +5,26 @@
 #pragma once
 
 #include "HeadlessStart.h"
+#include "Instrument.h"
 #include "RemoteControls.h"
 
 namespace myrl {
 
-class Instrument;
-
 class CoreControls : public RemoteControls {
 public:
     // `entry` holds the fields the instrument was started with (StartInstrument).
-    CoreControls(Instrument& core, FieldsEntry& entry) : core_(core), entry_(entry) {}
+    // A single acquisition ends in HOLD.
+    CoreControls(Instrument& core, FieldsEntry& entry);
 
     int PlanDefinition() const override { return entry_.FDefIndex(); }
     void EnterPlan(int definition, const std::string& first, const std::string& second) override;
     void ChooseSweepTime(int item) override;
-    void EnterAverage(int count) override;
+    void ChooseAverage(int count) override;
     void ChooseMode(MeasMode mode) override;
-    void TickSwr(bool on) override;
+    void SetSwrTicked(bool on) override;
     void EnterRefLevel(double db) override;
     void ChooseRunning(bool run) override;
+    void StartSingle() override;
     double MarkerX(int marker) const override;
     std::pair<double, double> MarkerRange() const override;
     void MoveMarker(int marker, double x) override;
@@ -34,6 +35,7 @@ public:
 private:
     Instrument& core_;
     FieldsEntry& entry_;
+    Instrument::Subscription singleDone_;
 };
 
 } // namespace myrl

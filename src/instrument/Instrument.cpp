@@ -370,28 +370,15 @@ void Instrument::RestartAverage() {
     settingsChanged();
 }
 
+void Instrument::StartSingle() {
+    single_ = true;
+    RestartAverage();
+}
+
 void Instrument::SetRunning(bool run) {
-    if (run == running_) {
-        return;
-    }
-    running_ = run;
-    notify(InstrumentEvent::RunChanged);
-    if (!run) {
-        CancelAcquisition();
-    }
-}
-
-void Instrument::StartAcquisition() {
-    acquiring_ = true;
-    AvrReset(state_);
-    settingsChanged();
-    SetRunning(true);
-}
-
-void Instrument::CancelAcquisition() {
-    if (acquiring_) {
-        acquiring_ = false;
-        notify(InstrumentEvent::AcquisitionDone);
+    if (run != running_) {
+        running_ = run;
+        notify(InstrumentEvent::RunChanged);
     }
 }
 
@@ -483,12 +470,10 @@ void Instrument::completed(const AvrStatus& status) {
     if (settledNow) {
         settledResets_ = state_.AvrResets;
         notify(InstrumentEvent::AverageSettled);
-        if (acquiring_) {
-            // The acquisition's result is this sweep: HOLD keeps it.
-            acquiring_ = false;
-            SetRunning(false);
-            notify(InstrumentEvent::AcquisitionDone);
-        }
+    }
+    if (single_ && settledNow) {
+        single_ = false;
+        notify(InstrumentEvent::SingleDone);
     }
 }
 

@@ -47,8 +47,9 @@ enum class InstrumentEvent {
     MemoryChanged,      // the trace memory or its mode changed
     ViewChanged,        // what the charts show moved: markers, level scale, pointer
     StatusChanged,      // Status().Text() changed
-    RunChanged,         // Running() changed: RUN or HOLD
-    AcquisitionDone,    // a single acquisition ended: settled, or stopped by HOLD
+    SingleDone,         // the single acquisition asked for has settled (after
+                        // AverageSettled of that sweep)
+    RunChanged,         // Running() changed: RUN or HOLD was chosen
 };
 
 // The last complete sweep, copied when it was processed: readers keep it as long as they
@@ -152,21 +153,17 @@ public:
     void ChangePlan(const std::function<void(MeasState&)>& entry);
     void RestartAverage();
 
-    // ---- RUN and HOLD, and the single acquisition.
-    // Whether the cycle is to sweep (RUN) or keep the last sweep (HOLD). The windows show it
-    // on the panel's STATUS; a run without windows steps while it holds. Choosing HOLD ends
-    // a single acquisition under way. RunChanged when it changes.
+    // ---- Single acquisition: restarts the average; the first sweep that settles it ends
+    // the acquisition with SingleDone (whoever runs the steps stops there: the panel selects
+    // HOLD). Cancelled by CancelSingle, or by a new StartSingle.
+    void StartSingle();
+    void CancelSingle() { single_ = false; }
+    bool SingleRunning() const { return single_; }
+
+    // ---- RUN or HOLD, as whoever runs the steps chose it (the panel's STATUS; a run without
+    // windows keeps it here alone). RunChanged when it changes.
     void SetRunning(bool run);
     bool Running() const { return running_; }
-    // A single acquisition: restarts the average and chooses RUN; once the average has
-    // settled under the settings in force (the first settled sweep since the restart),
-    // chooses HOLD (RunChanged) and then tells AcquisitionDone. Another one asked for while
-    // one is under way restarts it.
-    void StartAcquisition();
-    // Gives up the acquisition under way, if any, leaving RUN or HOLD as they are;
-    // AcquisitionDone.
-    void CancelAcquisition();
-    bool Acquiring() const { return acquiring_; }
     // The last complete sweep is settled and the average has not restarted since: the
     // averaged trace of the settings in force exists.
     bool AverageSettled() const;
@@ -285,9 +282,9 @@ private:
     uint64_t settledResets_ = ~uint64_t{0}; // the restart whose settling was announced
     uint64_t sweeps_ = 0;
     std::shared_ptr<const SweepSnapshot> last_;
-    uint64_t lastResets_ = 0; // state_.AvrResets when last_ was processed
+    uint64_t lastResets_ = 0; // state_.AvrResets when last_ was taken
+    bool single_ = false;
     bool running_ = true;
-    bool acquiring_ = false;
 
     std::optional<CalRecord> cal_; // the calibration last loaded or saved
     std::string calName_;          // its file's name

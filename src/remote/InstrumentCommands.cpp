@@ -111,19 +111,22 @@ InstrumentCommands::InstrumentCommands(Instrument& core, RemoteControls& control
       interpreter_({[this] { return "MYRL,MYRL frequency-response analyser,0," + version_; },
                     [this] {
                         initIssued_ = false;
-                        core_.CancelAcquisition();
+                        core_.CancelSingle();
                         controls_.ChooseMode(MeasMode::Thru);
                         controls_.ChooseSweepTime(1);
-                        controls_.EnterAverage(1);
-                        controls_.TickSwr(false);
+                        controls_.ChooseAverage(1);
+                        controls_.SetSwrTicked(false);
                         controls_.EnterRefLevel(0);
                         controls_.EnterPlan(1, "10700000", "100000");
                         controls_.ChooseRunning(true);
                     },
                     [this] { return Pending(); }}) {
     addCommands();
+    // An INIT whose acquisition ends (settled, or HOLD chosen before) is no longer pending;
+    // one that ended without its averaged trace says so.
     events_ = core_.Subscribe([this](InstrumentEvent e) {
-        if (e == InstrumentEvent::AcquisitionDone && initIssued_) {
+        if ((e == InstrumentEvent::SingleDone || e == InstrumentEvent::RunChanged) && initIssued_ &&
+            !core_.SingleRunning()) {
             initIssued_ = false;
             if (!core_.AverageSettled()) {
                 interpreter_.Error(ScpiCode::ExecutionError,
@@ -138,7 +141,7 @@ bool InstrumentCommands::Pending() const {
     if (link == LinkKind::Closed || link == LinkKind::NotOpen) {
         return false; // nothing will come
     }
-    return core_.Acquiring() || (core_.Running() && !core_.AverageSettled());
+    return core_.SingleRunning() || (core_.Running() && !core_.AverageSettled());
 }
 
 std::shared_ptr<const SweepSnapshot> InstrumentCommands::lastSweep() const {
@@ -186,7 +189,7 @@ void InstrumentCommands::addCommands() {
             const std::string centre = fieldHertz(frequency(c));
             const SweepSettings s = core_.Settings();
             if (controls_.PlanDefinition() == 2) {
-                controls_.EnterPlan(2, centre, ""); // zero span: the frequency alone
+                controls_.EnterPlan(2, centre, "0"); // zero span: the frequency alone
             } else {
                 controls_.EnterPlan(1, centre, planHertz(s.StopFreq - s.StartFreq));
             }
@@ -243,7 +246,7 @@ void InstrumentCommands::addCommands() {
             if (!(n >= 1 && n <= kRingDepth)) {
                 throw ScpiError(ScpiCode::DataOutOfRange, "an averaging count from 1 to 64");
             }
-            controls_.EnterAverage(static_cast<int>(n));
+            controls_.ChooseAverage(static_cast<int>(n));
         },
         [this, none](const ScpiCall& c) {
             none(c);
@@ -270,7 +273,7 @@ void InstrumentCommands::addCommands() {
         "DISPlay:VIEW",
         [this, one](const ScpiCall& c) {
             one(c);
-            controls_.TickSwr(c.Choice(0, {"LEVel", "SWR"}) == 1);
+            controls_.SetSwrTicked(c.Choice(0, {"LEVel", "SWR"}) == 1);
         },
         [this, none](const ScpiCall& c) {
             none(c);
@@ -301,9 +304,7 @@ void InstrumentCommands::addCommands() {
                             "the port is not open: " + core_.Link().LinkLine());
         }
         initIssued_ = true;
-        core_.StartAcquisition();
-        // The panel's STATUS shows RUN as a click on it does.
-        controls_.ChooseRunning(true);
+        controls_.StartSingle();
     });
     i.Add(
         "INITiate:CONTinuous",

@@ -17,20 +17,24 @@ public:
     // The frequency definition shown: 0 START/STOP, 1 CENTER/SPAN, 2 ZERO SPAN.
     virtual int PlanDefinition() const = 0;
     // Chooses the definition `definition` (its change handler runs when it changes), types
-    // the two fields (whole hertz) and presses Enter.
+    // the fields (whole hertz; the second one only when it is shown) and presses Enter.
     virtual void EnterPlan(int definition, const std::string& first, const std::string& second) = 0;
     // Chooses the item of the SWEEP TIME list (0..16); its handler runs when it changes.
     virtual void ChooseSweepTime(int item) = 0;
     // Types the averaging count (1..64) and confirms it.
-    virtual void EnterAverage(int count) = 0;
+    virtual void ChooseAverage(int count) = 0;
     // Chooses the MODE item; its handler runs when it changes.
     virtual void ChooseMode(MeasMode mode) = 0;
     // Ticks or unticks SWR; its handler runs when it changes.
-    virtual void TickSwr(bool on) = 0;
+    virtual void SetSwrTicked(bool on) = 0;
     // Types the reference level (dB, one decimal) and presses Enter.
     virtual void EnterRefLevel(double db) = 0;
-    // Chooses RUN or HOLD; its handler runs when it changes.
+    // Chooses RUN or HOLD; its handler runs when it changes. HOLD ends a single acquisition
+    // under way.
     virtual void ChooseRunning(bool run) = 0;
+    // A single acquisition: the average restarts, the instrument sweeps (RUN) until it has
+    // settled, then holds (HOLD).
+    virtual void StartSingle() = 0;
 
     // The frequency (Hz; percent of the sweep in zero span) of marker 1 or 2, as the
     // readout under the chart shows it.

@@ -40,24 +40,23 @@ public:
     // Ticks or unticks FREX; its click handler runs when the state changes.
     virtual void SetFrex(bool ticked) = 0;
 
-    // As a user's hand (remote control): each sets its control as a click or typing does
-    // and runs the control's handler, so the panel shows the new value; what the handler
-    // throws reaches the caller.
-    // Chooses the MODE item "THRU", "NORM" or "CAL"; its handler runs when it changes.
-    virtual void ChooseMode(const std::string& item) = 0;
-    // Chooses the SWEEP TIME item (0..16); its handler runs when it changes.
-    virtual void ChooseSweepTime(int index) = 0;
-    // Types the count into AVERAGING and confirms it.
-    virtual void EnterAverage(int count) = 0;
-    // Ticks or unticks SWR; its handler runs when the state changes.
-    virtual void TickSwr(bool ticked) = 0;
-    // Types `text` into the reference level field and presses Enter.
-    virtual void EnterRefLevel(const std::string& text) = 0;
-    // Chooses the frequency definition (F_DEF's handler runs when it changes), types the
-    // fields given (an empty text leaves its field) and presses Enter.
-    virtual void EnterPlan(int fdefIndex, const std::string& edit1, const std::string& edit2) = 0;
-    // Chooses RUN or HOLD; the STATUS handler runs when it changes.
-    virtual void ChooseRunning(bool run) = 0;
+    // What a user does with a control, for a set-up recalled, a plan switched to or a remote
+    // client's command: the item chosen, the box ticked or the field typed, and the control's
+    // handler run as a user's action runs it (an item already chosen or a box already in that
+    // state changes nothing). Handlers may throw as they do for a user (EConvertError).
+    // F_DEF item `fdef` chosen, then the fields typed (the second one only when shown) and
+    // Enter pressed.
+    virtual void EnterPlan(int fdef, const std::string& edit1, const std::string& edit2) = 0;
+    virtual void ChooseMode(const std::string& modeText) = 0; // an item of MODE
+    virtual void ChooseSweepTime(int item) = 0;               // 0..16
+    virtual void ChooseAverage(int count) = 0;                // 1..64, typed and confirmed
+    virtual void SetSwrTicked(bool ticked) = 0;               // SWR
+    virtual void EnterRefLevel(double db) = 0;                // typed, Enter pressed
+    virtual void ChooseRunning(bool run) = 0;                 // the STATUS item RUN or HOLD
+
+    // A single acquisition: the instrument restarts the average, the panel runs (RUN) until
+    // the average has settled and then selects HOLD.
+    virtual void StartSingle() = 0;
 
     // The sweep timer Timer1: switched on here, off by each step of the cycle.
     virtual void StartSweepTimer() = 0;

@@ -1,7 +1,6 @@
 #include "RemoteService.h"
 
 #include "DisplayView.h"
-#include "Format.h"
 #include "PanelView.h"
 #include "Takeaways.h"
 #include "Widgets.h"
@@ -29,13 +28,12 @@ public:
         panel_.EnterPlan(definition, first, second);
     }
     void ChooseSweepTime(int item) override { panel_.ChooseSweepTime(item); }
-    void EnterAverage(int count) override { panel_.EnterAverage(count); }
+    void ChooseAverage(int count) override { panel_.ChooseAverage(count); }
     void ChooseMode(MeasMode mode) override { panel_.ChooseMode(ModeText(mode)); }
-    void TickSwr(bool on) override { panel_.TickSwr(on); }
-    void EnterRefLevel(double db) override {
-        panel_.EnterRefLevel(FormatFixed(db, 1, 1, LocaleDecimalSeparator()));
-    }
+    void SetSwrTicked(bool on) override { panel_.SetSwrTicked(on); }
+    void EnterRefLevel(double db) override { panel_.EnterRefLevel(db); }
     void ChooseRunning(bool run) override { panel_.ChooseRunning(run); }
+    void StartSingle() override { panel_.StartSingle(); }
     double MarkerX(int marker) const override { return display_.MarkerX(marker); }
     std::pair<double, double> MarkerRange() const override {
         const GraphPlot& g = display_.Graph1Plot();
