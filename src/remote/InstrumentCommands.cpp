@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace myrl {
 
@@ -81,6 +82,15 @@ ScpiError fileError(const std::exception& e, const std::string& path) {
         return ScpiError(ScpiCode::SettingsConflict, detail);
     }
     return ScpiError(ScpiCode::MassStorageError, detail);
+}
+
+// A file a command reads or replaces: never a device, a FIFO or a folder, which could block
+// the instrument or are no files of its.
+void requireRegularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        throw ScpiError(ScpiCode::FileNameError, path + ": not a regular file");
+    }
 }
 
 } // namespace
@@ -404,6 +414,7 @@ void InstrumentCommands::addCommands() {
             throw ScpiError(ScpiCode::FileNameError, "an empty file name");
         }
         lastSweep();
+        requireRegularFile(path);
         try {
             controls_.SaveTrace(path);
         } catch (const ScpiError&) {
@@ -418,6 +429,7 @@ void InstrumentCommands::addCommands() {
         if (path.empty()) {
             throw ScpiError(ScpiCode::FileNameError, "an empty file name");
         }
+        requireRegularFile(path);
         try {
             controls_.LoadCalibration(path);
         } catch (const std::exception& e) {

@@ -100,23 +100,11 @@ TEST_F(ServeTest, AnAcquisitionWithoutADisplayGivesTheRowsOfItsFile) {
 TEST_F(ServeTest, EachBadCommandGivesItsStandardNumberAndTheInstrumentGoesOn) {
     StartSimulator();
     const int port = StartServe();
-    std::string lines;
-    for (const BadCommand& b : BadCommands()) {
-        lines += b.Line + "\n";
-    }
-    std::ofstream(Dir / "bad.txt", std::ios::binary) << lines;
+    std::ofstream(Dir / "bad.txt", std::ios::binary) << BadCommandsFile();
     const Outcome r = Client(kBadCommandsScript, {std::to_string(port), "bad.txt"});
     SKIP_WITHOUT_PYVISA();
     ASSERT_EQ(r.Code, 0) << r.Err;
-    std::stringstream out(r.Out);
-    for (const BadCommand& b : BadCommands()) {
-        int code = 0, left = 1;
-        std::string idn;
-        out >> code >> left >> idn;
-        EXPECT_EQ(code, b.Code) << b.Line.substr(0, 50);
-        EXPECT_EQ(left, 0) << b.Line.substr(0, 50);
-        EXPECT_EQ(idn, "MYRL") << b.Line.substr(0, 50);
-    }
+    ExpectBadCommandsAnswered(r.Out);
     EXPECT_TRUE(Serve->Running());
 }
 

@@ -120,6 +120,8 @@ TEST_F(InstrumentCommandsTest, OutOfRangeValuesAreRefusedAndChangeNothing) {
         {"MMEM:STOR:TRAC ''", -257},
         {"MMEM:LOAD:CAL 'none.myrlcal'", -256},
         {"MMEM:LOAD:CAL x", -148},
+        {"MMEM:LOAD:CAL '/dev/zero'", -257},
+        {"MMEM:LOAD:CAL '/tmp'", -257},
         {"INIT:CONT 2 S", -138},
     };
     for (const Case& c : cases) {

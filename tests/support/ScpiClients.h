@@ -133,6 +133,29 @@ inline std::vector<BadCommand> BadCommands() {
     };
 }
 
+// The table as kBadCommandsScript reads it.
+inline std::string BadCommandsFile() {
+    std::string lines;
+    for (const BadCommand& b : BadCommands()) {
+        lines += b.Line + "\n";
+    }
+    return lines;
+}
+
+// What kBadCommandsScript printed: for each bad command its number, the queue empty after
+// it, and *IDN? answered.
+inline void ExpectBadCommandsAnswered(const std::string& out) {
+    std::stringstream in(out);
+    for (const BadCommand& b : BadCommands()) {
+        int code = 0, left = 1;
+        std::string idn;
+        in >> code >> left >> idn;
+        EXPECT_EQ(code, b.Code) << b.Line.substr(0, 50);
+        EXPECT_EQ(left, 0) << b.Line.substr(0, 50);
+        EXPECT_EQ(idn, "MYRL") << b.Line.substr(0, 50);
+    }
+}
+
 // Debian's interpreter, which the distribution's PyVISA belongs to.
 inline std::string PythonPath() {
     return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";

@@ -187,24 +187,12 @@ TEST_F(RemoteWindowsTest, EachBadCommandGivesItsStandardNumberAndTheWindowsGoOn)
     StartSimulator();
     const int port = StartRemote();
     const SweepSettings before = Core().Settings();
-    std::string lines;
-    for (const BadCommand& b : BadCommands()) {
-        lines += b.Line + "\n";
-    }
-    WriteFile("bad.txt", lines);
+    WriteFile("bad.txt", BadCommandsFile());
     const uint64_t sweeps = Core().LastSweep() ? Core().LastSweep()->Number : 0;
     const Outcome r = Script(kBadCommandsScript, {std::to_string(port), "bad.txt"});
     SKIP_WITHOUT_PYVISA();
     ASSERT_EQ(r.Code, 0) << r.Err;
-    std::stringstream out(r.Out);
-    for (const BadCommand& b : BadCommands()) {
-        int code = 0, left = 1;
-        std::string idn;
-        out >> code >> left >> idn;
-        EXPECT_EQ(code, b.Code) << b.Line.substr(0, 50);
-        EXPECT_EQ(left, 0) << b.Line.substr(0, 50);
-        EXPECT_EQ(idn, "MYRL") << b.Line.substr(0, 50);
-    }
+    ExpectBadCommandsAnswered(r.Out);
     EXPECT_EQ(Core().Settings(), before);
     EXPECT_TRUE(Errors.empty()) << "no message box: " << Errors.front();
     EXPECT_TRUE(WaitUntil([&] { return Core().LastSweep()->Number > sweeps + 2; }))
