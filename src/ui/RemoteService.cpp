@@ -5,10 +5,10 @@
 #include "Takeaways.h"
 #include "Widgets.h"
 
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 
 #ifndef MYRL_VERSION
@@ -16,6 +16,13 @@
 #endif
 
 namespace myrl {
+
+namespace {
+
+// Its lines on standard error go with the link's: "myrl: remote control on ...".
+Q_LOGGING_CATEGORY(remoteLog, "myrl", QtInfoMsg)
+
+} // namespace
 
 // The panel's and the display's controls as a remote client's hand.
 class RemoteService::Hand : public RemoteControls {
@@ -68,7 +75,7 @@ RemoteService::RemoteService(Instrument& core, PanelView& panel, DisplayView& di
       commands_(core, *hand_, MYRL_VERSION), server_(core, commands_) {
     server_.OnWatchesChanged = [this] { syncNotifiers(); };
     server_.OnNote = [this](const std::string& line) {
-        std::fprintf(stderr, "myrl: %s\n", line.c_str());
+        qCInfo(remoteLog).noquote() << Q(line);
         emit StateChanged();
     };
     // A command waiting for the instrument goes on once the notification that let it has
@@ -102,10 +109,10 @@ std::string RemoteService::Start() {
     failure_.clear();
     try {
         server_.Listen(address_);
-        std::fprintf(stderr, "myrl: remote control on %s\n", server_.Where().c_str());
+        qCInfo(remoteLog).noquote() << Q("remote control on " + server_.Where());
     } catch (const std::exception& e) {
         failure_ = e.what();
-        std::fprintf(stderr, "myrl: remote control: %s\n", failure_.c_str());
+        qCWarning(remoteLog).noquote() << Q("remote control: " + failure_);
     }
     emit StateChanged();
     return failure_;
@@ -115,7 +122,7 @@ void RemoteService::Stop() {
     failure_.clear();
     if (server_.Listening()) {
         server_.Close();
-        std::fprintf(stderr, "myrl: remote control off\n");
+        qCInfo(remoteLog).noquote() << "remote control off";
     }
     emit StateChanged();
 }
