@@ -413,8 +413,8 @@ void InstrumentCommands::addCommands() {
         if (path.empty()) {
             throw ScpiError(ScpiCode::FileNameError, "an empty file name");
         }
-        lastSweep();
         requireRegularFile(path);
+        lastSweep();
         try {
             controls_.SaveTrace(path);
         } catch (const ScpiError&) {

@@ -478,6 +478,12 @@ void RemoteServer::accept(int listener) {
 void RemoteServer::refuse(int fd, const std::string& line, const std::string& note) {
     [[maybe_unused]] const ssize_t n =
         ::send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    // What it sent already is read and dropped: closed unread, it would reset the connection
+    // and could take the line with it.
+    ::shutdown(fd, SHUT_WR);
+    char drop[4096];
+    while (::recv(fd, drop, sizeof drop, MSG_DONTWAIT) > 0) {
+    }
     ::close(fd);
     if (OnNote) {
         OnNote("remote control: " + note);

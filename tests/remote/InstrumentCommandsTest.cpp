@@ -13,6 +13,7 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 
 using namespace myrl;
 
@@ -201,6 +202,23 @@ TEST_F(InstrumentCommandsTest, AForeignCalibrationFileIsRefusedAndChangesNothing
     EXPECT_EQ(NextError(&text), -250) << text;
     EXPECT_NE(text.find("foreign.myrlcal"), std::string::npos) << text;
     EXPECT_EQ(Core.State().CalLevel, calBefore);
+}
+
+// A FIFO would block the instrument in its open, /dev/zero never ends, a folder is no file:
+// each is refused at once, and nothing changes.
+TEST_F(InstrumentCommandsTest, StrangeFilesAreRefusedAtOnce) {
+    TempDir dir("myrl-strange");
+    const std::string fifo = (dir / "fifo.myrlcal").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), dir.Path().string()}) {
+        for (const char* command : {"MMEM:LOAD:CAL", "MMEM:STOR:TRAC"}) {
+            Send(std::string(command) + " '" + path + "'");
+            std::string text;
+            EXPECT_EQ(NextError(&text), -257) << command << " " << path << " -> " << text;
+            EXPECT_NE(text.find("not a regular file"), std::string::npos) << text;
+        }
+    }
+    EXPECT_FALSE(Core.HasCalibration());
 }
 
 TEST(InstrumentNumbers, AnswersReadBackToTheSameValue) {
