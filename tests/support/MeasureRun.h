@@ -41,13 +41,21 @@ struct Outcome {
 };
 
 // This process's environment without DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM (as a
-// machine without a display has it), with `add` added.
+// machine without a display has it), with the variables of `add` ("NAME=value") in place of
+// its own.
 inline std::vector<std::string> EnvironmentWithoutDisplay(const std::vector<std::string>& add) {
+    std::vector<std::string> dropped = {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="};
+    for (const auto& a : add) {
+        dropped.push_back(a.substr(0, a.find('=') + 1));
+    }
     std::vector<std::string> vars;
     for (char** e = environ; *e; ++e) {
         const std::string v = *e;
-        if (v.rfind("DISPLAY=", 0) != 0 && v.rfind("WAYLAND_DISPLAY=", 0) != 0 &&
-            v.rfind("QT_QPA_PLATFORM=", 0) != 0) {
+        bool keep = true;
+        for (const auto& d : dropped) {
+            keep = keep && v.rfind(d, 0) != 0;
+        }
+        if (keep) {
             vars.push_back(v);
         }
     }
