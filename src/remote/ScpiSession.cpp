@@ -304,26 +304,33 @@ const ScpiInterpreter::Command& ScpiInterpreter::Find(const ScpiUnit& unit,
 // A client's session
 
 void ScpiSession::Receive(std::string_view bytes) {
-    for (const char c : bytes) {
+    while (!bytes.empty()) {
+        const size_t nl = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, nl);
         if (discarding_) {
-            discarding_ = c != '\n';
-            continue;
-        }
-        if (c == '\n') {
-            if (!partial_.empty() && partial_.back() == '\r') {
-                partial_.pop_back();
-            }
-            backlog_ += partial_.size() + 1;
-            lines_.push_back({std::move(partial_), false});
-            partial_.clear();
-        } else if (partial_.size() >= kLineMax) {
+            // The rest of an overlong line, up to its end.
+        } else if (partial_.size() + piece.size() > kLineMax) {
             partial_.clear();
             discarding_ = true;
             lines_.push_back({{}, true});
             backlog_ += 1;
         } else {
-            partial_ += c;
+            partial_ += piece;
         }
+        if (nl == std::string_view::npos) {
+            break;
+        }
+        bytes.remove_prefix(nl + 1);
+        if (discarding_) {
+            discarding_ = false;
+            continue;
+        }
+        if (!partial_.empty() && partial_.back() == '\r') {
+            partial_.pop_back();
+        }
+        backlog_ += partial_.size() + 1;
+        lines_.push_back({std::move(partial_), false});
+        partial_.clear();
     }
     run();
 }
