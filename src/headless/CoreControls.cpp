@@ -106,7 +106,8 @@ void CoreControls::SaveTrace(const std::string& path) {
         throw std::logic_error("no sweep has completed yet");
     }
     const MeasState s = sweep->AsState();
-    const TraceFileInfo info = SweepFileInfo(*sweep, entry_.FDefIndex());
+    TraceFileInfo info = SweepFileInfo(*sweep, entry_.FDefIndex());
+    info.Calibration = core_.CalibrationSource();
     std::string bytes;
     if (endsWithTouchstone(path)) {
         if (!TouchstoneApplies(s, info.Mode, sweep->Settings.Swr)) {
