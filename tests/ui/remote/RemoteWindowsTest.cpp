@@ -4,6 +4,7 @@
 #include "ProgramFixture.h"
 
 #include "DeviceModels.h"
+#include "FreqPlan.h"
 #include "RemoteSection.h"
 #include "RemoteService.h"
 #include "ScpiClients.h"
@@ -231,7 +232,11 @@ TEST_F(RemoteWindowsTest, CommandsArrivingWhileAStepReadsAreCarriedOutThere) {
     StartSimulator();
     const int fd = Connect(StartRemote());
     Send(fd, "SWE:TIME 20");
-    ASSERT_TRUE(WaitUntil([&] { return State().RxCount > 4; }));
+    // The unit sweeps slowly from the next command on: its first readings are in.
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto last = Sim->Stats().LastCommand;
+        return last && last->SweepCode == SweepCode(16) && State().RxCount > 4;
+    }));
     int inStep = 0, outside = 0;
     auto spy = Core().Subscribe([&](InstrumentEvent e) {
         if (e == InstrumentEvent::SettingsChanged) {
