@@ -55,6 +55,8 @@ const char* linkWord(LinkKind k) {
         return "LOST";
     case LinkKind::NotOpen:
         return "NOTOPEN";
+    case LinkKind::Held:
+        return "HELD";
     }
     return "CLOSED";
 }
