@@ -6,6 +6,13 @@
 #include <functional>
 #include <map>
 
+#ifndef MYRL_VERSION
+#define MYRL_VERSION "?"
+#endif
+#ifndef MYRL_GIT_REVISION
+#define MYRL_GIT_REVISION "unknown"
+#endif
+
 namespace myrl::sim {
 
 namespace {
@@ -159,6 +166,7 @@ const std::map<std::string, Option>& Options() {
     constexpr double kBig = 1e12;
     static const std::map<std::string, Option> options = {
         {"--help", Flag([](SimOptions& o) { o.Help = true; })},
+        {"--version", Flag([](SimOptions& o) { o.Version = true; })},
         {"--dir", Text(ApplyDir)},
         {"--port", Integer(1, 255, [](SimOptions& o, long n) { o.Config.PortNo = int(n); })},
         {"--log", Text(ApplyLog)},
@@ -317,9 +325,14 @@ Faults:
   --return-after S     publish a new pseudo-terminal under the same link S seconds after
                        a hang-up (default: stay away)
   --help               this text
+  --version            the version and the revision it was built from
 Options take their value as the next argument or after '='. Bad options: one line on
 standard error, exit code 2.
 )";
+}
+
+std::string SimVersionText() {
+    return std::string("myrl-sim " MYRL_VERSION " (revision ") + MYRL_GIT_REVISION + ")\n";
 }
 
 } // namespace myrl::sim

@@ -12,6 +12,7 @@ namespace myrl::sim {
 struct SimOptions {
     SimConfig Config;
     bool Help = false;
+    bool Version = false;
     bool IgnoreStdin = false;
 };
 
@@ -21,5 +22,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
 
 // The --help text.
 std::string SimUsage();
+// The --version line, ending with a new line.
+std::string SimVersionText();
 
 } // namespace myrl::sim

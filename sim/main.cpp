@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "myrl-sim: %s\n", error.c_str());
         return 2;
     }
-    if (options.Help) {
-        std::fputs(SimUsage().c_str(), stdout);
+    if (options.Help || options.Version) {
+        std::fputs((options.Help ? SimUsage() : SimVersionText()).c_str(), stdout);
         return 0;
     }
 

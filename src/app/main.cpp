@@ -4,15 +4,20 @@
 #include "ErrorReport.h"
 #include "Measure.h"
 #include "Program.h"
+#include "Serve.h"
 #include "TForm1.h"
 #include "Widgets.h"
+#include "WindowFrames.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -41,6 +46,9 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "measure") == 0) {
         return myrl::MeasureMain(std::vector<std::string>(argv + 2, argv + argc));
     }
+    if (argc > 1 && std::strcmp(argv[1], "serve") == 0) {
+        return myrl::ServeMain(std::vector<std::string>(argv + 2, argv + argc));
+    }
     // The command line first: --help, --version and a bad option need no display.
     const myrl::CommandLine cl =
         myrl::ParseCommandLine(std::vector<std::string>(argv, argv + argc));
@@ -59,8 +67,14 @@ int main(int argc, char** argv) {
     }
 
     myrl::CatchCloseSignals();
+    // X11 (Xwayland) where Qt would take Wayland: only there are the windows where they belong.
+    if (const char* platform = myrl::ChoosePlatform(myrl::OfferOfEnvironment(cl.PlatformGiven))) {
+        ::setenv("QT_QPA_PLATFORM", platform, 1);
+    }
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
+    QGuiApplication::setDesktopFileName("myrl");
+    QApplication::setWindowIcon(QIcon(":/myrl.png"));
     // The display window refuses to close; the program ends with the control panel.
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt paints nothing on a display of fewer than 16 bits per pixel (an X server started
@@ -71,7 +85,11 @@ int main(int argc, char** argv) {
                      "and will stay black\n",
                      screen->depth());
     }
-    myrl::Program program(myrl::StartOptions{cl.Port});
+    std::optional<myrl::RemoteAddress> remote;
+    if (!cl.Remote.empty()) {
+        remote = myrl::ParseRemoteAddress(cl.Remote, nullptr); // checked by ParseCommandLine
+    }
+    myrl::Program program(myrl::StartOptions{cl.Port, remote});
     myrl::CloseOnSignals(*program.Form1);
     return QApplication::exec();
 }

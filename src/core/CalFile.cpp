@@ -83,7 +83,7 @@ public:
     std::string_view value(std::string_view key) {
         const std::string_view l = next();
         if (l.size() < key.size() + 1 || l.substr(0, key.size()) != key || l[key.size()] != ' ') {
-            fail("\"" + std::string(key) + "\" expected");
+            fail(std::string("\"").append(key) + "\" expected");
         }
         return l.substr(key.size() + 1);
     }

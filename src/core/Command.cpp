@@ -15,7 +15,7 @@ std::optional<SweepCommand> ParseCommand(std::string_view line) {
     }
     auto field = [&](size_t pos, size_t len) -> std::optional<int32_t> {
         // After "$" only hexadecimal digits convert: no sign, no blank.
-        return TryStrToInt("$" + std::string(line.substr(pos, len)));
+        return TryStrToInt(std::string("$").append(line.substr(pos, len)));
     };
     auto start = field(0, 8);
     auto step = field(8, 8);

@@ -80,7 +80,7 @@ Fixed roundFixed(double value, int decimals) {
         f.intPart = kept.substr(0, static_cast<size_t>(intDigits));
         f.fracPart = kept.substr(static_cast<size_t>(intDigits));
     } else {
-        f.intPart = "0";
+        f.intPart.assign(1, '0');
         f.fracPart = std::string(static_cast<size_t>(-intDigits), '0') + kept;
     }
     f.fracPart.resize(static_cast<size_t>(decimals), '0');

@@ -6,7 +6,10 @@
 #include "Rnd.h"
 #include "TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
+#include <limits>
 #include <sys/stat.h>
 
 namespace myrl {
@@ -130,6 +133,21 @@ void ApplyDefaultParams(int32_t graph1Width, ParamSink& sink) {
     sink.PlaceForm2BesideForm1();
 }
 
+WindowLines WindowLinesAsRead(const std::vector<std::string>& lines, int32_t layoutWidth) {
+    auto line = [&](size_t n) -> std::optional<std::string> {
+        return n <= lines.size() ? std::optional(lines[n - 1]) : std::nullopt;
+    };
+    const std::string top = line(11).value_or("0");
+    const std::string left = line(12).value_or("0");
+    const std::string width = line(13).value_or(std::to_string(layoutWidth));
+    const std::optional<int32_t> w = TryStrToInt(width);
+    const int32_t shownWidth = w && *w >= 1 ? *w : layoutWidth;
+    const int64_t besideLeft = int64_t{TryStrToInt(left).value_or(0)} + shownWidth;
+    const int64_t clamped = std::clamp<int64_t>(besideLeft, std::numeric_limits<int32_t>::min(),
+                                                std::numeric_limits<int32_t>::max());
+    return {top, left, width, line(14).value_or(top), line(15).value_or(std::to_string(clamped))};
+}
+
 std::string FormatParamFile(const StoredParams& p, char decimalSep) {
     const std::string lines[] = {std::to_string(p.PortNo),
                                  FormatGeneral(p.GenClock, decimalSep),
@@ -147,8 +165,8 @@ std::string FormatParamFile(const StoredParams& p, char decimalSep) {
                                  std::to_string(p.Form2Top),
                                  std::to_string(p.Form2Left)};
     std::string out;
-    for (const auto& l : lines) {
-        out += l;
+    for (size_t i = 0; i < std::size(lines); ++i) {
+        out += i >= 10 && p.WindowLinesAsRead ? (*p.WindowLinesAsRead)[i - 10] : lines[i];
         out += "\r\n";
     }
     return out;

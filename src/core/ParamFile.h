@@ -3,8 +3,10 @@
 
 #include "UnitConstants.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,8 @@ struct ParamFileStart {
 // as for a missing file and without a message box, but left as it is at the close, since
 // writing the defaults over it would lose it. Otherwise the file is read. Never throws.
 ParamFileStart CheckParamFile(const std::string& path);
+// Lines 11 to 15, the windows' placement, as text.
+using WindowLines = std::array<std::string, 5>;
 
 // Everything the file keeps.
 struct StoredParams {
@@ -60,6 +64,10 @@ struct StoredParams {
     int32_t Form1Width = 0;
     int32_t Form2Top = 0;
     int32_t Form2Left = 0;
+    // Set: lines 11 to 15 are these texts, not the five numbers above. For a window system
+    // that places the windows itself and does not say where (a Wayland compositor), whose
+    // positions would be made up: the lines go back as they were read (WindowLinesAsRead).
+    std::optional<WindowLines> WindowLinesAsRead;
 };
 
 // Where the loaded values go, in file order. Each value is applied as soon as its line
@@ -105,6 +113,13 @@ StoredParams ParamsFromLines(const std::vector<std::string>& lines, char decimal
 // markers at 20 % and 80 % of (graph1Width - 1) rounded, the control panel at the top-left
 // corner and the display window beside it (PlaceForm2BesideForm1).
 void ApplyDefaultParams(int32_t graph1Width, ParamSink& sink);
+
+// Lines 11 to 15 of `lines` (a file's lines as read; none for a missing file), each as it
+// was read. A line the file lacks is what the loader put in its place: 0 for the panel's
+// top and left (no file), `layoutWidth` for its width, and the display window beside the
+// panel (the panel's top; its left plus its width, within int; a width below one pixel or
+// none counts as the layout's).
+WindowLines WindowLinesAsRead(const std::vector<std::string>& lines, int32_t layoutWidth);
 
 // The file's bytes: fifteen lines, each ended by CR LF.
 std::string FormatParamFile(const StoredParams& p, char decimalSep);

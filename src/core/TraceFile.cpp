@@ -198,7 +198,7 @@ std::string FreqInUnit(double hz) {
         {1000000000ULL, 9, "GHz"}, {1000000ULL, 6, "MHz"}, {1000ULL, 3, "kHz"}, {1ULL, 0, "Hz"}};
     for (const Unit& u : units) {
         if (a >= u.scale || u.scale == 1) {
-            std::string text = (n < 0 ? "-" : "") + std::to_string(a / u.scale);
+            std::string text = std::string(n < 0 ? "-" : "").append(std::to_string(a / u.scale));
             if (u.digits > 0 && a % u.scale != 0) {
                 std::string frac = std::to_string(a % u.scale);
                 frac.insert(0, static_cast<size_t>(u.digits) - frac.size(), '0');

@@ -21,6 +21,16 @@ void drawMarkerLine(Canvas& canvas, int x, int height) {
     }
 }
 
+std::string levelCaption(double v, bool swrChecked, char decimalSep) {
+    if (swrChecked) {
+        if (v > 10.0) {
+            return "( SWR > 10.0 )";
+        }
+        return "( SWR = " + FormatFixed(v, 1, 3, decimalSep) + " )";
+    }
+    return "( " + FormatFixed(v, 2, 1, decimalSep) + " dB )";
+}
+
 // Clips the segment (x1, y1) - (x2, y2) to [lo, hiX] x [lo, hiY] (Liang-Barsky); false when
 // nothing of it lies inside.
 bool clip(double& x1, double& y1, double& x2, double& y2, double lo, double hiX, double hiY) {
@@ -150,19 +160,11 @@ double TraceValueAt(const MeasState& s, double x) {
                                         (static_cast<Ext>(f1) - f0));
 }
 
-namespace {
-
-std::string levelCaption(double v, bool swrChecked, char decimalSep) {
-    if (swrChecked) {
-        if (v > 10.0) {
-            return "( SWR > 10.0 )";
-        }
-        return "( SWR = " + FormatFixed(v, 1, 3, decimalSep) + " )";
-    }
-    return "( " + FormatFixed(v, 2, 1, decimalSep) + " dB )";
+double MarkerFrequency(int32_t column, double xmin, double xmax, int width) {
+    const Ext span = static_cast<Ext>(xmax) - xmin;
+    const Ext last = width - 1;
+    return static_cast<double>(column / last * span + xmin);
 }
-
-} // namespace
 
 void DrawMarkers(GraphPlot& graph1, const MeasState& state) {
     Canvas& canvas = graph1.canvas();
@@ -173,10 +175,8 @@ void DrawMarkers(GraphPlot& graph1, const MeasState& state) {
 
 MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, bool swrChecked,
                                   char thousandsSep, char decimalSep) {
-    const Ext span = static_cast<Ext>(graph1.Xmax) - graph1.Xmin;
-    const Ext last = graph1.Width() - 1;
-    const double fA = static_cast<double>(state.Marker1X / last * span + graph1.Xmin);
-    const double fB = static_cast<double>(state.Marker2X / last * span + graph1.Xmin);
+    const double fA = MarkerFrequency(state.Marker1X, graph1.Xmin, graph1.Xmax, graph1.Width());
+    const double fB = MarkerFrequency(state.Marker2X, graph1.Xmin, graph1.Xmax, graph1.Width());
     state.MarkerFU = fA;
     state.MarkerFL = fB;
     if (state.MarkerFU < state.MarkerFL) {

@@ -202,7 +202,7 @@ MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args) {
     } else if (zero) {
         o.PlanKind = MeasureOptions::Plan::ZeroSpan;
         o.Freq1 = *zero;
-        o.Freq2 = "0";
+        o.Freq2.assign(1, '0'); // not = "0": GCC 12 at -O3 warns falsely (-Wrestrict)
     }
     if (o.Mode == MeasMode::Norm && o.CalFile.empty() && o.SetupFile.empty()) {
         fail("--mode norm needs --cal FILE (a calibration file saved in the tools window).");

@@ -9,9 +9,7 @@ namespace myrl {
 // An English sentence for the user about `e`: the device, file or text concerned and the
 // reason (a port, a file, a number that does not convert); empty when `e` says nothing more.
 std::string ErrorDetail(const std::exception& e);
-
-// The English reason of a failure: ErrorDetail, or what() when that is empty (the errors
-// whose text is an English sentence already).
+// ErrorDetail, or the exception's own text when that says nothing more.
 std::string ErrorReason(const std::exception& e);
 
 } // namespace myrl

@@ -91,6 +91,26 @@ MeasState SweepSnapshot::AsState() const {
     return s;
 }
 
+std::optional<FilterReadout> SweepReadout(const SweepSnapshot& sweep, double downDb) {
+    if (sweep.Settings.ZeroSpan) {
+        return std::nullopt;
+    }
+    const int last = std::min(sweep.SweepSteps, kArrayLen - 1);
+    if (last < 1) {
+        return std::nullopt;
+    }
+    std::vector<double> level(static_cast<size_t>(last) + 1);
+    for (size_t i = 0; i < level.size(); ++i) {
+        level[i] = sweep.NormLevel[i] - sweep.Settings.RefLevel;
+    }
+    const std::span<const double> freq(sweep.FreqAxis.data(), level.size());
+    const FilterReadout r = ReadFilter(freq, level, 0, last, downDb);
+    if (!r.Valid) {
+        return std::nullopt;
+    }
+    return r;
+}
+
 // ---------------------------------------------------------------------------------------
 // Subscriptions
 
@@ -369,17 +389,28 @@ void Instrument::RestartAverage() {
     settingsChanged();
 }
 
+void Instrument::StartSingle() {
+    single_ = true;
+    RestartAverage();
+}
+
+void Instrument::SetRunning(bool run) {
+    if (run != running_) {
+        running_ = run;
+        notify(InstrumentEvent::RunChanged);
+    }
+}
+
+bool Instrument::AverageSettled() const {
+    return last_ && last_->Settled && lastResets_ == state_.AvrResets;
+}
+
 void Instrument::settingsChanged() {
     status_.Set(StatusTopic::CalibrationPlan, CalibrationPlanLine());
     notify(InstrumentEvent::SettingsChanged);
     if (verdict_ && lastResets_ != state_.AvrResets) {
         judge(); // the sweep it judged is no longer what is measured
     }
-}
-
-void Instrument::StartSingle() {
-    single_ = true;
-    RestartAverage();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -499,7 +530,7 @@ void Instrument::SetLimitsOn(bool on) {
 }
 
 void Instrument::judge() {
-    const bool judged = limitsOn_ && last_ && last_->Settled && lastResets_ == state_.AvrResets;
+    const bool judged = limitsOn_ && AverageSettled();
     if (!judged && !verdict_) {
         status_.Set(StatusTopic::Limits, limitsOn_ ? "limits: waiting for a settled sweep" : "");
         return;

@@ -53,6 +53,7 @@ enum class InstrumentEvent {
                         // limits changed) or cleared (limits off, the average restarted)
     SingleDone,         // the single acquisition asked for has settled (after
                         // AverageSettled and VerdictChanged of that sweep)
+    RunChanged,         // Running() changed: RUN or HOLD was chosen
 };
 
 // The last complete sweep, copied when it was processed: readers keep it as long as they
@@ -78,6 +79,11 @@ struct SweepSnapshot {
     // A measurement state holding this sweep (for the writers of trace files), the rest zero.
     MeasState AsState() const;
 };
+
+// The filter and peak readout of a sweep over the points its files hold (0 .. SweepSteps),
+// of the level relative to its reference level as Save data as writes it; nothing in zero
+// span or with fewer than two points.
+std::optional<FilterReadout> SweepReadout(const SweepSnapshot& sweep, double downDb);
 
 // What a step shows on its way: the received count, the averaging status of a processed
 // sweep, the delay view of it. The program's panel and display show them; a run without
@@ -151,6 +157,21 @@ public:
     void ChangePlan(const std::function<void(MeasState&)>& entry);
     void RestartAverage();
 
+    // ---- Single acquisition: restarts the average; the first sweep that settles it ends
+    // the acquisition with SingleDone (whoever runs the steps stops there: the panel selects
+    // HOLD). Cancelled by CancelSingle, or by a new StartSingle.
+    void StartSingle();
+    void CancelSingle() { single_ = false; }
+    bool SingleRunning() const { return single_; }
+
+    // ---- RUN or HOLD, as whoever runs the steps chose it (the panel's STATUS; a run without
+    // windows keeps it here alone). RunChanged when it changes.
+    void SetRunning(bool run);
+    bool Running() const { return running_; }
+    // The last complete sweep is settled and the average has not restarted since: the
+    // averaged trace of the settings in force exists.
+    bool AverageSettled() const;
+
     // ---- The sweep cycle.
     // One step (start of sweep, reception, processing of a complete reply), with the line
     // recovery after a failed read and the notifications. What it throws ends the step.
@@ -222,13 +243,6 @@ public:
     const std::optional<LimitVerdict>& Verdict() const { return verdict_; }
     // LastSweep()->Number of the sweep the verdict judged (0 without one).
     uint64_t VerdictSweep() const { return verdictSweep_; }
-
-    // ---- Single acquisition: restarts the average; the first sweep that settles it ends
-    // the acquisition with SingleDone (whoever runs the steps stops there: the panel selects
-    // HOLD). Cancelled by CancelSingle, or by a new StartSingle.
-    void StartSingle();
-    void CancelSingle() { single_ = false; }
-    bool SingleRunning() const { return single_; }
 
     // ---- Readouts.
     // The filter and peak readout of the trace (levels relative to the reference level),
@@ -304,12 +318,13 @@ private:
     uint64_t sweeps_ = 0;
     std::shared_ptr<const SweepSnapshot> last_;
     uint64_t lastResets_ = 0; // state_.AvrResets when last_ was taken
+    bool single_ = false;
+    bool running_ = true;
 
     LimitSet limits_;
     bool limitsOn_ = false;
     std::optional<LimitVerdict> verdict_;
     uint64_t verdictSweep_ = 0;
-    bool single_ = false;
 
     std::optional<CalRecord> cal_; // the calibration last loaded or saved
     std::string calName_;          // its file's name

@@ -3,11 +3,55 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace myrl {
+
+namespace {
+
+// The name of a user or group by its number; the number itself where the system has no name.
+template <class Entry, class Lookup>
+std::string nameOf(unsigned id, Lookup lookup, char* Entry::*field) {
+    Entry entry{};
+    Entry* found = nullptr;
+    std::vector<char> buf(4096);
+    while (lookup(id, &entry, buf.data(), buf.size(), &found) == ERANGE && buf.size() < 1u << 20) {
+        buf.resize(buf.size() * 2);
+    }
+    return found != nullptr ? std::string(found->*field) : std::to_string(id);
+}
+
+} // namespace
+
+std::optional<DeviceOwnership> OwnershipOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return DeviceOwnership{nameOf<passwd>(st.st_uid, ::getpwuid_r, &passwd::pw_name),
+                           nameOf<group>(st.st_gid, ::getgrgid_r, &group::gr_name),
+                           static_cast<unsigned>(st.st_mode & 07777)};
+}
+
+std::string PermissionHint(const std::optional<DeviceOwnership>& o) {
+    if (!o) {
+        return "permission denied";
+    }
+    if ((o->Mode & 0060) == 0060) {
+        return "permission denied: add your user to the " + o->Group + " group (sudo usermod -aG " +
+               o->Group + " $USER) and log in again";
+    }
+    char mode[16];
+    std::snprintf(mode, sizeof mode, "%04o", o->Mode);
+    return "permission denied: its group " + o->Group + " may not open it (owner " + o->Owner +
+           ", mode " + mode + ")";
+}
 
 std::string DeviceWithTarget(const std::string& path) {
     struct stat st {};
@@ -26,8 +70,7 @@ std::string CommErrorReason(const std::string& device, int err) {
     switch (err) {
     case EACCES:
     case EPERM:
-        return "permission denied: add your user to the dialout group (sudo usermod -aG "
-               "dialout $USER) and log in again";
+        return PermissionHint(OwnershipOf(device));
     case EBUSY:
         return "busy: another program has " + device + " open";
     case ENOENT:

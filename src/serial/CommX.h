@@ -43,10 +43,23 @@ public:
 
 // An English sentence for the user: the device (with what a link points to) and what to
 // do about `err`, such as "/dev/ttyUSB0: permission denied: add your user to the dialout
-// group (...)" or "busy: another program has /dev/ttyUSB0 open". Empty without a device.
+// group (...)" (the device's own group) or "busy: another program has /dev/ttyUSB0 open".
+// Empty without a device.
 std::string CommErrorDetail(const std::string& device, int err);
 // The reason alone, without the device: "permission denied: ...", "no such device", ...
 std::string CommErrorReason(const std::string& device, int err);
+// Who may open a device (links followed): the names of its owner and group (their numbers
+// where the system has no name) and its permission bits; nullopt when it cannot be examined.
+struct DeviceOwnership {
+    std::string Owner;
+    std::string Group;
+    unsigned Mode = 0;
+};
+std::optional<DeviceOwnership> OwnershipOf(const std::string& path);
+// What a user refused by a device of `owners` can do: join its group where the group may
+// read and write it, else who may ("its group tty may not open it (owner root, mode 0620)").
+// "permission denied: ..." either way.
+std::string PermissionHint(const std::optional<DeviceOwnership>& owners);
 // `path` as the user should read it: a symbolic link with what it points to
 // ("COM1 → /dev/ttyUSB0"), anything else as it stands.
 std::string DeviceWithTarget(const std::string& path);

@@ -14,7 +14,9 @@ namespace myrl {
 
 namespace {
 
-// Qt's own options, which QApplication takes from the same command line.
+// Qt's own options, which QApplication takes from the same command line. Qt has no public
+// list of them, and it takes them only while it connects to a display: --help, --version
+// and a bad option are answered before that, so the list is kept here.
 const char* const kQtValueOptions[] = {
     "platform",    "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
     "style",       "stylesheet",         "session",       "name",   "title",   "qwindowgeometry",
@@ -46,7 +48,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const QCommandLineOption version(QStringList{"v", "version"});
     const QCommandLineOption port("port", {}, "DEVICE");
     const QCommandLineOption workdir("workdir", {}, "DIR");
-    parser.addOptions({help, version, port, workdir});
+    const QCommandLineOption remote("remote", {}, "ADDRESS");
+    parser.addOptions({help, version, port, workdir, remote});
     for (const char* name : kQtValueOptions) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, "value"));
     }
@@ -62,10 +65,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     FoundOptions found;
     found.Help = parser.isSet(help);
     found.Version = parser.isSet(version);
+    found.PlatformGiven = parser.isSet("platform");
     found.Port = all(parser.values(port));
     found.Workdir = all(parser.values(workdir));
+    found.Remote = all(parser.values(remote));
     found.Positional = all(parser.positionalArguments());
-    return CommandLineFrom(found);
+    CommandLine cl = CommandLineFrom(found);
+    std::string why;
+    if (cl.Error.empty() && !cl.Remote.empty() && !ParseRemoteAddress(cl.Remote, &why)) {
+        cl.Error = "Option 'remote': " + why + ".";
+    }
+    return cl;
 }
 
 CommandLine ParseCommandLine(const QStringList& args) {
@@ -78,8 +88,12 @@ CommandLine ParseCommandLine(const QStringList& args) {
 
 std::string CommandLineHelp() {
     return "Usage: myrl [--port DEVICE] [--workdir DIR]\n"
+           "            [--remote tcp:PORT|unix]\n"
            "       myrl measure [OPTION]...   (a measurement without windows; see\n"
            "                                   myrl measure --help)\n"
+           "       myrl serve --remote tcp:PORT|unix [--port DEVICE]\n"
+           "                                  (remote control without windows; see\n"
+           "                                   myrl serve --help)\n"
            "The control program of the MYRL frequency-response analyser.\n"
            "\n"
            "Options:\n"
@@ -91,12 +105,22 @@ std::string CommandLineHelp() {
            "                    as it was.\n"
            "  --workdir DIR     The folder of myrl_prm.txt, the exported data and the COMn\n"
            "                    links (default: the current folder).\n"
+           "  --remote tcp:PORT Answer remote control (SCPI, as bench instruments do) on\n"
+           "                    127.0.0.1 and ::1, port PORT (5025 is the usual one), never\n"
+           "                    on any other address.\n"
+           "  --remote unix     Answer it on the socket $XDG_RUNTIME_DIR/" +
+           std::string(kRemoteSocketName) +
+           ",\n"
+           "                    readable and writable by this user alone.\n"
+           "                    Remote control is off unless asked for here or in the tools\n"
+           "                    window; it serves one client at a time, of this user only.\n"
            "\n"
            "Without --port, port n of line 1 is the link COMn in the working folder when it\n"
            "exists, else /dev/ttyS(n-1). The Port dialog (Ctrl+Shift+P) lists the serial\n"
            "devices and switches between them while the program runs.\n"
            "\n"
-           "A user may open a serial device only as a member of its group, usually dialout:\n"
+           "A user may open a serial device only as a member of its group (the Port dialog\n"
+           "names it), usually dialout:\n"
            "  sudo usermod -aG dialout $USER   (then log in again)\n";
 }
 

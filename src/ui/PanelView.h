@@ -40,10 +40,10 @@ public:
     // Ticks or unticks FREX; its click handler runs when the state changes.
     virtual void SetFrex(bool ticked) = 0;
 
-    // What a user does with a control, for a set-up recalled or a plan switched to: the
-    // item chosen, the box ticked or the field typed, and the control's handler run as a
-    // user's action runs it (an item already chosen or a box already in that state changes
-    // nothing). Handlers may throw as they do for a user (EConvertError).
+    // What a user does with a control, for a set-up recalled, a plan switched to or a remote
+    // client's command: the item chosen, the box ticked or the field typed, and the control's
+    // handler run as a user's action runs it (an item already chosen or a box already in that
+    // state changes nothing). Handlers may throw as they do for a user (EConvertError).
     // F_DEF item `fdef` chosen, then the fields typed (the second one only when shown) and
     // Enter pressed.
     virtual void EnterPlan(int fdef, const std::string& edit1, const std::string& edit2) = 0;
@@ -53,6 +53,7 @@ public:
     virtual void SetSwrTicked(bool ticked) = 0;               // SWR
     virtual void ChooseRefpos(int item) = 0;                  // 0..9
     virtual void EnterRefLevel(double db) = 0;                // typed, Enter pressed
+    virtual void ChooseRunning(bool run) = 0;                 // the STATUS item RUN or HOLD
 
     // A single acquisition: the instrument restarts the average, the panel runs (RUN) until
     // the average has settled and then selects HOLD.

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
 #include <filesystem>
 
 namespace myrl {
@@ -35,6 +36,9 @@ QString rowText(const SerialPortEntry& e) {
     }
     if (!e.Target.empty()) {
         text += QStringLiteral("  → ") + Q(e.Target);
+    }
+    if (!e.Denied.empty()) {
+        text += QStringLiteral("  (") + Q(e.Denied) + QStringLiteral(")");
     }
     return text;
 }
@@ -78,6 +82,7 @@ PortDialog::PortDialog(Instrument& core, const StartSequence& start, QWidget* pa
 
     connect(rescan, &QPushButton::clicked, this, [this] { Guarded([&] { Rescan(); }); });
     connect(open_, &QPushButton::clicked, this, [this] { Guarded([&] { OpenSelected(); }); });
+    connect(list_, &QListWidget::currentItemChanged, this, &PortDialog::updateOpen);
     connect(list_, &QListWidget::itemActivated, this, [this] { Guarded([&] { OpenSelected(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
 
@@ -97,13 +102,24 @@ void PortDialog::Rescan() {
     for (const SerialPortEntry& e : ListSerialPorts("/", ".")) {
         auto* item = new QListWidgetItem(rowText(e), list_);
         item->setData(Qt::UserRole, Q(e.Path));
+        if (!e.Denied.empty()) {
+            // Greyed: this user cannot open it; the tip says what would let them.
+            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
+            item->setToolTip(Q(CommErrorReason(e.Path, EACCES)));
+        }
         if (e.Path == chosen) {
             list_->setCurrentItem(item);
         }
     }
-    open_->setEnabled(list_->count() > 0);
+    updateOpen();
     const std::string def = DefaultPortFor(folder);
     makeDefault_->setChecked(!def.empty() && def == chosen);
+}
+
+void PortDialog::updateOpen() {
+    // A greyed row is one this user cannot open.
+    const QListWidgetItem* item = list_->currentItem();
+    open_->setEnabled(item != nullptr && item->flags().testFlag(Qt::ItemIsEnabled));
 }
 
 void PortDialog::OpenSelected() {

@@ -30,6 +30,8 @@ public:
 
 private:
     void showStatus();
+    // Open is offered for a row this user may open.
+    void updateOpen();
 
     Instrument& core_;
     const StartSequence& start_;

@@ -120,11 +120,11 @@ void Startup::LoadParams() {
     if (!file.Leave.empty()) {
         LeaveParamFile(file.Leave);
     }
+    std::vector<std::string> lines;
     if (file.Read) {
         // A file not read whole is left as it is at the close: what is in force now is
         // partly the file's and partly the layout's, and writing that would lose the rest
         // of the file for a typo in one line.
-        std::vector<std::string> lines;
         try {
             lines = ReadParamLines(kParamFileName);
         } catch (const std::exception&) {
@@ -144,6 +144,7 @@ void Startup::LoadParams() {
     } else {
         ApplyDefaultParams(display_.Graph1Plot().Width(), load);
     }
+    windowLinesRead_ = WindowLinesAsRead(lines, form1::kWidth);
 
     s.SweepTimeIdx = panel_.SweepTimeIndex();
     ApplyStartupValues(s);
@@ -184,6 +185,9 @@ void Startup::SaveParams() {
     out.Form1Width = form1_.width();
     out.Form2Top = form2_.y();
     out.Form2Left = form2_.x();
+    if (!WindowPositionsKnown()) {
+        out.WindowLinesAsRead = windowLinesRead_;
+    }
     WriteFileReplacing(kParamFileName, FormatParamFile(out, LocaleDecimalSeparator()));
 }
 

@@ -4,7 +4,11 @@
 // the working folder. User-interface thread only.
 #pragma once
 
+#include "ParamFile.h"
+#include "RemoteServer.h"
+
 #include <memory>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -21,6 +25,9 @@ struct StartOptions {
     // The device to open in place of the one line 1 of the parameter file names; empty:
     // the folder's default chosen in the Port dialog, if any, else line 1's.
     std::string Port;
+    // Remote control for this run (else as the user's settings say: off unless allowed in
+    // the tools window).
+    std::optional<RemoteAddress> Remote = std::nullopt;
 };
 
 class Startup {
@@ -60,6 +67,8 @@ private:
     StartOptions options_;
     std::string leaveWhy_;
     std::unique_ptr<FolderLock> folderLock_;
+    // Lines 11 to 15 as read, for a window system that gives no positions of its own.
+    WindowLines windowLinesRead_;
 };
 
 } // namespace myrl

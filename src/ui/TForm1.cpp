@@ -449,6 +449,7 @@ void TForm1::RadioGroup1Click() {
     if (!Running()) {
         core_.CancelSingle(); // HOLD chosen before a single acquisition settled ends it
     }
+    core_.SetRunning(Running());
     // A run whose start-up failed never sweeps: the plan or the port it would use was
     // never set up.
     if (Running() && start_.Started()) {
@@ -622,6 +623,11 @@ void TForm1::ChooseRefpos(int item) {
 void TForm1::EnterRefLevel(double db) {
     Reflvl->setText(Q(FormatFixed(db, 6, 1, LocaleDecimalSeparator())));
     ReflvlKeyPress();
+}
+void TForm1::ChooseRunning(bool run) {
+    if (run != Running()) {
+        (run ? RunItem : HoldItem)->click(); // RadioGroup1Click runs
+    }
 }
 void TForm1::StartSingle() {
     core_.StartSingle();

@@ -90,6 +90,7 @@ public:
     void SetSwrTicked(bool ticked) override;
     void ChooseRefpos(int item) override;
     void EnterRefLevel(double db) override;
+    void ChooseRunning(bool run) override;
     void StartSingle() override;
     void StartSweepTimer() override;
     bool SweepTimerActive() const override;

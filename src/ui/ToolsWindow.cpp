@@ -109,6 +109,11 @@ ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display, PanelView& pane
     });
 }
 
+void ToolsWindow::AddSection(QWidget* section) {
+    auto* top = static_cast<QVBoxLayout*>(layout());
+    top->insertWidget(top->count() - 2, section); // above the status lines and the stretch
+}
+
 void ToolsWindow::scheduleRefresh() {
     if (refreshPending_ || !isVisible()) {
         return;
@@ -479,9 +484,7 @@ bool ToolsWindow::MoveMarker(int marker, Target target) {
         hz = r->Upper.Hz;
         break;
     }
-    const GraphPlot& g = display_.Graph1Plot();
-    core_.SetMarker(marker, MarkerColumnFor(hz, g.Xmin, g.Xmax, g.Width()));
-    display_.RedrawResponse();
+    display_.MoveMarker(marker, hz);
     Refresh();
     return true;
 }
@@ -526,7 +529,7 @@ std::string ToolsWindow::readoutText() const {
     };
     std::string t;
     t += row("Peak", db(r->PeakDb) + " at " + hz(r->PeakHz));
-    t += row("-" + fixed(r->DownDb, 1) + " dB",
+    t += row(std::string("-").append(fixed(r->DownDb, 1)) + " dB",
              "lower " + (r->Lower.Found ? hz(r->Lower.Hz) : "edge below " + where));
     t += row("", "upper " + (r->Upper.Found ? hz(r->Upper.Hz) : "edge above " + where));
     if (r->BandwidthHz) {

@@ -9,7 +9,10 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #if MYRL_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
@@ -88,6 +91,104 @@ bool ShowableWidth(int width, const QList<QRect>& screens) {
     return width >= 1 && (screens.isEmpty() || width <= span.width());
 }
 
+const char* ChoosePlatform(const DisplayOffer& offer) {
+    return !offer.PlatformNamed && offer.Wayland && offer.XAnswers && offer.XAnswers() ? "xcb"
+                                                                                       : nullptr;
+}
+
+namespace {
+
+bool setInEnvironment(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+}
+
+} // namespace
+
+DisplayOffer OfferOfEnvironment(bool platformOption) {
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    DisplayOffer offer;
+    offer.PlatformNamed = platformOption || setInEnvironment("QT_QPA_PLATFORM");
+    offer.Wayland = setInEnvironment("WAYLAND_DISPLAY") ||
+                    (session != nullptr && std::strcmp(session, "wayland") == 0);
+    offer.XAnswers = [] {
+#if MYRL_HAVE_XCB
+        if (!setInEnvironment("DISPLAY")) {
+            return false;
+        }
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        const bool answers = xcb_connection_has_error(c) == 0;
+        xcb_disconnect(c);
+        return answers;
+#else
+        return false;
+#endif
+    };
+    return offer;
+}
+
+#if MYRL_HAVE_XCB
+namespace {
+
+// The atom of `name`; XCB_ATOM_NONE where it fails, or where no client has made it yet and
+// `make` is false.
+xcb_atom_t atomNamed(xcb_connection_t* c, const char* name, bool make = false) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, make ? 0 : 1, std::strlen(name), name),
+                              nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The values of a property of `window` (format 32), empty when it has none.
+std::vector<uint32_t> property32(xcb_connection_t* c, xcb_window_t window, xcb_atom_t name,
+                                 xcb_atom_t type) {
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, 4096), nullptr),
+        &std::free);
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    return std::vector<uint32_t>(v, v + xcb_get_property_value_length(reply.get()) / 4);
+}
+
+// No window manager (the windows are their own frames), or one that says where its frames
+// are.
+bool x11FramesKnown() {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
+    if (c == nullptr) {
+        return true;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_atom_t check = atomNamed(c, "_NET_SUPPORTING_WM_CHECK");
+    if (check == XCB_ATOM_NONE || property32(c, root, check, XCB_ATOM_WINDOW).empty()) {
+        return true;
+    }
+    const xcb_atom_t extents = atomNamed(c, "_NET_FRAME_EXTENTS");
+    const std::vector<uint32_t> supported =
+        property32(c, root, atomNamed(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM);
+    return extents != XCB_ATOM_NONE &&
+           std::find(supported.begin(), supported.end(), extents) != supported.end();
+}
+
+} // namespace
+#endif
+
+bool WindowPositionsKnown() {
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("wayland"))) {
+        return false;
+    }
+#if MYRL_HAVE_XCB
+    if (platform == QLatin1String("xcb")) {
+        return x11FramesKnown();
+    }
+#endif
+    return true;
+}
+
 void AskForTitleBarOnly([[maybe_unused]] QWidget& w) {
 #if MYRL_HAVE_XCB
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
@@ -98,10 +199,8 @@ void AskForTitleBarOnly([[maybe_unused]] QWidget& w) {
     if (c == nullptr) {
         return;
     }
-    static constexpr char kName[] = "_MOTIF_WM_HINTS";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
-    if (atom == nullptr) {
+    const xcb_atom_t atom = atomNamed(c, "_MOTIF_WM_HINTS", true);
+    if (atom == XCB_ATOM_NONE) {
         return;
     }
     // flags, functions, decorations, input mode, status. Functions: move only (no
@@ -113,10 +212,9 @@ void AskForTitleBarOnly([[maybe_unused]] QWidget& w) {
                                         kDecorBorder | kDecorTitle, 0, 0};
     // winId() creates the native window (with Qt's own hints) if it does not exist yet;
     // Qt writes its hints only at creation and on a change of window flags.
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(w.winId()), atom->atom,
-                        atom->atom, 32, hints.size(), hints.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(w.winId()), atom, atom,
+                        32, hints.size(), hints.data());
     xcb_flush(c);
-    std::free(atom);
 #endif
 }
 

@@ -9,9 +9,32 @@
 #include <QRect>
 #include <QSize>
 
+#include <functional>
+
 class QWidget;
 
 namespace myrl {
+
+// What the environment offers the program's windows, before the application object exists.
+struct DisplayOffer {
+    bool PlatformNamed = false;     // QT_QPA_PLATFORM, or -platform on the command line
+    bool Wayland = false;           // a Wayland display (WAYLAND_DISPLAY, or a Wayland session)
+    std::function<bool()> XAnswers; // whether the X display (DISPLAY) accepts a connection
+};
+
+// The platform plugin to ask Qt for: "xcb" where Qt would take Wayland though an X display
+// (Xwayland) answers and nothing names a platform, since only X11 lets a program place its
+// windows where the parameter file says; nullptr: Qt's own choice. XAnswers is asked only
+// then.
+const char* ChoosePlatform(const DisplayOffer& offer);
+// The offer of this process's environment; `platformOption`: -platform was given.
+DisplayOffer OfferOfEnvironment(bool platformOption);
+
+// Whether the window system tells where the program's windows are, so that their positions
+// are worth keeping: not on Wayland (the compositor places them and says nothing), nor under
+// an X window manager that does not say where its frames are (no _NET_FRAME_EXTENTS, as
+// weston's). The parameter file then keeps the positions it was read with.
+bool WindowPositionsKnown();
 
 // Puts the corner of the window's frame at `frame` (screen coordinates). A window that
 // is already shown but not yet framed asks the window manager to place its frame there

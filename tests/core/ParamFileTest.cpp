@@ -360,3 +360,52 @@ TEST_F(ParamFileOnDisk, AnotherUsersPrivateFileAndAnOwnUnreadableFileAreLeft) {
         EXPECT_EQ(root ? RunAsNobody(check) : std::optional<int>(check()), 0);
     }
 }
+
+// Where the window system gives no positions of the program's own placing (a Wayland
+// compositor places the windows), lines 11 to 15 are written back as they were read, byte
+// for byte; a line the file lacks is what the loader put in its place.
+TEST(ParamFile, WindowLinesGoBackAsRead) {
+    const struct {
+        const char* what;
+        std::vector<std::string> tail; // lines 11 onwards as read
+        WindowLines written;
+    } cases[] = {
+        {"moved windows", {"30", "40", "265", "100", "400"}, {"30", "40", "265", "100", "400"}},
+        {"text that is not a number stays",
+         {" 7", "+8", "abc", "", "1e3"},
+         {" 7", "+8", "abc", "", "1e3"}},
+        {"twelve lines: beside the panel", {"30", "40"}, {"30", "40", "265", "30", "305"}},
+        {"thirteen lines: beside, as wide as line 13",
+         {"30", "40", "300"},
+         {"30", "40", "300", "30", "340"}},
+        {"a width of no pixels counts as the layout's",
+         {"30", "40", "0"},
+         {"30", "40", "0", "30", "305"}},
+        {"beside within int", {"0", "2147483647"}, {"0", "2147483647", "265", "0", "2147483647"}},
+        {"no file", {}, {"0", "0", "265", "0", "265"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> lines;
+        if (!c.tail.empty()) {
+            lines = {"1", "67108864", "12800000", "0", "0", "0", "20000000", "OFF", "90", "358"};
+            lines.insert(lines.end(), c.tail.begin(), c.tail.end());
+        }
+        const WindowLines got = WindowLinesAsRead(lines, 265);
+        EXPECT_EQ(got, c.written) << c.what;
+
+        StoredParams p; // the positions the window system reported: not written
+        p.Form1Top = -30;
+        p.Form1Left = -3;
+        p.Form2Top = -30;
+        p.Form2Left = -3;
+        p.WindowLinesAsRead = got;
+        std::vector<std::string> file = crLfLines(FormatParamFile(p, '.'));
+        ASSERT_EQ(file.size(), 15u) << c.what;
+        EXPECT_EQ(std::vector<std::string>(file.begin() + 10, file.end()),
+                  std::vector<std::string>(got.begin(), got.end()))
+            << c.what;
+        p.WindowLinesAsRead.reset();
+        file = crLfLines(FormatParamFile(p, '.'));
+        EXPECT_EQ(file[10], "-30") << c.what;
+    }
+}

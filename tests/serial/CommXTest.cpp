@@ -950,26 +950,45 @@ TEST_F(CommXTest, OpenFailuresNameTheDeviceAndTheReason) {
     }
 }
 
-// A user without access to the device (not in its group) is told how to get it.
-TEST_F(CommXTest, NoAccessToTheDeviceSaysHowToJoinItsGroup) {
+// A user without access to the device is told what would give it: joining the device's own
+// group where that group may read and write it, else who may open it.
+TEST_F(CommXTest, NoAccessToTheDeviceNamesTheDevicesOwnGroup) {
     const std::string slave = pty.SlavePath();
-    const int failed = AsOrdinaryUser({slave}, [&] {
-        if (::chmod(slave.c_str(), 0) != 0) {
-            return 2;
-        }
-        TCommX port;
-        port.SetDevice(slave);
-        try {
-            port.Open();
-            return 3;
-        } catch (const ECommError& e) {
-            const std::string want =
-                slave + ": permission denied: add your user to the dialout group (sudo usermod "
-                        "-aG dialout $USER) and log in again";
-            return e.Errno == EACCES && CommErrorDetail(e.Device, e.Errno) == want ? 0 : 4;
-        }
-    });
-    EXPECT_EQ(failed, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(slave.c_str(), &st), 0);
+    const group* g = ::getgrgid(st.st_gid);
+    const passwd* u = ::getpwuid(st.st_uid);
+    ASSERT_TRUE(g != nullptr && u != nullptr);
+    const std::string grp = g->gr_name;
+    const std::string owner = u->pw_name;
+    struct Case {
+        mode_t mode;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {0, "its group " + grp + " may not open it (owner " + owner + ", mode 0000)"}};
+    if (::geteuid() == 0) {
+        // Root's device, opened as nobody, who is in none of its groups.
+        cases.push_back({0660, "add your user to the " + grp + " group (sudo usermod -aG " + grp +
+                                   " $USER) and log in again"});
+        cases.push_back(
+            {0600, "its group " + grp + " may not open it (owner " + owner + ", mode 0600)"});
+    }
+    for (const Case& c : cases) {
+        ASSERT_EQ(::chmod(slave.c_str(), c.mode), 0);
+        const std::string want = slave + ": permission denied: " + c.reason;
+        const int failed = AsOrdinaryUser({}, [&] {
+            TCommX port;
+            port.SetDevice(slave);
+            try {
+                port.Open();
+                return 3;
+            } catch (const ECommError& e) {
+                return e.Errno == EACCES && CommErrorDetail(e.Device, e.Errno) == want ? 0 : 4;
+            }
+        });
+        EXPECT_EQ(failed, 0) << want;
+    }
 }
 
 } // namespace

@@ -9,7 +9,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace myrl {
@@ -79,6 +82,88 @@ TEST(SerialPortsTest, ListsDevicesByKindWithNamesAndLinkTargets) {
         EXPECT_EQ(got[i].Path, want[i].path) << i;
         EXPECT_EQ(got[i].Name, want[i].name) << i;
         EXPECT_EQ(got[i].Target, want[i].target) << i;
+    }
+}
+
+// Names ending in more digits than any integer type holds are listed like the others, in
+// the order of their numbers; leading zeros do not count.
+TEST(SerialPortsTest, NamesEndingInAnyNumberOfDigitsAreListedInOrder) {
+    TempDir tmp("myrl-ports");
+    const fs::path root = tmp.Path() / "root";
+    const fs::path dev = root / "dev";
+    const fs::path work = tmp.Path() / "work";
+    const std::string big = "99999999999999999999";     // 20 digits: more than 64 bits hold
+    const std::string bigger = "100000000000000000000"; // 21
+    for (const std::string& n :
+         std::vector<std::string>{"ttyUSB" + bigger, "ttyUSB" + big, "ttyUSB10", "ttyUSB007",
+                                  "ttyUSB7", "ttyUSB0" + big, "ttyACM" + big + big}) {
+        Touch(dev / n);
+    }
+    fs::create_directories(dev / "serial" / "by-id");
+    fs::create_symlink("../../ttyUSB7", dev / "serial" / "by-id" / ("usb-Maker_X-if00-port" + big));
+    fs::create_symlink("../../ttyUSB7", dev / "serial" / "by-id" / "usb-Maker_X-if00-port1");
+    for (const std::string& n : std::vector<std::string>{"COM" + big, "COM" + bigger, "COM2"}) {
+        Touch(work / n);
+    }
+
+    std::vector<std::string> got;
+    for (const SerialPortEntry& e : ListSerialPorts(root.string(), work.string())) {
+        got.push_back(fs::path(e.Path).filename().string());
+    }
+    const std::vector<std::string> want = {"usb-Maker_X-if00-port1",
+                                           "usb-Maker_X-if00-port" + big,
+                                           "ttyUSB007",
+                                           "ttyUSB7",
+                                           "ttyUSB10",
+                                           "ttyUSB0" + big,
+                                           "ttyUSB" + big,
+                                           "ttyUSB" + bigger,
+                                           "ttyACM" + big + big,
+                                           "COM2",
+                                           "COM" + big,
+                                           "COM" + bigger};
+    EXPECT_EQ(got, want);
+}
+
+// A device this user may not open is listed all the same, saying so and naming the group
+// the device belongs to; root opens everything. A ttyS whose UART type sysfs shows (to every
+// user) is listed though its device cannot be opened to ask.
+TEST(SerialPortsTest, DevicesThisUserMayNotOpenSayWhyWithTheirGroup) {
+    TempDir tmp("myrl-ports");
+    const fs::path root = tmp.Path() / "root";
+    const fs::path dev = root / "dev";
+    const fs::path work = tmp.Path() / "work";
+    for (const char* n : {"ttyUSB0", "ttyUSB1", "ttyS0", "ttyS1"}) {
+        Touch(dev / n);
+    }
+    fs::create_directories(work);
+    fs::create_symlink(dev / "ttyUSB1", work / "COM3");
+    for (const auto& [uart, type] : {std::pair{"ttyS0", "4\n"}, std::pair{"ttyS1", "0\n"}}) {
+        fs::create_directories(root / "sys/class/tty" / uart);
+        std::ofstream(root / "sys/class/tty" / uart / "type") << type;
+    }
+    for (const char* n : {"ttyUSB1", "ttyS0", "ttyS1"}) {
+        fs::permissions(dev / n, fs::perms::none);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat((dev / "ttyUSB1").c_str(), &st), 0);
+    const group* g = ::getgrgid(st.st_gid);
+    const std::string denied =
+        ::geteuid() == 0 ? ""
+                         : "permission denied: group " +
+                               (g != nullptr ? std::string(g->gr_name) : std::to_string(st.st_gid));
+
+    struct Want {
+        std::string name;
+        std::string denied;
+    };
+    const std::vector<Want> want = {
+        {"ttyUSB0", ""}, {"ttyUSB1", denied}, {"ttyS0", denied}, {"COM3", denied}};
+    const std::vector<SerialPortEntry> got = ListSerialPorts(root.string(), work.string());
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].Name, want[i].name) << i;
+        EXPECT_EQ(got[i].Denied, want[i].denied) << got[i].Name;
     }
 }
 

@@ -120,6 +120,10 @@ TEST(SimProgram, BadOptionsGiveOneLineAndExitCode2) {
     SimProcess help({"--help"});
     EXPECT_NE(help.Line().find("Usage: myrl-sim"), std::string::npos);
     EXPECT_EQ(help.Wait(), 0);
+    SimProcess version({"--version"});
+    EXPECT_EQ(version.Line().rfind("myrl-sim 1.43 (revision ", 0), 0u);
+    EXPECT_EQ(version.Line(true), "");
+    EXPECT_EQ(version.Wait(), 0);
 }
 
 TEST(SimProgram, PublishesAnswersTakesControlLinesAndCleansUp) {

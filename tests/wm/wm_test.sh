@@ -11,41 +11,14 @@ set -uo pipefail
 MYRL=$1
 SIM=$2
 KEEP=${3:-}
+ICON=$(realpath "$(dirname "$0")/../../packaging/myrl.png")
 for tool in Xvfb openbox wmctrl xdotool xprop xwininfo import convert; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup-deps installs it)"; exit 1; }
 done
 
-T=$(mktemp -d "${TMPDIR:-/tmp}/myrl-wm.XXXXXX")
-SHOTS=${KEEP:-$T/shots}
-mkdir -p "$SHOTS"
-export HOME=$T XDG_CONFIG_HOME=$T/config XDG_RUNTIME_DIR=$T/runtime
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+source "$(dirname "$0")/wm_lib.sh"
+unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
-
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
-    done
-    rm -rf "$T"
-}
-trap cleanup EXIT
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-# until DEADLINE_SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds; false
-# when it has not by the deadline.
-until_true() {
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < end)) || return 1
-        sleep 0.05
-    done
-}
 
 # --- the X server (a free display chosen by the server itself) ---
 exec {dfd}<> <(:)
@@ -53,81 +26,6 @@ Xvfb -displayfd "$dfd" -screen 0 1280x1024x24 -nolisten tcp >"$T/xvfb.log" 2>&1 
 pids+=($!)
 read -r -t 10 -u "$dfd" dnum || { echo "FAIL: Xvfb did not start"; cat "$T/xvfb.log"; exit 1; }
 export DISPLAY=:$dnum
-
-# --- helpers on windows ---
-# Top-level windows of the program that are mapped, by client size: "id" lines.
-viewable() { [ "$(xwininfo -id "$1" 2>/dev/null | sed -n 's/.*Map State: //p')" = IsViewable ]; }
-# The program's mapped top-level window whose client area is WxH.
-window_of_size() {
-    local id
-    for id in $(xwininfo -root -tree | awk '/"myrl" "MYRL"/ {print $1}'); do
-        if viewable "$id" && [ "$(xwininfo -id "$id" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')" = "$1" ]; then
-            echo "$id"
-            return 0
-        fi
-    done
-    return 1
-}
-# The corner of a window's frame: "x,y".
-frame_of() {
-    local ext left top ax ay
-    ext=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ' ')
-    left=0 top=0
-    [ -n "$ext" ] && IFS=, read -r left _ top _ <<<"$ext"
-    ax=$(xwininfo -id "$1" | sed -n 's/.*Absolute upper-left X: *//p')
-    ay=$(xwininfo -id "$1" | sed -n 's/.*Absolute upper-left Y: *//p')
-    echo "$((ax - left)),$((ay - top))"
-}
-framed() { [ -z "$WM" ] || xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -q =; }
-frame_is() { framed "$1" && [ "$(frame_of "$1")" = "$2" ]; }
-
-# --- the program ---
-WM=""
-start_sim() { # in the working folder; waits for the ready line
-    "$SIM" --fast >sim.out 2>&1 </dev/null &
-    sim=$!
-    pids+=($sim)
-    until_true 10 grep -qs '^ready' sim.out || { fail "the simulator did not start: $(cat sim.out)"; return 1; }
-}
-stop_sim() { kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; }
-start_myrl() { # in the working folder; waits for both windows
-    "$MYRL" >myrl.out 2>&1 &
-    prog=$!
-    pids+=($prog)
-    until_true 15 window_of_size 265x337 >/dev/null && until_true 15 window_of_size 509x431 >/dev/null ||
-        { fail "the windows did not appear: $(cat myrl.out)"; return 1; }
-    panel=$(window_of_size 265x337)
-    disp=$(window_of_size 509x431)
-}
-ended() { ! kill -0 "$prog" 2>/dev/null; }
-# Closes the control panel as the user does, through the window manager (without one:
-# the program is ended).
-close_panel() {
-    if [ -n "$WM" ]; then wmctrl -i -c "$panel"; else kill -TERM "$prog"; fi
-    until_true 15 ended || { fail "the program did not end when its panel was closed"; kill "$prog"; }
-    wait "$prog"
-    local status=$?
-    # Ended by the window manager's close: a clean exit (sanitizer reports fail it).
-    [ -z "$WM" ] || [ "$status" -eq 0 ] || fail "the program exited with status $status: $(tail -n 20 myrl.out)"
-}
-lines_11_15() { sed -n '11,15p' myrl_prm.txt | tr -d '\r' | paste -sd, -; }
-
-# Expects the two frames at P1 and P2 ("x,y"), waiting for the window manager to settle
-# (up to 15 s each: a loaded machine can take seconds to map and frame a window).
-expect_frames() {
-    local what=$1 p1=$2 p2=$3
-    if until_true 15 frame_is "$panel" "$p1" && until_true 15 frame_is "$disp" "$p2"; then
-        pass "$what: frames at ($p1) and ($p2)"
-    else
-        fail "$what: frames at ($(frame_of "$panel")) and ($(frame_of "$disp")), expected ($p1) and ($p2)"
-    fi
-}
-expect_lines() {
-    local what=$1 want=$2 got
-    got=$(lines_11_15)
-    [ "$got" = "$want" ] && pass "$what: lines 11-15 $got" || fail "$what: lines 11-15 $got, expected $want"
-}
-crlf() { printf '%s\r\n' "$@"; }
 
 # Is the screenshot FILE readable: not one colour, and with both dark and light pixels
 # (text on a ground) in a fair share?
@@ -173,6 +71,18 @@ box_case() {
     close_panel
 }
 
+# The icon the window manager shows for window $1: its size and its middle pixel (ARGB).
+icon_of() {
+    xprop -id "$1" -f _NET_WM_ICON 32c "=\$0x\$1 \$$((2 + 128 * 256 + 128))" _NET_WM_ICON | sed 's/.*=//'
+}
+# MYRL's own: packaging/myrl.png, 256 x 256.
+icon_is_myrls() {
+    local r g b a
+    IFS=, read -r r g b a < <(convert "$ICON" -crop 1x1+128+128 \
+        -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)],%[fx:int(255*a+.5)]' info:)
+    [ "$(icon_of "$1")" = "256x256 $(((a << 24) | (r << 16) | (g << 8) | b))" ]
+}
+
 # ===== without a window manager =====
 box_case no-wm
 
@@ -184,11 +94,7 @@ start_sim && start_myrl && {
 stop_sim
 
 # ===== openbox =====
-openbox --sm-disable >"$T/openbox.log" 2>&1 &
-pids+=($!)
-WM=openbox
-until_true 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    { echo "FAIL: openbox did not start"; cat "$T/openbox.log"; exit 1; }
+start_openbox || exit 1
 
 box_case openbox
 
@@ -197,7 +103,12 @@ cd "$T" && mkdir -p runs && cd runs || exit 1
 for run in first second; do
     start_sim && start_myrl || break
     expect_frames "openbox, $run run" 0,0 265,0
-    [ "$run" = first ] && import -window root "$SHOTS/screen-openbox.png"
+    if [ "$run" = first ]; then
+        import -window root "$SHOTS/screen-openbox.png"
+        for w in "$panel" "$disp"; do
+            icon_is_myrls "$w" && pass "window $w: MYRL's icon" || fail "window $w: icon $(icon_of "$w")"
+        done
+    fi
     close_panel
     stop_sim
     expect_lines "openbox, after the $run run" 0,0,265,0,265

@@ -16,6 +16,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace myrl {
 namespace {
 
@@ -132,6 +137,56 @@ TEST_F(PortChoiceTest, DialogListsALinkAndSwitchesToItWhileRunning) {
     EXPECT_TRUE(Form1().close());
     EXPECT_EQ(ReadFile("myrl_prm.txt"), ParamLines(1));
     second->Stop();
+}
+
+// A device this user may not open is listed all the same, greyed, saying why and naming the
+// device's own group; its tip tells what would let the user open it. Root opens anything:
+// for root it is a row like any other.
+TEST_F(PortChoiceTest, DialogGreysADeviceThisUserMayNotOpenWithItsGroup) {
+    StartSimulator();
+    StartProgram();
+    WriteFile("locked", "");
+    std::filesystem::permissions(Dir / "locked", std::filesystem::perms::none);
+    std::filesystem::create_symlink(Dir / "locked", Dir / "COM7");
+    struct stat st {};
+    ASSERT_EQ(::stat((Dir / "locked").c_str(), &st), 0);
+    const group* g = ::getgrgid(st.st_gid);
+    const passwd* u = ::getpwuid(st.st_uid);
+    ASSERT_TRUE(g != nullptr && u != nullptr);
+
+    QWidget& dialog = OpenDialogByShortcut();
+    auto* list = Control<QListWidget>(dialog, "PortList");
+    QListWidgetItem* com7 = nullptr;
+    QListWidgetItem* com1 = nullptr;
+    for (int i = 0; i < list->count(); ++i) {
+        const QString device = list->item(i)->data(Qt::UserRole).toString();
+        if (device == "COM7") {
+            com7 = list->item(i);
+        } else if (device == "COM1") {
+            com1 = list->item(i);
+        }
+    }
+    ASSERT_TRUE(com7 != nullptr && com1 != nullptr);
+    EXPECT_TRUE(com1->flags().testFlag(Qt::ItemIsEnabled)) << "the unit's own pseudo-terminal";
+    const std::string row = "COM7  → " + (Dir / "locked").string();
+    if (::geteuid() == 0) {
+        EXPECT_TRUE(com7->flags().testFlag(Qt::ItemIsEnabled));
+        EXPECT_EQ(com7->text().toStdString(), row);
+    } else {
+        EXPECT_FALSE(com7->flags().testFlag(Qt::ItemIsEnabled));
+        EXPECT_EQ(com7->text().toStdString(),
+                  row + "  (permission denied: group " + g->gr_name + ")");
+        EXPECT_EQ(com7->toolTip().toStdString(), std::string("permission denied: its group ") +
+                                                     g->gr_name + " may not open it (owner " +
+                                                     u->pw_name + ", mode 0000)");
+    }
+    // Open is offered for the row the user may open, and for a greyed one not.
+    auto* open = Control<QPushButton>(dialog, "PortOpen");
+    list->setCurrentItem(com1);
+    EXPECT_TRUE(open->isEnabled());
+    list->setCurrentItem(com7);
+    EXPECT_EQ(open->isEnabled(), ::geteuid() == 0);
+    EXPECT_TRUE(Form1().close());
 }
 
 // A switch to a device that does not open shows the message box with the system's text and

@@ -11,6 +11,7 @@
 #include <QtTest/qtestspontaneevent.h>
 
 #include <climits>
+#include <cstdlib>
 
 using namespace myrl;
 
@@ -67,6 +68,71 @@ TEST(ShowableWidthTest, FromOnePixelToTheScreensSpan) {
         EXPECT_EQ(ShowableWidth(c.width, two), c.showable) << c.width;
     }
     EXPECT_FALSE(ShowableWidth(1281, {kScreen}));
+}
+
+// X11 where Qt would take Wayland and an X display answers, unless something names the
+// platform; the X display is asked only then.
+TEST(ChoosePlatformTest, X11WhereQtWouldTakeWaylandThoughXAnswers) {
+    const struct {
+        bool named, wayland, xAnswers;
+        const char* chosen;
+        bool xAsked;
+    } cases[] = {
+        {false, true, true, "xcb", true},     // Xwayland
+        {false, true, false, nullptr, true},  // Wayland alone
+        {false, false, true, nullptr, false}, // X11 alone: Qt takes it anyway
+        {false, false, false, nullptr, false},
+        {true, true, true, nullptr, false}, // QT_QPA_PLATFORM or -platform: the user's choice
+        {true, false, true, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        bool asked = false;
+        DisplayOffer offer;
+        offer.PlatformNamed = c.named;
+        offer.Wayland = c.wayland;
+        offer.XAnswers = [&] {
+            asked = true;
+            return c.xAnswers;
+        };
+        const char* chosen = ChoosePlatform(offer);
+        EXPECT_STREQ(chosen, c.chosen) << c.named << c.wayland << c.xAnswers;
+        EXPECT_EQ(asked, c.xAsked) << c.named << c.wayland << c.xAnswers;
+    }
+}
+
+// Where nothing is set, nothing is asked for; QT_QPA_PLATFORM names the platform.
+TEST(ChoosePlatformTest, OfferOfTheEnvironment) {
+    const struct {
+        const char* qpa;
+        const char* wayland;
+        const char* session;
+        bool option;
+        bool named, offered;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, false, false, false},
+        {"", "", "x11", false, false, false},
+        {nullptr, "wayland-0", nullptr, false, false, true},
+        {nullptr, nullptr, "wayland", false, false, true},
+        {"xcb", "wayland-0", nullptr, false, true, true},
+        {nullptr, "wayland-0", nullptr, true, true, true},
+    };
+    const auto put = [](const char* name, const char* value) {
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    };
+    const std::string kept[] = {qgetenv("QT_QPA_PLATFORM").toStdString(),
+                                qgetenv("WAYLAND_DISPLAY").toStdString(),
+                                qgetenv("XDG_SESSION_TYPE").toStdString()};
+    for (const auto& c : cases) {
+        put("QT_QPA_PLATFORM", c.qpa);
+        put("WAYLAND_DISPLAY", c.wayland);
+        put("XDG_SESSION_TYPE", c.session);
+        const DisplayOffer offer = OfferOfEnvironment(c.option);
+        EXPECT_EQ(offer.PlatformNamed, c.named) << c.qpa << " " << c.option;
+        EXPECT_EQ(offer.Wayland, c.offered) << c.wayland << " " << c.session;
+    }
+    put("QT_QPA_PLATFORM", kept[0].empty() ? nullptr : kept[0].c_str());
+    put("WAYLAND_DISPLAY", kept[1].empty() ? nullptr : kept[1].c_str());
+    put("XDG_SESSION_TYPE", kept[2].empty() ? nullptr : kept[2].c_str());
 }
 
 std::string Lines(const std::vector<std::string>& lines) {
