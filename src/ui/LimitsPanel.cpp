@@ -84,16 +84,7 @@ LimitsPanel::LimitsPanel(Instrument& core, DisplayView& display, QWidget* parent
     setObjectName("Limits");
     build();
     // The table of the last run comes back (off: it changes no pixel and judges nothing).
-    if (core_.Limits().Segments.empty()) {
-        const QString kept = OpenUserSettings()->value("limits/set").toString();
-        if (!kept.isEmpty()) {
-            try {
-                core_.SetLimits(ParseLimitFile(S(kept)));
-            } catch (const std::exception&) {
-                // Not a set this program wrote: start with an empty table.
-            }
-        }
-    }
+    RestoreKeptLimits(core_);
     Refresh();
     events_ = core_.Subscribe([this](InstrumentEvent e) {
         if (e == InstrumentEvent::LimitsChanged) {
@@ -228,9 +219,28 @@ void LimitsPanel::applied() {
     display_.RedrawResponse();
 }
 
+void RestoreKeptLimits(Instrument& core) {
+    if (!core.Limits().Segments.empty()) {
+        return;
+    }
+    const QString kept = OpenUserSettings()->value("limits/set").toString();
+    if (!kept.isEmpty()) {
+        try {
+            core.SetLimits(ParseLimitFile(S(kept)));
+        } catch (const std::exception&) {
+            // Not a set this program wrote: start with an empty table.
+        }
+    }
+}
+
+void SwitchLimits(Instrument& core, DisplayView& display, bool on) {
+    RestoreKeptLimits(core);
+    core.SetLimitsOn(on);
+    display.RedrawResponse();
+}
+
 void LimitsPanel::SetOn(bool on) {
-    core_.SetLimitsOn(on);
-    display_.RedrawResponse();
+    SwitchLimits(core_, display_, on);
     Refresh();
 }
 

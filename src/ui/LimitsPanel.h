@@ -22,6 +22,14 @@ namespace myrl {
 
 class DisplayView;
 
+// The set kept from the last run (in the user's settings) as the core's, when the core has
+// none yet; the limits stay as they were, on or off.
+void RestoreKeptLimits(Instrument& core);
+// The limit lines' switch, whoever turns it (the tools window's box, a remote client): the
+// kept set first when the core has none, then on or off, and Graph1 redrawn. The tools
+// window's section follows through the core's LimitsChanged.
+void SwitchLimits(Instrument& core, DisplayView& display, bool on);
+
 class LimitsPanel : public QGroupBox {
     Q_OBJECT
 

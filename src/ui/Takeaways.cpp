@@ -461,6 +461,9 @@ SWR box</td></tr>
 <tr><td><tt>DISPlay:TRACe:Y:RLEVel <i>dB</i></tt></td><td>the reference level</td></tr>
 <tr><td><tt>INITiate</tt>, <tt>INITiate:CONTinuous ON|OFF</tt></td><td>one acquisition (restart,
 sweep until the average has settled, then HOLD); RUN or HOLD</td></tr>
+<tr><td><tt>CALCulate:LIMit:STATe ON|OFF</tt>, <tt>CALCulate:LIMit:FAIL?</tt></td><td>the
+limit lines on or off, as in MYRL Tools; the verdict of the last settled sweep: 1 on FAIL
+(also with no points in range), 0 on PASS or while the limits are off</td></tr>
 <tr><td><tt>TRACe:DATA? [LEVel|SWR]</tt>, <tt>TRACe:POINts?</tt></td><td>frequency,level pairs of
 the last complete sweep, points 0 to 250, as Save data as writes them</td></tr>
 <tr><td><tt>CALCulate:MARKer1|2:X <i>f</i></tt>, <tt>CALCulate:MARKer1|2:Y?</tt></td><td>the
