@@ -53,6 +53,11 @@ TEST_F(LimitsUiTest, TheBandpassPassesItsMaskFailsItTightenedAndFailsACrossingBe
     const auto [modelMargin, modelHz] = ModelWorstMargin(tight, Config.Unit.Device);
     EXPECT_LT(modelMargin, 0);
     EXPECT_NEAR(Core().Verdict()->WorstHz, modelHz, Spacing());
+    RecordProperty("worst_hz", std::to_string(Core().Verdict()->WorstHz));
+    RecordProperty("model_worst_hz", std::to_string(modelHz));
+    RecordProperty("point_spacing_hz", std::to_string(Spacing()));
+    RecordProperty("worst_margin_db", std::to_string(Core().Verdict()->WorstMargin));
+    RecordProperty("failing_points", std::to_string(Core().Verdict()->Failing()));
     EXPECT_GT(Count(LimitFailColour), 8) << "the points outside in their own colour";
     RunUntilJudged(); // the next sweep judges the same
     EXPECT_EQ(Core().Verdict()->Kind, VerdictKind::Fail);
