@@ -194,7 +194,12 @@ void LimitsPanel::build() {
         }
     }));
     rows->addStretch();
-    rows->addWidget(button("Around the memory ±", this, [this] { FromMemory(offset_->value()); }));
+    box->addLayout(rows);
+    // The mask around the memory on a row of its own: the section stays narrow enough for the
+    // tools window to lie beside the two windows on a small screen.
+    auto* memoryRow = new QHBoxLayout;
+    memoryRow->addWidget(
+        button("Around the memory ±", this, [this] { FromMemory(offset_->value()); }));
     offset_ = new QDoubleSpinBox(this);
     offset_->setObjectName("LimitsOffset");
     offset_->setRange(0, 60);
@@ -204,8 +209,9 @@ void LimitsPanel::build() {
     offset_->setValue(settings->value("limits/offset", 1.0).toDouble());
     connect(offset_, &QDoubleSpinBox::valueChanged, this,
             [](double v) { OpenUserSettings()->setValue("limits/offset", v); });
-    rows->addWidget(offset_);
-    box->addLayout(rows);
+    memoryRow->addWidget(offset_);
+    memoryRow->addStretch();
+    box->addLayout(memoryRow);
 
     beep_ = new QCheckBox("Beep when the verdict turns to FAIL", this);
     beep_->setObjectName("LimitsBeep");
