@@ -110,8 +110,7 @@ void AutoLoadCalibration(Instrument& core) {
         core.LoadCalibration(last);
     } catch (const std::exception& e) {
         // The English reason: a file error's own text is the system's.
-        std::string why = ErrorDetail(e);
-        why = why.empty() ? std::string(e.what()) : why;
+        std::string why = ErrorReason(e);
         if (why.find(last) == std::string::npos) {
             why = last + ": " + why;
         }
