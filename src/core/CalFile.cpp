@@ -2,6 +2,7 @@
 
 #include "Convert.h"
 #include "Errors.h"
+#include "TextFields.h"
 #include "TextFile.h"
 
 #include <algorithm>
@@ -24,9 +25,7 @@ std::string number(double v) {
     if (!std::isfinite(v)) {
         throw ECalFileError("A calibration value is not a finite number; nothing was written.");
     }
-    std::array<char, 64> buf{};
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), v);
-    return std::string(buf.data(), res.ptr);
+    return ShortestDouble(v);
 }
 
 std::string escape(std::string_view text) {
@@ -253,7 +252,7 @@ void WriteCalFile(const std::string& path, const CalRecord& r) {
 }
 
 CalCoverage CoverageOf(const CalRecord& r) {
-    return {r.CalFreq[0], r.CalFreq[static_cast<size_t>(kPointCount - 1)]};
+    return {r.CalFreq[0], r.CalFreq[static_cast<size_t>(kSweepStepCount)]};
 }
 
 std::string CoverageText(const CalRecord& r) {

@@ -81,8 +81,8 @@ CalRecord ReadCalFile(const std::string& path);
 // Writes the file whole (replacing an old one only once the new one is complete).
 void WriteCalFile(const std::string& path, const CalRecord& r);
 
-// The frequency range the tables cover: CalFreq[0] .. CalFreq[kPointCount - 1] (the last
-// entry CalLookup reads).
+// The frequency range the tables were taken over: CalFreq[0] .. CalFreq[kSweepStepCount],
+// the points of the plan's span (the entries beyond lie above its STOP).
 struct CalCoverage {
     double Lo = 0;
     double Hi = 0;

@@ -2,7 +2,18 @@
 
 #include "Rnd.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace myrl {
+
+namespace {
+
+const char* const kSweepTimeTexts[kSweepTimeItemCount] = {
+    "<0.5", "0.5s", "1.0s", "1.5s", "2.0s", "2.5s", "3.0s", "3.5s", "4.0s",
+    "4.5s", "5.0s", "5.5s", "6.0s", "8.0s", "10s",  "15s",  "20s"};
+
+} // namespace
 
 void CalcSweepWords(MeasState& s, bool frex) {
     if (!s.ZeroSpan) {
@@ -60,6 +71,38 @@ double SweepSeconds(double sweepTimeIdx) {
 int32_t SweepCode(double sweepTimeIdx) {
     int32_t code = rnd(SweepSeconds(sweepTimeIdx) * 9.5 - 2);
     return code <= 0 ? 0 : code;
+}
+
+} // namespace myrl
+
+namespace myrl {
+
+std::optional<int> SweepTimeItemFromText(std::string_view text) {
+    for (int i = 0; i < kSweepTimeItemCount; ++i) {
+        if (text == kSweepTimeTexts[i]) {
+            return i;
+        }
+    }
+    std::string_view t = text;
+    if (!t.empty() && (t.back() == 's' || t.back() == 'S')) {
+        t.remove_suffix(1);
+    }
+    double seconds = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), seconds);
+    if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size() ||
+        !std::isfinite(seconds)) {
+        return std::nullopt;
+    }
+    for (int i = 0; i < kSweepTimeItemCount; ++i) {
+        if (SweepSeconds(i) == seconds) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string SweepTimeItemText(int item) {
+    return item >= 0 && item < kSweepTimeItemCount ? kSweepTimeTexts[item] : "";
 }
 
 } // namespace myrl

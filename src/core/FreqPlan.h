@@ -5,6 +5,9 @@
 #include "MeasState.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace myrl {
 
@@ -21,5 +24,13 @@ int32_t SweepCode(double sweepTimeIdx);
 
 // The sweep time in seconds of a sweep-time item.
 double SweepSeconds(double sweepTimeIdx);
+
+// The items of the sweep-time list: 0 ("<0.5") to 16 ("20s").
+constexpr int kSweepTimeItemCount = 17;
+// The item a text names: the list's own texts ("<0.5", "0.5s", ..., "20s"), or the sweep
+// time in seconds with or without the "s" ("2", "2.0s", "0.5"); a full stop for decimals.
+std::optional<int> SweepTimeItemFromText(std::string_view text);
+// The list's text of an item: "<0.5", "0.5s" ... "20s"; empty for any other number.
+std::string SweepTimeItemText(int item);
 
 } // namespace myrl

@@ -13,9 +13,11 @@
 
 namespace myrl {
 
-// Files: what this run does not do with its own files, and why (the parameter file left as
-// it is at the close).
-enum class StatusTopic { Link, Curve, Saved, Calibration, Files, Count };
+// Calibration: the calibration NORM uses; CalibrationPlan: that it was taken over another
+// plan than the one in force; Limits: the verdict against the limit lines; Files: what this
+// run does not do with its own files, and why (the parameter file left as it is at the
+// close).
+enum class StatusTopic { Link, Curve, Saved, Calibration, CalibrationPlan, Limits, Files, Count };
 
 class StatusBoard {
 public:

@@ -305,6 +305,13 @@ std::string FileErrorReason(const std::exception& e) {
     return e.what();
 }
 
+std::string FileErrorReason(const std::exception& e, const std::string& path) {
+    if (dynamic_cast<const EInOutError*>(&e) != nullptr) {
+        return FileErrorReason(e);
+    }
+    return std::string(e.what()) + " (" + path + ").";
+}
+
 int RemoveStaleTemporaries(const std::string& folder, const std::vector<std::string>& names,
                            std::chrono::system_clock::time_point before) {
     DIR* d = ::opendir(folder.c_str());

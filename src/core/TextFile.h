@@ -37,6 +37,9 @@ std::string InOutErrorDetail(const EInOutError& e);
 // What the user reads about a file that was not read or written: InOutErrorDetail and a full
 // stop for an EInOutError, what() of any other error (a sentence of its own).
 std::string FileErrorReason(const std::exception& e);
+// The same naming the file: an EInOutError's reason names it already; any other error's
+// what() is followed by " (<path>).".
+std::string FileErrorReason(const std::exception& e, const std::string& path);
 
 // Symbolic links. Every file this program reads or writes may be reached through links, and
 // each link is followed only where the kernel's rule for protected links would follow it,

@@ -55,6 +55,19 @@ double GraphPlot::MapY(double y) const {
                                                    (static_cast<Ext>(Ymax) - Ymin));
 }
 
+double GraphPlot::PlotX(double x) const {
+    return logX ? mapLogX(x > 0 ? x : 1e-99) : MapX(x);
+}
+
+double GraphPlot::PlotY(double y) const {
+    return logY ? mapLogY(y > 0 ? y : 1e-99) : MapY(y);
+}
+
+bool GraphPlot::Mappable() const {
+    return (logX ? logRangeUsable(Xmin, Xmax) : Xmax != Xmin) &&
+           (logY ? logRangeUsable(Ymin, Ymax) : Ymax != Ymin);
+}
+
 double GraphPlot::mapLogX(double x) const {
     const Ext lmin = std::log10(static_cast<Ext>(Xmin));
     const Ext lmax = std::log10(static_cast<Ext>(Xmax));

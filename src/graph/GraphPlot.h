@@ -64,6 +64,12 @@ public:
     // The linear mappings to real pixel coordinates (extended precision, stored as double).
     double MapX(double x) const;
     double MapY(double y) const;
+    // The mappings Plot uses: each axis on its own scale, a value not above 0 on a
+    // logarithmic axis taken as 1e-99. Meaningful only while Mappable().
+    double PlotX(double x) const;
+    double PlotY(double y) const;
+    // Both axis ranges can be mapped (what Plot needs to draw).
+    bool Mappable() const;
 
 private:
     double mapLogX(double x) const;

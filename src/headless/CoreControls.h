@@ -25,6 +25,7 @@ public:
     void EnterRefLevel(double db) override;
     void ChooseRunning(bool run) override;
     void StartSingle() override;
+    void SetLimitsOn(bool on) override { core_.SetLimitsOn(on); }
     double MarkerX(int marker) const override;
     std::pair<double, double> MarkerRange() const override;
     void MoveMarker(int marker, double x) override;

@@ -8,7 +8,9 @@
 #include "FreqPlan.h"
 #include "HeadlessStart.h"
 #include "Instrument.h"
+#include "LimitLines.h"
 #include "ParamFile.h"
+#include "SetupFile.h"
 #include "TextFile.h"
 #include "TraceFile.h"
 
@@ -105,6 +107,18 @@ int RunMeasure(const MeasureOptions& o) {
         return kExitUsage;
     }
 
+    // A set-up gives what the options do not.
+    std::optional<Setup> setup;
+    if (!o.SetupFile.empty()) {
+        try {
+            setup = ReadSetupFile(o.SetupFile);
+        } catch (const std::exception& e) {
+            say(o.SetupFile + ": " + ErrorReason(e));
+            return kExitFile;
+        }
+    }
+    auto given = [&](const char* option) { return o.Given.count(option) != 0; };
+
     // The folder's parameter file, only read: the port, the instrument's constants, FREX and
     // the plan, as the windowed program would start with them.
     StoredParams params;
@@ -125,6 +139,11 @@ int RunMeasure(const MeasureOptions& o) {
         params.FDefIndex = 2;
         break;
     case MeasureOptions::Plan::FromFile:
+        if (setup) {
+            params.FDefIndex = setup->FDefIndex;
+            params.Edit1 = setup->Freq1;
+            params.Edit2 = setup->Freq2;
+        }
         break;
     }
     if (o.PlanKind != MeasureOptions::Plan::FromFile) {
@@ -133,6 +152,32 @@ int RunMeasure(const MeasureOptions& o) {
     }
     if (o.Frex) {
         params.Frex = *o.Frex;
+    } else if (setup) {
+        params.Frex = setup->Frex;
+    }
+
+    // The mode, its calibration and the limit lines.
+    MeasMode mode = o.Mode;
+    std::string calFile = o.CalFile;
+    if (setup && !given("--mode") && !given("--cal")) {
+        mode = ModeFromText(setup->Mode).value_or(MeasMode::Thru);
+        calFile = setup->Calibration;
+    }
+    if (mode == MeasMode::Norm && calFile.empty()) {
+        say(o.SetupFile + ": NORM needs a calibration file, and the set-up names none "
+                          "(give --cal FILE)");
+        return kExitUsage;
+    }
+    std::optional<LimitSet> limits;
+    if (!o.LimitsFile.empty()) {
+        try {
+            limits = ReadLimitFile(o.LimitsFile);
+        } catch (const std::exception& e) {
+            say(o.LimitsFile + ": " + ErrorReason(e));
+            return kExitFile;
+        }
+    } else if (setup && setup->LimitsOn) {
+        limits = setup->Limits;
     }
 
     TCommX port;
@@ -147,23 +192,34 @@ int RunMeasure(const MeasureOptions& o) {
         return kExitFile;
     }
     SweepSettings settings = core.Settings();
-    settings.SweepTimeIdx = o.SweepTimeItem;
-    settings.AvrNum = o.Average;
-    settings.Mode = o.Mode;
-    settings.Swr = o.Swr;
+    settings.SweepTimeIdx = setup && !given("--sweep-time") ? setup->SweepTimeIdx : o.SweepTimeItem;
+    settings.AvrNum = setup && !given("--average") ? setup->AvrNum : o.Average;
+    settings.Mode = mode;
+    settings.Swr = o.Swr || (setup && setup->Swr);
+    if (setup) {
+        settings.RefLevel = setup->RefLevel;
+    }
     core.Apply(settings);
 
-    if (!o.CalFile.empty()) {
+    if (!calFile.empty()) {
         try {
-            core.LoadCalibration(o.CalFile);
+            core.LoadCalibration(calFile);
         } catch (const std::exception& e) {
             const std::string why = ErrorReason(e);
-            say(why.find(o.CalFile) == std::string::npos ? o.CalFile + ": " + why : why);
+            say(why.find(calFile) == std::string::npos ? calFile + ": " + why : why);
             return kExitFile;
         }
     }
+    if (limits) {
+        core.SetLimits(*limits);
+        core.SetLimitsOn(true);
+    }
     const bool touchstone = o.Out.size() > 4 && (o.Out.compare(o.Out.size() - 4, 4, ".s1p") == 0 ||
                                                  o.Out.compare(o.Out.size() - 4, 4, ".S1P") == 0);
+    if (touchstone && settings.Swr) {
+        say("--out: a Touchstone file holds levels in dB, and the set-up's view is SWR");
+        return kExitUsage;
+    }
     if (touchstone && !TouchstoneAxisRises(core.State())) {
         say("--out: a Touchstone file needs a span (this plan is zero span)");
         return kExitUsage;
@@ -187,9 +243,9 @@ int RunMeasure(const MeasureOptions& o) {
         return kExitUnit;
     }
 
-    const int wanted = sweepsToSettle(o.Average) + o.Sweeps;
+    const int wanted = sweepsToSettle(settings.AvrNum) + o.Sweeps;
     const double timeout =
-        o.TimeoutSeconds.value_or(30 + wanted * (SweepSeconds(o.SweepTimeItem) + 1.0));
+        o.TimeoutSeconds.value_or(30 + wanted * (SweepSeconds(settings.SweepTimeIdx) + 1.0));
     // The steps end in time for the port's close (its own pauses take 0.3 s) to end the run
     // within the time-out.
     const auto deadline =
@@ -198,9 +254,19 @@ int RunMeasure(const MeasureOptions& o) {
     const bool progress = ::isatty(STDERR_FILENO) != 0;
     int completed = 0;
     int settled = 0;
+    // One single acquisition: its end is the first settled sweep; then --sweeps more.
+    bool acquired = false;
+    int beyond = 0;
     auto events = core.Subscribe([&](InstrumentEvent e) {
+        if (e == InstrumentEvent::SingleDone) {
+            acquired = true;
+            return;
+        }
         if (e != InstrumentEvent::SweepCompleted) {
             return;
+        }
+        if (acquired && core.LastSweep()->Settled) {
+            ++beyond;
         }
         ++completed;
         const auto last = core.LastSweep();
@@ -219,7 +285,9 @@ int RunMeasure(const MeasureOptions& o) {
     };
 
     NoStepView view;
-    while (settled < o.Sweeps + 1) {
+    core.StartSingle();
+    auto finished = [&] { return acquired && beyond >= o.Sweeps; };
+    while (!finished()) {
         if (signals.Stopped()) {
             core.ClosePort();
             endProgress();
@@ -255,7 +323,7 @@ int RunMeasure(const MeasureOptions& o) {
             say(DeviceWithTarget(device) + ": " + ErrorReason(e));
             return kExitUnit;
         }
-        if (settled < o.Sweeps + 1 && !signals.Stopped()) {
+        if (!finished() && !signals.Stopped()) {
             pause(50); // the cycle's rhythm: the next step 50 ms after this one ended
         }
     }
@@ -285,6 +353,13 @@ int RunMeasure(const MeasureOptions& o) {
             written = o.Out;
         }
     }
+
+    // The verdict of the result: a line on standard error, and the exit status.
+    const auto& verdict = core.Verdict();
+    if (limits) {
+        say(verdict ? VerdictLine(*verdict) : "limits: FAIL, no verdict");
+    }
+    const bool failed = limits && (!verdict || verdict->Kind != VerdictKind::Pass);
 
     if (o.Json) {
         // Readouts over the points the files hold (0 .. SweepSteps), of the level they hold.
@@ -324,20 +399,36 @@ int RunMeasure(const MeasureOptions& o) {
         j += ",\"sweep_time\":" + jsonText(info.SweepTime);
         j += ",\"mode\":" + jsonText(info.Mode);
         j += std::string(",\"view\":") + (result->Settings.Swr ? "\"swr\"" : "\"level\"");
-        j += ",\"calibration\":" + (o.CalFile.empty() ? std::string("null") : jsonText(o.CalFile));
+        j += ",\"calibration\":" + (calFile.empty() ? std::string("null") : jsonText(calFile));
+        j += ",\"setup\":" + (o.SetupFile.empty() ? std::string("null") : jsonText(o.SetupFile));
         j += ",\"averaging\":{\"count\":" + std::to_string(result->Settings.AvrNum) +
              ",\"reached\":" + std::to_string(result->Averaging.Count) + "}";
         j += ",\"sweeps\":{\"completed\":" + std::to_string(completed) +
              ",\"settled\":" + std::to_string(settled) + "}";
         j += ",\"readout\":" + readout;
         j += ",\"swr\":" + swr;
+        std::string judged = "null";
+        if (limits) {
+            const bool any = verdict && verdict->Kind != VerdictKind::NoPoints;
+            judged = "{\"file\":" +
+                     (o.LimitsFile.empty() ? jsonText(o.SetupFile) : jsonText(o.LimitsFile)) +
+                     ",\"view\":\"" + LimitViewName(limits->View) +
+                     "\",\"verdict\":" + jsonText(verdict ? VerdictName(verdict->Kind) : "FAIL") +
+                     ",\"pass\":" + (failed ? "false" : "true") +
+                     ",\"worst_margin\":" + (any ? num(verdict->WorstMargin) : "null") +
+                     ",\"worst_margin_unit\":\"" + (limits->View == LimitView::Swr ? "SWR" : "dB") +
+                     "\"" + ",\"worst_margin_hz\":" + (any ? num(verdict->WorstHz) : "null") +
+                     ",\"failing_points\":" + std::to_string(verdict ? verdict->Failing() : 0) +
+                     ",\"tested\":" + std::to_string(verdict ? verdict->Tested : 0) + "}";
+        }
+        j += ",\"limits\":" + judged;
         j += ",\"file\":" + (written.empty() ? std::string("null") : jsonText(written));
         j += ",\"elapsed_s\":" + num(std::round(elapsed * 1000) / 1000);
         j += "}\n";
         std::fputs(j.c_str(), stdout);
         std::fflush(stdout);
     }
-    return kExitDone;
+    return failed ? kExitFail : kExitDone;
 }
 
 int MeasureMain(const std::vector<std::string>& args) {

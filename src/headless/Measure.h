@@ -12,6 +12,7 @@ namespace myrl {
 
 // Exit statuses of a run without windows.
 constexpr int kExitDone = 0;
+constexpr int kExitFail = 1; // the result lies outside its limit lines
 constexpr int kExitUsage = 2;
 constexpr int kExitUnit = 3;
 constexpr int kExitFile = 4;

@@ -14,10 +14,6 @@ namespace myrl {
 
 namespace {
 
-const char* const kSweepTimeTexts[] = {"<0.5", "0.5s", "1.0s", "1.5s", "2.0s", "2.5s",
-                                       "3.0s", "3.5s", "4.0s", "4.5s", "5.0s", "5.5s",
-                                       "6.0s", "8.0s", "10s",  "15s",  "20s"};
-
 std::string lower(std::string s) {
     for (char& c : s) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -52,32 +48,6 @@ std::optional<std::string> frequency(const std::string& text) {
 
 } // namespace
 
-std::optional<int> SweepTimeItemFromText(const std::string& text) {
-    for (int i = 0; i <= kLastSweepTimeItem; ++i) {
-        if (text == kSweepTimeTexts[i]) {
-            return i;
-        }
-    }
-    std::string t = text;
-    if (!t.empty() && (t.back() == 's' || t.back() == 'S')) {
-        t.pop_back();
-    }
-    double seconds = 0;
-    if (!realNumber(t, seconds)) {
-        return std::nullopt;
-    }
-    for (int i = 0; i <= kLastSweepTimeItem; ++i) {
-        if (SweepSeconds(i) == seconds) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string SweepTimeItemText(int item) {
-    return item >= 0 && item <= kLastSweepTimeItem ? kSweepTimeTexts[item] : "";
-}
-
 MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args) {
     MeasureOptions o;
     std::set<std::string> seen;
@@ -102,8 +72,9 @@ MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args) {
         static const std::set<std::string> flags = {"-h",        "--help", "--frex",
                                                     "--no-frex", "--swr",  "--json"};
         static const std::set<std::string> valued = {
-            "--port",       "--workdir", "--start", "--stop", "--center", "--span", "--zero-span",
-            "--sweep-time", "--average", "--mode",  "--cal",  "--sweeps", "--out",  "--timeout"};
+            "--port",      "--workdir",    "--start",   "--stop", "--center", "--span",
+            "--zero-span", "--sweep-time", "--average", "--mode", "--cal",    "--sweeps",
+            "--out",       "--timeout",    "--limits",  "--setup"};
         if (!flags.count(name) && !valued.count(name)) {
             fail("unknown option '" + name + "'; see myrl measure --help.");
             break;
@@ -139,13 +110,16 @@ MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args) {
             o.Swr = true;
         } else if (name == "--json") {
             o.Json = true;
-        } else if (name == "--port" || name == "--workdir" || name == "--cal" || name == "--out") {
+        } else if (name == "--port" || name == "--workdir" || name == "--cal" || name == "--out" ||
+                   name == "--limits" || name == "--setup") {
             if (value.empty()) {
                 fail("option '" + name + "' needs a value; see myrl measure --help.");
             }
             (name == "--port"      ? o.Port
              : name == "--workdir" ? o.Workdir
              : name == "--cal"     ? o.CalFile
+             : name == "--limits"  ? o.LimitsFile
+             : name == "--setup"   ? o.SetupFile
                                    : o.Out) = value;
         } else if (name == "--start" || name == "--stop" || name == "--center" ||
                    name == "--span" || name == "--zero-span") {
@@ -201,6 +175,7 @@ MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args) {
     if (!o.Error.empty() || o.Help) {
         return o;
     }
+    o.Given = seen;
 
     // The plan: one definition, complete.
     const int definitions = (start || stop ? 1 : 0) + (centre || span ? 1 : 0) + (zero ? 1 : 0);
@@ -229,7 +204,7 @@ MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args) {
         o.Freq1 = *zero;
         o.Freq2.assign(1, '0'); // not = "0": GCC 12 at -O3 warns falsely (-Wrestrict)
     }
-    if (o.Mode == MeasMode::Norm && o.CalFile.empty()) {
+    if (o.Mode == MeasMode::Norm && o.CalFile.empty() && o.SetupFile.empty()) {
         fail("--mode norm needs --cal FILE (a calibration file saved in the tools window).");
     }
     if (!o.CalFile.empty() && !seen.count("--mode")) {
@@ -283,16 +258,26 @@ std::string MeasureHelp() {
            "  --json               one summary object on standard output\n"
            "  --timeout S          give up after S seconds (default: 30 s plus the sweeps'\n"
            "                       own time)\n"
+           "  --limits FILE        judge the result against the limit lines of FILE (a limits\n"
+           "                       file of the tools window, .myrllim): the verdict, the worst\n"
+           "                       margin and the points outside in a line on standard error\n"
+           "                       and in the summary; exit status 1 on FAIL\n"
+           "  --setup FILE         a set-up saved in the tools window (.myrlsetup): its plan,\n"
+           "                       FREX, sweep time, averaging, mode, view, reference level,\n"
+           "                       calibration file and limit lines, for what the other\n"
+           "                       options do not give\n"
            "  -h, --help           show this text\n"
            "\n"
            "A result is never a sweep that began before the settings took effect, nor a\n"
            "half-received one. Progress goes to standard error when it is a terminal.\n"
            "myrl_prm.txt, the data export and the user's settings are never written.\n"
            "\n"
-           "Exit status: 0 done; 2 usage; 3 port or unit (cannot open, busy, no complete reply\n"
-           "in time, line lost and not back); 4 file (calibration unreadable or foreign, output\n"
-           "not writable, parameter file unreadable); 130 interrupted (SIGINT, SIGTERM:\n"
-           "nothing written).\n";
+           "Exit status: 0 done (and PASS with limit lines); 1 FAIL: the result lies outside its\n"
+           "limit lines, or none of them covers it (the file is written all the same); 2 usage;\n"
+           "3 port or unit (cannot open, busy, no complete reply in time, line lost and not\n"
+           "back); 4 file (calibration, limits or set-up file unreadable or foreign, output not\n"
+           "writable, parameter file unreadable); 130 interrupted (SIGINT, SIGTERM: nothing\n"
+           "written).\n";
 }
 
 } // namespace myrl

@@ -2,9 +2,11 @@
 // stands. Parsed without Qt.
 #pragma once
 
+#include "FreqPlan.h"
 #include "SweepSettings.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,11 @@ struct MeasureOptions {
     std::string Out;                // .csv, .s1p, or "-" (the CSV on standard output)
     bool Json = false;              // a summary object on standard output
     std::optional<double> TimeoutSeconds;
+    std::string LimitsFile; // limit lines to judge the result against (exit 1 on FAIL)
+    std::string SetupFile;  // a set-up of the tools window: what the options do not say
+
+    // The options given, by their long names ("--average"): those override a set-up's.
+    std::set<std::string> Given;
 
     // One line when the command line is not understood (exit 2), else empty.
     std::string Error;
@@ -39,12 +46,6 @@ struct MeasureOptions {
 
 // `args` are the words after "measure".
 MeasureOptions ParseMeasureOptions(const std::vector<std::string>& args);
-
-// The item of the sweep-time list a text names: the list's own texts ("<0.5", "0.5s", ...,
-// "20s"), or the sweep time in seconds with or without the "s" ("2", "2.0s", "0.5").
-std::optional<int> SweepTimeItemFromText(const std::string& text);
-// The list's text of an item: "<0.5", "0.5s" ... "20s".
-std::string SweepTimeItemText(int item);
 
 // The text of `myrl measure --help`.
 std::string MeasureHelp();

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "Format.h"
+#include "FreqPlan.h"
 #include "Presentation.h"
 #include "TextFile.h"
 #include "TraceFile.h"
@@ -17,6 +18,24 @@ namespace {
 
 std::string fileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    const auto p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+// The verdict of a sweep against a set: its points 0 .. SweepSteps, each at the one
+// frequency of the plan in zero span.
+LimitVerdict judgeSweep(const SweepSnapshot& snap, const LimitSet& limits) {
+    const auto n = static_cast<size_t>(std::clamp(snap.SweepSteps + 1, 0, kArrayLen));
+    std::vector<double> freq(snap.FreqAxis.begin(), snap.FreqAxis.begin() + n);
+    if (snap.Settings.ZeroSpan) {
+        std::fill(freq.begin(), freq.end(), (snap.Settings.StartFreq + snap.Settings.StopFreq) / 2);
+    }
+    const PointArray& values = limits.View == LimitView::Swr ? snap.SwrTrace : snap.NormLevel;
+    return JudgeLimits(limits, freq, std::span<const double>(values.data(), n));
 }
 
 // The cycle's view of the settings and its outputs: the settings come from the instrument,
@@ -387,7 +406,11 @@ bool Instrument::AverageSettled() const {
 }
 
 void Instrument::settingsChanged() {
+    status_.Set(StatusTopic::CalibrationPlan, CalibrationPlanLine());
     notify(InstrumentEvent::SettingsChanged);
+    if (verdict_ && lastResets_ != state_.AvrResets) {
+        judge(); // the sweep it judged is no longer what is measured
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -463,18 +486,65 @@ void Instrument::completed(const AvrStatus& status) {
     const bool settledNow = snap->Settled && settledResets_ != state_.AvrResets;
     last_ = std::move(snap);
     lastResets_ = state_.AvrResets;
-    if (mode_ == MeasMode::Cal && cal_) {
-        status_.Set(StatusTopic::Calibration, CalibrationLine());
+    if (mode_ == MeasMode::Cal) {
+        if (cal_) {
+            status_.Set(StatusTopic::Calibration, CalibrationLine());
+        }
+        status_.Set(StatusTopic::CalibrationPlan, CalibrationPlanLine());
     }
     notify(InstrumentEvent::SweepCompleted);
     if (settledNow) {
         settledResets_ = state_.AvrResets;
         notify(InstrumentEvent::AverageSettled);
     }
+    if (limitsOn_ && (last_->Settled || verdict_)) {
+        judge();
+    }
     if (single_ && settledNow) {
         single_ = false;
         notify(InstrumentEvent::SingleDone);
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// Limits
+
+void Instrument::SetLimits(LimitSet set) {
+    if (set == limits_) {
+        return;
+    }
+    limits_ = std::move(set);
+    notify(InstrumentEvent::LimitsChanged);
+    if (limitsOn_) {
+        judge();
+    }
+}
+
+void Instrument::SetLimitsOn(bool on) {
+    if (on == limitsOn_) {
+        return;
+    }
+    limitsOn_ = on;
+    notify(InstrumentEvent::LimitsChanged);
+    judge();
+}
+
+void Instrument::judge() {
+    const bool judged = limitsOn_ && AverageSettled();
+    if (!judged && !verdict_) {
+        status_.Set(StatusTopic::Limits, limitsOn_ ? "limits: waiting for a settled sweep" : "");
+        return;
+    }
+    if (judged) {
+        verdict_ = judgeSweep(*last_, limits_);
+        verdictSweep_ = last_->Number;
+        status_.Set(StatusTopic::Limits, VerdictLine(*verdict_, decimalSep_));
+    } else {
+        verdict_.reset();
+        verdictSweep_ = 0;
+        status_.Set(StatusTopic::Limits, limitsOn_ ? "limits: waiting for a settled sweep" : "");
+    }
+    notify(InstrumentEvent::VerdictChanged);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -492,7 +562,12 @@ void Instrument::LoadCalibration(const std::string& path) {
     cal_ = std::move(r);
     calName_ = fileName(path);
     calPath_ = path;
+    calibrationChanged();
+}
+
+void Instrument::calibrationChanged() {
     status_.Set(StatusTopic::Calibration, CalibrationLine());
+    status_.Set(StatusTopic::CalibrationPlan, CalibrationPlanLine());
     notify(InstrumentEvent::CalibrationChanged);
 }
 
@@ -506,8 +581,59 @@ void Instrument::SaveCalibration(const std::string& path, const std::string& not
     cal_ = std::move(r);
     calName_ = fileName(path);
     calPath_ = path;
-    status_.Set(StatusTopic::Calibration, CalibrationLine());
-    notify(InstrumentEvent::CalibrationChanged);
+    calibrationChanged();
+}
+
+std::string Instrument::CalibrationFile() const {
+    return HasCalibration() && fromFile() ? absolutePath(calPath_) : std::string();
+}
+
+std::string Instrument::CalibrationPlanLine() const {
+    if (!HasCalibration() || state_.SweepSteps < 1 || state_.SweepSteps >= kArrayLen) {
+        return "";
+    }
+    // The axis the next sweep will have.
+    auto plan = std::make_unique<MeasState>();
+    plan->StartFreq = state_.StartFreq;
+    plan->StopFreq = state_.StopFreq;
+    plan->ZeroSpan = state_.ZeroSpan;
+    plan->FreqRes = state_.FreqRes;
+    plan->FrexOffset = state_.FrexOffset;
+    plan->SweepSteps = state_.SweepSteps;
+    plan->PointNum = state_.PointNum;
+    CalcSweepWords(*plan, frex_);
+    CalcFreqAxis(*plan, frex_);
+    const auto last = static_cast<size_t>(state_.SweepSteps);
+    const CalRecord r = CalRecordFrom(state_, false, "", "");
+    const bool ownFile = fromFile();
+    const double centre = (state_.StartFreq + state_.StopFreq) / 2;
+    const std::string planText =
+        state_.ZeroSpan ? ShortHz(centre) + " in zero span"
+                        : ShortHz(plan->FreqAxis[0]) + "–" + ShortHz(plan->FreqAxis[last]);
+    std::string taken;
+    if (r.ZeroSpan) {
+        if (state_.ZeroSpan &&
+            (!ownFile || (cal_->ZeroSpan && (cal_->StartFreq + cal_->StopFreq) / 2 == centre))) {
+            return "";
+        }
+        taken = ownFile ? "at " + ShortHz((cal_->StartFreq + cal_->StopFreq) / 2) + " in zero span"
+                        : "in zero span";
+    } else {
+        if (!state_.ZeroSpan && r.CalFreq[0] == plan->FreqAxis[0] &&
+            r.CalFreq[last] == plan->FreqAxis[last]) {
+            return "";
+        }
+        taken = "over " + CoverageText(r);
+    }
+    std::string line = "the calibration was taken " + taken + ", the plan is " + planText;
+    const CalCoverage c = CoverageOf(r);
+    if (!r.ZeroSpan && !state_.ZeroSpan &&
+        (plan->FreqAxis[0] < c.Lo || plan->FreqAxis[last] > c.Hi)) {
+        line += ": outside it NORM uses the edge levels";
+    } else if (r.ZeroSpan != state_.ZeroSpan) {
+        line += ": NORM uses its edge levels";
+    }
+    return line;
 }
 
 std::string Instrument::CalibrationLine() const {
@@ -542,12 +668,12 @@ std::string Instrument::described(const std::string& file) const {
 
 std::string Instrument::CoverageLine() const {
     const MeasState& s = state_;
-    if (s.ZeroSpan || s.PointNum < 2 || !HasCalibration()) {
+    if (s.ZeroSpan || s.SweepSteps < 1 || !HasCalibration()) {
         return "";
     }
     const CalRecord r = CalRecordFrom(s, false, "", "");
-    std::string line =
-        CoverageWarning(r, s.FreqAxis[0], s.FreqAxis[static_cast<size_t>(s.PointNum - 1)]);
+    std::string line = CoverageWarning(
+        r, s.FreqAxis[0], s.FreqAxis[static_cast<size_t>(std::min(s.SweepSteps, kArrayLen - 1))]);
     if (cal_ && cal_->CalFreq == s.CalFreq && cal_->LevelOffset != s.LevelOffset) {
         auto db = [this](double v) { return FormatFixed(v, 0, 2, decimalSep_) + " dB"; };
         line += std::string(line.empty() ? "" : "; ") + "taken with a level offset of " +
@@ -594,10 +720,10 @@ std::string Instrument::MemoryLine() const {
 
 std::optional<FilterReadout> Instrument::Readout(bool betweenMarkers, double downDb) const {
     const MeasState& s = state_;
-    if (s.ZeroSpan || s.PointNum < 2) {
+    if (s.ZeroSpan || s.PointNum < 2 || s.SweepSteps < 1) {
         return std::nullopt;
     }
-    const auto n = static_cast<size_t>(std::min(s.PointNum, kArrayLen));
+    const auto n = static_cast<size_t>(std::min({s.SweepSteps + 1, s.PointNum, kArrayLen}));
     std::vector<double> level(n);
     for (size_t i = 0; i < n; ++i) {
         level[i] = s.NormLevel[i] - s.RefLevel;

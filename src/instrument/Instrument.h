@@ -15,6 +15,7 @@
 
 #include "CalFile.h"
 #include "FilterReadout.h"
+#include "LimitLines.h"
 #include "LinkState.h"
 #include "MeasState.h"
 #include "StatusBoard.h"
@@ -47,8 +48,11 @@ enum class InstrumentEvent {
     MemoryChanged,      // the trace memory or its mode changed
     ViewChanged,        // what the charts show moved: markers, level scale, pointer
     StatusChanged,      // Status().Text() changed
+    LimitsChanged,      // Limits() or LimitsOn() changed
+    VerdictChanged,     // Verdict() was worked out (a settled sweep was judged, or the
+                        // limits changed) or cleared (limits off, the average restarted)
     SingleDone,         // the single acquisition asked for has settled (after
-                        // AverageSettled of that sweep)
+                        // AverageSettled and VerdictChanged of that sweep)
     RunChanged,         // Running() changed: RUN or HOLD was chosen
 };
 
@@ -198,6 +202,16 @@ public:
     std::string CalibrationSource() const;
     // The decimal separator of the levels in those lines (the locale's, in the windows).
     void SetDecimalSeparator(char sep) { decimalSep_ = sep; }
+    // The file whose tables NORM uses (the path it was loaded from or saved to); empty when
+    // the tables are no file's (none, or a CAL sweep of this run not saved).
+    std::string CalibrationFile() const;
+    // The calibration file last loaded or saved, whether or not its tables are in force.
+    const std::optional<CalRecord>& CalibrationRecord() const { return cal_; }
+    // Empty while the tables were taken over the plan in force (or there are none); else
+    // "the calibration was taken over <range>, the plan is <range>" and, where the plan
+    // reaches beyond them, what NORM does there. Kept as the status board's
+    // CalibrationPlan line.
+    std::string CalibrationPlanLine() const;
 
     // ---- The trace memory.
     // The current trace, named `label` ("the trace of 12:00:00").
@@ -212,10 +226,29 @@ public:
     // "no memory", or "memory: <name>, <n> points".
     std::string MemoryLine() const;
 
+    // ---- Limit lines and their verdict. Off unless turned on.
+    // Replaces the set; the last sweep is judged against it at once when it is a settled one
+    // and the average has not restarted since.
+    void SetLimits(LimitSet set);
+    const LimitSet& Limits() const { return limits_; }
+    void SetLimitsOn(bool on);
+    bool LimitsOn() const { return limitsOn_; }
+    // The verdict of the last settled sweep against the limits that are on, worked out once
+    // for each completed sweep the average has settled for (never while it is still
+    // settling); nothing while the limits are off, and from a restart of the average until
+    // it has settled again. The tested quantity is the set's: the level NormLevel (what a
+    // data file holds as level_db, before the reference-level shift, so moving the reference
+    // level never changes a verdict) or SwrTrace, over points 0 .. SweepSteps. Kept as the
+    // status board's Limits line.
+    const std::optional<LimitVerdict>& Verdict() const { return verdict_; }
+    // LastSweep()->Number of the sweep the verdict judged (0 without one).
+    uint64_t VerdictSweep() const { return verdictSweep_; }
+
     // ---- Readouts.
     // The filter and peak readout of the trace (levels relative to the reference level),
-    // over its points or the points between the markers; nothing in zero span or with fewer
-    // than two points.
+    // over its points 0 .. SweepSteps (those a data file holds; the ones beyond lie above
+    // STOP) or those of them between the markers; nothing in zero span or with fewer than
+    // two points.
     std::optional<FilterReadout> Readout(bool betweenMarkers, double downDb) const;
 
     // ---- Markers and views: moved by the display (a drag, a marker action).
@@ -258,6 +291,8 @@ private:
     bool fromFile() const;
     // That file as the lines name it: "<file> (<note>), taken <time>".
     std::string described(const std::string& file) const;
+    void judge();
+    void calibrationChanged();
 
     std::function<Clock::time_point()> now_;
     MeasState state_;
@@ -285,6 +320,11 @@ private:
     uint64_t lastResets_ = 0; // state_.AvrResets when last_ was taken
     bool single_ = false;
     bool running_ = true;
+
+    LimitSet limits_;
+    bool limitsOn_ = false;
+    std::optional<LimitVerdict> verdict_;
+    uint64_t verdictSweep_ = 0;
 
     std::optional<CalRecord> cal_; // the calibration last loaded or saved
     std::string calName_;          // its file's name

@@ -4,6 +4,8 @@
 // remote clients change it through the core.
 #pragma once
 
+#include "FreqPlan.h"
+
 #include <optional>
 #include <string_view>
 
@@ -19,7 +21,7 @@ const char* ModeText(MeasMode mode);
 std::optional<MeasMode> ModeFromText(std::string_view text);
 
 // The last item of the sweep-time list ("20s").
-constexpr int kLastSweepTimeItem = 16;
+constexpr int kLastSweepTimeItem = kSweepTimeItemCount - 1;
 
 struct SweepSettings {
     // The plan in hertz; in zero span the unit stays at StartFreq.

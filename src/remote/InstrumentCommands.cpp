@@ -329,6 +329,31 @@ void InstrumentCommands::addCommands() {
             return std::string(core_.Running() ? "1" : "0");
         });
 
+    // ---- Limit lines: the tools window's switch, and the verdict of the last settled sweep
+    // (1 on FAIL, also with no points in range; 0 on PASS and while the limits are off).
+    i.Add(
+        "CALCulate:LIMit:STATe",
+        [this, one](const ScpiCall& c) {
+            one(c);
+            controls_.SetLimitsOn(c.Boolean(0));
+        },
+        [this, none](const ScpiCall& c) {
+            none(c);
+            return std::string(core_.LimitsOn() ? "1" : "0");
+        });
+    i.Add("CALCulate:LIMit:FAIL", {}, [this, none](const ScpiCall& c) {
+        none(c);
+        if (!core_.LimitsOn()) {
+            return std::string("0");
+        }
+        const auto& verdict = core_.Verdict();
+        if (!verdict) {
+            throw ScpiError(ScpiCode::DataStale,
+                            "no settled sweep was judged since the limits or the average changed");
+        }
+        return std::string(verdict->Kind == VerdictKind::Pass ? "0" : "1");
+    });
+
     // ---- The last complete sweep.
     i.Add("TRACe[:DATA]", {}, [this](const ScpiCall& c) {
         c.Expect(0, 1);

@@ -35,6 +35,9 @@ public:
     // A single acquisition: the average restarts, the instrument sweeps (RUN) until it has
     // settled, then holds (HOLD).
     virtual void StartSingle() = 0;
+    // Turns the limit lines on or off, as the tools window's switch does (the set of the
+    // last run comes back when this run has none).
+    virtual void SetLimitsOn(bool on) = 0;
 
     // The frequency (Hz; percent of the sweep in zero span) of marker 1 or 2, as the
     // readout under the chart shows it.

@@ -51,6 +51,7 @@ public:
     virtual void ChooseSweepTime(int item) = 0;               // 0..16
     virtual void ChooseAverage(int count) = 0;                // 1..64, typed and confirmed
     virtual void SetSwrTicked(bool ticked) = 0;               // SWR
+    virtual void ChooseRefpos(int item) = 0;                  // 0..9
     virtual void EnterRefLevel(double db) = 0;                // typed, Enter pressed
     virtual void ChooseRunning(bool run) = 0;                 // the STATUS item RUN or HOLD
 

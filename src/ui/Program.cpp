@@ -11,6 +11,7 @@
 #include "UserSettings.h"
 #include "Widgets.h"
 
+#include <QApplication>
 #include <QLoggingCategory>
 #include <QSettings>
 
@@ -18,8 +19,9 @@ namespace myrl {
 
 namespace {
 
-// The link's lines on standard error: "myrl: COM1 → /dev/ttyUSB0: unit replying". Users
-// silence them with QT_LOGGING_RULES="myrl.info=false".
+// The link's and the verdict's lines on standard error: "myrl: COM1 → /dev/ttyUSB0: unit
+// replying", "myrl: limits: PASS, ...". Users silence them with
+// QT_LOGGING_RULES="myrl.info=false".
 Q_LOGGING_CATEGORY(linkLog, "myrl", QtInfoMsg)
 
 } // namespace
@@ -46,9 +48,16 @@ Program::Program(StartOptions options) {
             showAlert();
         }
     });
+    verdicts_ = Core.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::VerdictChanged) {
+            verdictChanged();
+        }
+    });
     Extras.Add(ActionGroup::Tools, "Port…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
                [this] { ShowPortDialog(Core, *this, *Form1); });
     Exports = std::make_unique<Takeaways>(Core, *Form1, *Form1, *Form2, Extras);
+    Extras.Add(ActionGroup::Sweep, "Single acquisition", QKeySequence(Qt::SHIFT | Qt::Key_F9),
+               [this] { Guarded([this] { Form1->StartSingle(); }); });
     Form1->show();
     Form2->show();
     try {
@@ -100,7 +109,7 @@ DisplayView& Program::Display() {
 
 ToolsWindow& Program::Tools() {
     if (!tools_) {
-        tools_ = std::make_unique<ToolsWindow>(Core, *Form2);
+        tools_ = std::make_unique<ToolsWindow>(Core, *Form2, *Form1);
         alert_.Track(*tools_);
         tools_->AddSection("Remote control", new RemoteSection(*remote_));
         tools_->KeepBeside({Form1.get(), Form2.get()});
@@ -114,6 +123,23 @@ void Program::showAlert() {
         alert = "Not sweeping";
     }
     alert_.Set(alert);
+}
+
+void Program::verdictChanged() {
+    const auto& v = Core.Verdict();
+    if (!v) {
+        return; // limits off, or waiting for the average: the last verdict heard stands
+    }
+    // Standard error hears of each new verdict once, not of every sweep that repeats it.
+    if (v->Kind != shownVerdict_) {
+        qCInfo(linkLog).noquote() << Q(VerdictLine(*v));
+        if (v->Kind != VerdictKind::Pass && shownVerdict_ != VerdictKind::Fail &&
+            shownVerdict_ != VerdictKind::NoPoints &&
+            OpenUserSettings()->value("limits/beep", false).toBool()) {
+            QApplication::beep();
+        }
+    }
+    shownVerdict_ = v->Kind;
 }
 
 void Program::printLink() {

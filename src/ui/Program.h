@@ -10,6 +10,7 @@
 #include "TitleAlert.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace myrl {
@@ -59,6 +60,7 @@ private:
     // The alert in front of the windows' titles: the link's trouble, or a run that does not
     // sweep because its start failed.
     void showAlert();
+    void verdictChanged();
 
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<ToolsWindow> tools_;
@@ -70,6 +72,8 @@ private:
     Instrument::Subscription linkLines_;
     LinkKind shownKind_ = LinkKind::Closed;
     std::string shownCurve_;
+    Instrument::Subscription verdicts_;
+    std::optional<VerdictKind> shownVerdict_; // the verdict standard error heard of last
 };
 
 } // namespace myrl

@@ -1,6 +1,7 @@
 #include "RemoteService.h"
 
 #include "DisplayView.h"
+#include "LimitsPanel.h"
 #include "PanelView.h"
 #include "Takeaways.h"
 #include "Widgets.h"
@@ -41,6 +42,7 @@ public:
     void EnterRefLevel(double db) override { panel_.EnterRefLevel(db); }
     void ChooseRunning(bool run) override { panel_.ChooseRunning(run); }
     void StartSingle() override { panel_.StartSingle(); }
+    void SetLimitsOn(bool on) override { SwitchLimits(core_, display_, on); }
     double MarkerX(int marker) const override { return display_.MarkerX(marker); }
     std::pair<double, double> MarkerRange() const override {
         const GraphPlot& g = display_.Graph1Plot();

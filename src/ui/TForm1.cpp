@@ -617,6 +617,9 @@ void TForm1::SetSwrTicked(bool ticked) {
         RefposChange(); // the box's click handler
     }
 }
+void TForm1::ChooseRefpos(int item) {
+    Refpos->setCurrentIndex(item); // RefposChange runs when the item changes
+}
 void TForm1::EnterRefLevel(double db) {
     Reflvl->setText(Q(FormatFixed(db, 6, 1, LocaleDecimalSeparator())));
     ReflvlKeyPress();

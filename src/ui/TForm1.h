@@ -88,6 +88,7 @@ public:
     void ChooseSweepTime(int item) override;
     void ChooseAverage(int count) override;
     void SetSwrTicked(bool ticked) override;
+    void ChooseRefpos(int item) override;
     void EnterRefLevel(double db) override;
     void ChooseRunning(bool run) override;
     void StartSingle() override;

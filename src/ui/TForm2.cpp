@@ -237,13 +237,19 @@ void TForm2::RedrawResponse() {
     const bool swr = core_.Settings().Swr;
     const char ts = LocaleThousandsSeparator();
     const char ds = LocaleDecimalSeparator();
+    // The limit lines only while they are on: off, Graph1 is drawn as it always was.
+    std::optional<LimitOverlay> limits;
+    if (core_.LimitsOn()) {
+        limits = LimitOverlayFor(core_.Limits(), core_.Verdict(), s, swr);
+    }
+    const LimitOverlay* overlay = limits ? &*limits : nullptr;
     if (lastRedrawInputs_ && g.canvas().Generation() == lastRedrawGeneration_ &&
-        RedrawInputs(g, s, swr, ts, ds) == *lastRedrawInputs_) {
+        RedrawInputs(g, s, swr, ts, ds, overlay) == *lastRedrawInputs_) {
         return;
     }
-    showReadouts(myrl::RedrawResponse(g, s, swr, ts, ds));
+    showReadouts(myrl::RedrawResponse(g, s, swr, ts, ds, overlay));
     // Taken after the redraw: a logarithmic chart writes 1e-99 into DispTrace.
-    lastRedrawInputs_ = RedrawInputs(g, s, swr, ts, ds);
+    lastRedrawInputs_ = RedrawInputs(g, s, swr, ts, ds, overlay);
     lastRedrawGeneration_ = g.canvas().Generation();
 }
 

@@ -363,8 +363,31 @@ and a line on standard error at each change.</p>
 <li><b>Distance to a reflection</b>: in the delay view (CEPSTRUM), the delay of the
   highest peak and under the pointer as a distance, for the cable's velocity factor (a
   preset or your own).</li>
-<li><b>Status</b>: the link, the curve's age, the last file written and the
-  calibration.</li>
+<li><b>Status</b>: the link, the curve's age, the last file written, the
+  calibration (and whether it was taken over another plan) and the limit lines' verdict.</li>
+</ul>
+
+<h3>Limit lines, marker functions and set-ups (MYRL Tools)</h3>
+<ul>
+<li><b>Limit lines</b>: upper and lower limits, each straight between two points, for the
+level (dB, the level a data file holds, before the reference level is taken off) or the
+SWR. Edit them as a table, load and save them as a limits file (<b>.myrllim</b>), or build a
+mask around the trace memory. While they are on they are drawn on the response chart and
+every settled sweep is judged: <b>PASS</b> or <b>FAIL</b> (also when no limit covers the
+trace), the worst margin and where, and the points outside, which the chart shows in red.
+A point on a limit passes; a trace that crosses a limit between two points fails. Moving
+the reference level never changes a verdict. A beep on a change to FAIL is a choice there.
+</li>
+<li><b>Marker functions</b>: the difference marker 2 &minus; marker 1; a marker to the peak
+or the minimum (over the span or between the markers), to the next peak down, or to where
+the trace first crosses a level L on either side of it. The marker moves as a drag to that
+column would. Readouts and searches cover the points of the span, never those above STOP.
+</li>
+<li><b>Set-ups</b> (<b>.myrlsetup</b>): the plan, FREX, sweep time, averaging, mode, view,
+reference position and level, dB per division, the calibration file and the limit lines in
+one file, saved and recalled in one step.</li>
+<li>A calibration taken over another plan than the one in force is said in the status
+lines; loading one offers to switch to its plan.</li>
 </ul>
 
 <h3>Shortcuts</h3>
@@ -373,6 +396,8 @@ and the Port dialog.</p>
 <table cellspacing="0" cellpadding="3">
 <tr><td width="130"><b>F1</b></td><td>this help</td></tr>
 <tr><td><b>F9</b></td><td>RUN / HOLD</td></tr>
+<tr><td><b>Shift+F9</b></td><td>single acquisition: restart the average, run until it has
+settled, then HOLD</td></tr>
 <tr><td><b>Ctrl+P</b></td><td>save a picture of the display window as PNG</td></tr>
 <tr><td><b>Ctrl+Shift+C</b></td><td>copy that picture to the clipboard</td></tr>
 <tr><td><b>Ctrl+S</b></td><td>save the data as CSV (or Touchstone in NORM mode)</td></tr>
@@ -405,8 +430,10 @@ there. To keep them elsewhere, start MYRL from a terminal in that folder, or wit
 <p><b>myrl measure</b> takes a measurement without windows or a display, for scripts and
 test stands: for example <tt>myrl measure --port /dev/ttyUSB0 --center 10.7M --span 500k
 --average 4 --out dut.csv --json</tt>. It sweeps until the average has settled, writes the
-file, prints a summary and ends with a status a script can test. <tt>myrl measure
---help</tt> lists its options. It needs the port to itself: close these windows first.</p>
+file, prints a summary and ends with a status a script can test. With <tt>--limits
+mask.myrllim</tt> it judges the result (status 1 on FAIL); <tt>--setup stand.myrlsetup</tt>
+takes a set-up saved here. <tt>myrl measure --help</tt> lists its options. It needs the port
+to itself: close these windows first.</p>
 
 <h3>Remote control</h3>
 <p>Test stands and lab scripts (PyVISA, for example) can drive MYRL as a bench instrument,
@@ -434,6 +461,9 @@ SWR box</td></tr>
 <tr><td><tt>DISPlay:TRACe:Y:RLEVel <i>dB</i></tt></td><td>the reference level</td></tr>
 <tr><td><tt>INITiate</tt>, <tt>INITiate:CONTinuous ON|OFF</tt></td><td>one acquisition (restart,
 sweep until the average has settled, then HOLD); RUN or HOLD</td></tr>
+<tr><td><tt>CALCulate:LIMit:STATe ON|OFF</tt>, <tt>CALCulate:LIMit:FAIL?</tt></td><td>the
+limit lines on or off, as in MYRL Tools; the verdict of the last settled sweep: 1 on FAIL
+(also with no points in range), 0 on PASS or while the limits are off</td></tr>
 <tr><td><tt>TRACe:DATA? [LEVel|SWR]</tt>, <tt>TRACe:POINts?</tt></td><td>frequency,level pairs of
 the last complete sweep, points 0 to 250, as Save data as writes them</td></tr>
 <tr><td><tt>CALCulate:MARKer1|2:X <i>f</i></tt>, <tt>CALCulate:MARKer1|2:Y?</tt></td><td>the

@@ -4,7 +4,11 @@
 #include "Distance.h"
 #include "ErrorReport.h"
 #include "Errors.h"
+#include "LimitsPanel.h"
+#include "MarkerFunctions.h"
 #include "Presentation.h"
+#include "SetupPanel.h"
+#include "SetupRecall.h"
 #include "TextFile.h"
 #include "TraceMemory.h"
 #include "UserSettings.h"
@@ -14,8 +18,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -24,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -107,8 +110,7 @@ void AutoLoadCalibration(Instrument& core) {
         core.LoadCalibration(last);
     } catch (const std::exception& e) {
         // The English reason: a file error's own text is the system's.
-        std::string why = ErrorDetail(e);
-        why = why.empty() ? std::string(e.what()) : why;
+        std::string why = ErrorReason(e);
         if (why.find(last) == std::string::npos) {
             why = last + ": " + why;
         }
@@ -117,8 +119,8 @@ void AutoLoadCalibration(Instrument& core) {
     }
 }
 
-ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display)
-    : QWidget(nullptr, Qt::Window), core_(core), display_(display) {
+ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display, PanelView& panel)
+    : QWidget(nullptr, Qt::Window), core_(core), display_(display), panel_(panel) {
     setWindowTitle("MYRL Tools");
     setObjectName("Tools");
     build();
@@ -220,10 +222,17 @@ void ToolsWindow::build() {
     outer->addWidget(tabs_, 1);
     auto* readouts = new Page(tabs_);
     tabs_->addTab(readouts, "Readouts");
+    // What judges the trace and moves the markers, beside the readouts.
+    limits_ = new LimitsPanel(core_, display_, this);
+    AddSection("Limit lines", limits_);
+    markers_ = new MarkerFunctions(core_, display_, this);
+    AddSection("Marker functions", markers_);
     auto* files = new Page(tabs_);
     tabs_->addTab(files, "Calibration and memory");
     auto* delay = new Page(tabs_);
     tabs_->addTab(delay, "Delay view");
+    setups_ = new SetupPanel(core_, panel_, display_, this);
+    AddSection("Set-ups", setups_);
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 
     // Level scale.
@@ -319,22 +328,16 @@ void ToolsWindow::build() {
     cal->addLayout(noteRow);
     auto* calRow = new QHBoxLayout;
     calRow->addWidget(button("Save calibration…", calBox, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, "Save calibration", QString(),
-                                                          "MYRL calibration (*.myrlcal)", nullptr,
-                                                          QFileDialog::DontUseNativeDialog);
-        if (path.isEmpty()) {
+        const QString p = AskFileToSave(this, "Save calibration", QString(),
+                                        "MYRL calibration (*.myrlcal)", kCalFileSuffix);
+        if (p.isEmpty()) {
             return;
-        }
-        QString p = path;
-        if (QFileInfo(p).suffix().isEmpty()) {
-            p += kCalFileSuffix;
         }
         SaveCalibration(S(p), S(note_->text()));
     }));
     calRow->addWidget(button("Load calibration…", calBox, [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            this, "Load calibration", QString(), "MYRL calibration (*.myrlcal);;All files (*)",
-            nullptr, QFileDialog::DontUseNativeDialog);
+        const QString path =
+            AskFileToOpen(this, "Load calibration", QString(), "MYRL calibration (*.myrlcal)");
         if (!path.isEmpty()) {
             LoadCalibration(S(path));
         }
@@ -354,9 +357,8 @@ void ToolsWindow::build() {
     auto* memRow = new QHBoxLayout;
     memRow->addWidget(button("Store trace", memBox, [this] { StoreTrace(); }));
     memRow->addWidget(button("Load data file…", memBox, [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            this, "Load data file as memory", QString(), "Data (*.csv);;All files (*)", nullptr,
-            QFileDialog::DontUseNativeDialog);
+        const QString path =
+            AskFileToOpen(this, "Load data file as memory", QString(), "Data (*.csv)");
         if (!path.isEmpty()) {
             LoadMemory(S(path));
         }
@@ -499,14 +501,26 @@ bool ToolsWindow::LoadCalibration(const std::string& path) {
     try {
         core_.LoadCalibration(path);
     } catch (const std::exception& e) {
-        const bool io = dynamic_cast<const EInOutError*>(&e) != nullptr;
         report("Calibration not loaded",
-               (io ? FileErrorReason(e) : std::string(e.what()) + " (" + path + ").") +
-                   " The calibration in force is unchanged.");
+               FileErrorReason(e, path) + " The calibration in force is unchanged.");
         return false;
     }
     OpenUserSettings()->setValue("calibration/last", Q(path));
     Refresh();
+    const std::string mismatch = core_.CalibrationPlanLine();
+    if (!mismatch.empty()) {
+        QMessageBox ask(QMessageBox::Question, "MYRL",
+                        "The calibration was taken over another plan than the one in force.",
+                        QMessageBox::Yes | QMessageBox::No, this);
+        ask.setObjectName("CalibrationPlanQuestion");
+        ask.setInformativeText(Q(mismatch + ".\n\nSwitch to the calibration's plan?"));
+        ask.setTextFormat(Qt::PlainText);
+        ask.setDefaultButton(QMessageBox::Yes);
+        if (ask.exec() == QMessageBox::Yes) {
+            EnterCalibrationPlan(core_, panel_);
+            Refresh();
+        }
+    }
     return true;
 }
 

@@ -1,9 +1,10 @@
 // The tools window "MYRL Tools": the level scale of Graph1, filter and peak readouts with
 // marker actions, calibration files, the trace memory and the distance to a reflection
-// in the delay view, on tabs over the status lines. The rules are the instrument core's; the window
-// shows them, listens to the core's notifications, and reaches the display only through
-// DisplayView. It touches no control of the other windows. Its choices persist in the user's
-// settings. User-interface thread only.
+// in the delay view; limit lines with their verdict, marker functions and set-ups; on tabs
+// over the status lines. The rules are the instrument core's; the window shows them, listens
+// to the core's notifications, and reaches the display only through DisplayView and the
+// panel only through PanelView (a set-up recalled, a calibration's plan entered). Its
+// choices persist in the user's settings. User-interface thread only.
 #pragma once
 
 #include "FilterReadout.h"
@@ -26,6 +27,10 @@ class QTabWidget;
 namespace myrl {
 
 class DisplayView;
+class LimitsPanel;
+class MarkerFunctions;
+class PanelView;
+class SetupPanel;
 
 // Loads the calibration file last loaded or saved into `core`, when the user asked for that
 // at start-up; a file that cannot be loaded is reported and changes nothing.
@@ -36,7 +41,7 @@ class ToolsWindow : public QWidget {
 
 public:
     // The window stays hidden until opened.
-    ToolsWindow(Instrument& core, DisplayView& display);
+    ToolsWindow(Instrument& core, DisplayView& display, PanelView& panel);
 
     // Shows the window; the first time beside the windows given to KeepBeside (right of
     // them, else below, else left, as the screen has room), no larger than the screen's room.
@@ -51,7 +56,9 @@ public:
     // Writes the CAL tables with the plan and settings in force; throws on failure.
     void SaveCalibration(const std::string& path, const std::string& note);
     // Reads a calibration file into the CAL tables. A file that cannot be read or is not a
-    // calibration file is reported and changes nothing; returns whether it was loaded.
+    // calibration file is reported and changes nothing; returns whether it was loaded. One
+    // taken over another plan than the one in force is loaded, and a question offers to
+    // switch to its plan (the status board's CalibrationPlan line says it meanwhile).
     bool LoadCalibration(const std::string& path);
     void SetAutoLoad(bool on);
 
@@ -80,6 +87,11 @@ public:
     // Rewrites every readout from the state.
     void Refresh();
 
+    // The sections for limit lines, marker functions and set-ups.
+    LimitsPanel& Limits() { return *limits_; }
+    MarkerFunctions& Markers() { return *markers_; }
+    SetupPanel& Setups() { return *setups_; }
+
 private:
     // A refresh once the events now pending have run: the core's notifications come in
     // bursts (a drag, a sweep and its settling), one refresh answers them all.
@@ -94,6 +106,7 @@ private:
 
     Instrument& core_;
     DisplayView& display_;
+    PanelView& panel_;
     Instrument::Subscription events_;
     bool refreshPending_ = false;
     bool placed_ = false;
@@ -112,6 +125,9 @@ private:
     QDoubleSpinBox* vf_ = nullptr;
     QLabel* distance_ = nullptr;
     QLabel* status_ = nullptr;
+    LimitsPanel* limits_ = nullptr;
+    MarkerFunctions* markers_ = nullptr;
+    SetupPanel* setups_ = nullptr;
 };
 
 } // namespace myrl

@@ -1,5 +1,8 @@
 #include "Widgets.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDropEvent>
@@ -113,6 +116,22 @@ char LocaleThousandsSeparator() {
         return ' ';
     }
     return asciiOr(g, ',');
+}
+
+QString AskFileToSave(QWidget* parent, const QString& caption, const QString& folder,
+                      const QString& filter, const QString& suffix) {
+    QString path = QFileDialog::getSaveFileName(parent, caption, folder, filter, nullptr,
+                                                QFileDialog::DontUseNativeDialog);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+        path += suffix;
+    }
+    return path;
+}
+
+QString AskFileToOpen(QWidget* parent, const QString& caption, const QString& folder,
+                      const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter + ";;All files (*)",
+                                        nullptr, QFileDialog::DontUseNativeDialog);
 }
 
 } // namespace myrl

@@ -74,6 +74,15 @@ private:
     bool tooLong_ = false;
 };
 
+// A file to write, asked with the program's own dialog (not the desktop's) starting in
+// `folder`: `filter` names the kind ("MYRL limits (*.myrllim)"), and a name typed without an
+// extension gets `suffix` (".myrllim"). Empty when the user cancels.
+QString AskFileToSave(QWidget* parent, const QString& caption, const QString& folder,
+                      const QString& filter, const QString& suffix);
+// A file to read, asked likewise; "All files (*)" is offered beside `filter`.
+QString AskFileToOpen(QWidget* parent, const QString& caption, const QString& folder,
+                      const QString& filter);
+
 // Paints a widget's background in `colour`.
 void SetBackground(QWidget* w, const QColor& colour);
 

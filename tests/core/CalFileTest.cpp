@@ -140,7 +140,7 @@ TEST(CalFile, RecordFromTheStateAndItsCoverage) {
     s->LevelOffset = 0.5;
     s->AvrNum = 4;
     for (size_t i = 0; i < static_cast<size_t>(kArrayLen); ++i) {
-        s->CalFreq[i] = 1e6 + 10e6 * static_cast<double>(i) / 255;
+        s->CalFreq[i] = 1e6 + 10e6 * static_cast<double>(i) / kSweepStepCount; // a 1-11 MHz plan
         s->CalLevel[i] = -static_cast<double>(i);
     }
     const CalRecord r = CalRecordFrom(*s, true, "t", "n");
@@ -149,7 +149,7 @@ TEST(CalFile, RecordFromTheStateAndItsCoverage) {
     EXPECT_TRUE(r.Frex);
     EXPECT_EQ(r.AvrNum, 4);
     EXPECT_EQ(CoverageOf(r).Lo, 1e6);
-    EXPECT_EQ(CoverageOf(r).Hi, 11e6); // entry 255, the last one NORM reads
+    EXPECT_EQ(CoverageOf(r).Hi, 11e6); // entry 250, the plan's STOP (255 lies 5 steps above)
     struct Case {
         double lo, hi;
         const char* warning;

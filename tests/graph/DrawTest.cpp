@@ -297,6 +297,78 @@ TEST_F(RedrawResponseTest, AMemoryOfAnotherPlanIsDrawnOnlyWhereItHasPoints) {
     }
 }
 
+// Limit lines: drawn over the trace and under the markers, clipped to the chart with their
+// slope kept, failing positions as 3 x 3 squares; without them every pixel is as before.
+TEST_F(RedrawResponseTest, LimitLinesAndFailingPoints) {
+    for (int i = 0; i <= kPointCount; ++i) {
+        state->DispTrace[i] = -45; // row 155.1
+    }
+    RedrawResponse(graph, *state, false, ',', '.');
+    const std::vector<uint32_t> plain(graph.canvas().Bits(), graph.canvas().Bits() + 449 * 283);
+    const LimitOverlay none;
+    RedrawResponse(graph, *state, false, ',', '.', &none);
+    EXPECT_EQ(std::vector<uint32_t>(graph.canvas().Bits(), graph.canvas().Bits() + 449 * 283),
+              plain)
+        << "an empty overlay draws nothing";
+
+    LimitOverlay o;
+    o.Lines.push_back({10600000, -20, 10800000, -20}); // across and beyond the chart
+    o.Lines.push_back({10600000, -90, 10700000, -40}); // sloped, from outside
+    o.Failing.push_back({10700000, -45});              // column 224, row 155
+    RedrawResponse(graph, *state, false, ',', '.', &o);
+    auto at = [&](int x, int y) { return graph.canvas().Pixel(x, y); };
+    // -20 dB: row 282 - 70 * 2.82 = 84.6 -> 85, from column 0 to 448 (the last one too).
+    for (int x : {0, 1, 100, 447, 448}) {
+        EXPECT_EQ(at(x, 85), LimitColour) << x;
+    }
+    // The sloped line keeps its slope: at column 134 (10.6799 MHz) it is at -50.05 dB (row
+    // 282 - 39.95 * 2.82 = 169.3).
+    EXPECT_EQ(at(134, 169), LimitColour);
+    EXPECT_EQ(at(224, 141), LimitColour); // its end, -40 dB
+    EXPECT_NE(at(226, 141), LimitColour);
+    for (int dx = -1; dx <= 1; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            EXPECT_EQ(at(224 + dx, 155 + dy), LimitFailColour) << dx << "," << dy;
+        }
+    }
+    EXPECT_EQ(at(90, 85), MarkerColour) << "the markers lie over the limits";
+    EXPECT_EQ(graph.canvas().PenColor(), MarkerColour);
+}
+
+TEST(LimitOverlay, WhatGraph1ShowsOfASet) {
+    auto s = std::make_unique<MeasState>();
+    s->StartFreq = 10.6e6;
+    s->StopFreq = 10.8e6;
+    s->RefLevel = -10;
+    const LimitSet level{
+        LimitView::Level,
+        {{true, 10.6e6, 1, 10.8e6, 2, true}, {false, 10.6e6, -3, 10.8e6, -3, false}}};
+    LimitVerdict v;
+    v.View = LimitView::Level;
+    v.Failures = {{10.7e6, 5, 128}};
+    LimitOverlay o = LimitOverlayFor(level, v, *s, false);
+    ASSERT_EQ(o.Lines.size(), 1u);                                       // the one that is on
+    EXPECT_EQ(o.Lines[0], (LimitOverlay::Line{10.6e6, 11, 10.8e6, 12})); // shifted as DispTrace
+    ASSERT_EQ(o.Failing.size(), 1u);
+    EXPECT_EQ(o.Failing[0], (LimitOverlay::Point{10.7e6, 15}));
+    EXPECT_EQ(LimitOverlayFor(level, v, *s, true), LimitOverlay{}) << "level limits, SWR view";
+    s->MemMode = kMemSubtracted;
+    EXPECT_EQ(LimitOverlayFor(level, v, *s, false), LimitOverlay{}) << "memory subtracted";
+    s->MemMode = kMemOff;
+    // Zero span: a level across the chart where the segment covers the plan's frequency.
+    s->ZeroSpan = true;
+    s->StartFreq = s->StopFreq = 10.7e6;
+    s->FreqAxis[128] = 50.2;
+    o = LimitOverlayFor(level, v, *s, false);
+    ASSERT_EQ(o.Lines.size(), 1u);
+    EXPECT_EQ(o.Lines[0], (LimitOverlay::Line{0, 11.5, 100, 11.5}));
+    EXPECT_EQ(o.Failing[0], (LimitOverlay::Point{50.2, 15}));
+    const LimitSet swr{LimitView::Swr, {{true, 1, 2, 1e9, 2, true}}};
+    EXPECT_EQ(LimitOverlayFor(swr, std::nullopt, *s, true).Lines[0],
+              (LimitOverlay::Line{0, 2, 100, 2}))
+        << "SWR is not shifted";
+}
+
 } // namespace
 } // namespace myrl
 
@@ -323,7 +395,8 @@ struct RedrawSource {
     bool swr = false;
     char ts = ',';
     char ds = '.';
-    RedrawKey Key() const { return RedrawInputs(g, s, swr, ts, ds); }
+    LimitOverlay limits;
+    RedrawKey Key() const { return RedrawInputs(g, s, swr, ts, ds, &limits); }
 };
 
 using Change = std::function<void(RedrawSource&)>;
@@ -368,6 +441,9 @@ const std::vector<Change> kOtherChanges = {
         r.s.MemMode = kMemShown;
         r.s.MemPoints = 2;
         r.s.MemFreq[1] = 1e9;
+    },
+    [](RedrawSource& r) {
+        r.limits.Failing.push_back({1, 2});
     },
 };
 

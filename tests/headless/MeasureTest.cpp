@@ -2,10 +2,13 @@
 // against the simulated unit on a pty; its options, exit statuses, files and summary.
 #include "CommX.h"
 #include "DeviceModels.h"
+#include "LimitMasks.h"
 #include "MeasureOptions.h"
 #include "MeasureRun.h"
+#include "SetupFile.h"
 #include "Simulator.h"
 #include "TempDir.h"
+#include "TraceFile.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +86,10 @@ TEST(MeasureOptions, ParsesWhatScriptsWriteAndRefusesTheRestWithOneLine) {
         {{"--timeout", "0"}, "above 0"},
         {{"--json=yes"}, "takes no value"},
         {{"--frex", "--no-frex"}, "exclude each other"},
+        {{"--limits"}, "needs a value"},
+        {{"--limits="}, "needs a value"},
+        {{"--setup", "a.myrlsetup", "--limits", "m.myrllim", "--average", "2"}, ""},
+        {{"--setup", "a.myrlsetup", "--mode", "norm"}, ""}, // the set-up may name the file
     };
     for (const Case& c : cases) {
         const MeasureOptions o = ParseMeasureOptions(c.args);
@@ -269,6 +276,131 @@ TEST_F(MeasureTest, TheFoldersParameterFileIsReadNeverWritten) {
     // The level offset of line 4 (0,25 dB) is in the levels: readings are steps of 100/256 dB.
     const double level = std::stod(m[2]) + 87 - 0.25;
     EXPECT_NEAR(level / (100.0 / 256), std::round(level / (100.0 / 256)), 1e-9);
+}
+
+} // namespace
+
+namespace {
+
+// The text of a string value "key":"..." in a JSON text.
+std::string JsonText(const std::string& json, const std::string& key) {
+    std::smatch m;
+    if (std::regex_search(json, m, std::regex("\"" + key + "\":\"([^\"]*)\""))) {
+        return m[1];
+    }
+    return "";
+}
+
+// The band-pass model against limit lines: PASS exits 0, the mask tightened by 0.5 dB FAILs
+// with exit 1 where the model itself comes closest to it, and a limit crossed only between
+// two points FAILs too; verdict, worst margin and failing count in the line on standard
+// error and in the summary.
+TEST_F(MeasureTest, LimitLinesJudgeTheResultAndItsExitStatus) {
+    sim::UnitConfig unit = Fast();
+    unit.Device.Kind = sim::DeviceKind::Bandpass;
+    StartSimulator(unit);
+    const std::vector<std::string> plan = {"--port", "COM1",   "--center", "10.7M", "--span",
+                                           "400k",   "--json", "--out",    "t.csv", "--limits"};
+    auto run = [&](const LimitSet& set) {
+        const std::string path = (Dir.Path() / "mask.myrllim").string();
+        WriteLimitFile(path, set);
+        std::vector<std::string> args = plan;
+        args.push_back("mask.myrllim");
+        return MeasureIn(Dir.Path(), args);
+    };
+    const double spacing = 400e3 / 250;
+
+    const Outcome pass = run(BandpassMask());
+    ASSERT_EQ(pass.Code, 0) << pass.Err << pass.Out;
+    EXPECT_EQ(pass.Err.rfind("myrl measure: limits: PASS, worst margin ", 0), 0u) << pass.Err;
+    EXPECT_EQ(JsonText(pass.Out, "verdict"), "PASS") << pass.Out;
+    EXPECT_EQ(JsonNumber(pass.Out, "failing_points"), 0);
+    EXPECT_GT(*JsonNumber(pass.Out, "worst_margin"), 0);
+    EXPECT_GT(*JsonNumber(pass.Out, "tested"), 100);
+    EXPECT_NE(pass.Out.find("\"pass\":true"), std::string::npos);
+
+    const LimitSet tight = Tightened(BandpassMask(), 0.5);
+    const Outcome fail = run(tight);
+    ASSERT_EQ(fail.Code, 1) << fail.Err << fail.Out;
+    EXPECT_EQ(fail.Err.rfind("myrl measure: limits: FAIL, ", 0), 0u) << fail.Err;
+    EXPECT_EQ(JsonText(fail.Out, "verdict"), "FAIL");
+    EXPECT_NE(fail.Out.find("\"pass\":false"), std::string::npos);
+    EXPECT_LT(*JsonNumber(fail.Out, "worst_margin"), 0);
+    EXPECT_GT(*JsonNumber(fail.Out, "failing_points"), 0);
+    const auto [modelMargin, modelHz] = ModelWorstMargin(tight, unit.Device);
+    EXPECT_LT(modelMargin, 0) << "the model itself fails the tightened mask";
+    EXPECT_NEAR(*JsonNumber(fail.Out, "worst_margin_hz"), modelHz, spacing) << fail.Out;
+    EXPECT_TRUE(fs::exists(Dir.Path() / "t.csv")) << "the file is written on FAIL too";
+
+    // A limit the trace crosses between two of its points only.
+    const TraceRead trace = ReadTraceCsv((Dir.Path() / "t.csv").string());
+    const auto& norm = trace.Levels.back().Values; // norm_level_db
+    const auto crossed = CrossedBetweenPoints(trace.FrequencyHz, norm, 50);
+    ASSERT_TRUE(crossed);
+    const Outcome between = run(*crossed);
+    EXPECT_EQ(between.Code, 1) << between.Err << between.Out;
+    EXPECT_EQ(JsonNumber(between.Out, "tested"), 2) << "its two ends, no point";
+    EXPECT_EQ(JsonNumber(between.Out, "failing_points"), 1);
+
+    // Nothing in range fails as well.
+    const Outcome none = run({LimitView::Level, {{true, 1e6, 0, 2e6, 0, true}}});
+    EXPECT_EQ(none.Code, 1);
+    EXPECT_EQ(JsonText(none.Out, "verdict"), "no points in range");
+    EXPECT_NE(none.Err.find("limits: FAIL, no points in range"), std::string::npos);
+
+    // A foreign file: status 4, its line named, nothing measured.
+    std::ofstream(Dir.Path() / "bad.myrllim") << "MYRL limits 1\nview level\nupper,1,2\n";
+    std::vector<std::string> args = plan;
+    args.push_back("bad.myrllim");
+    const Outcome bad = MeasureIn(Dir.Path(), args);
+    EXPECT_EQ(bad.Code, 4);
+    EXPECT_NE(bad.Err.find("bad.myrllim: Line 3 of the limits file: a segment has five fields"),
+              std::string::npos)
+        << bad.Err;
+}
+
+// A set-up gives the plan, averaging and limit lines; an option given overrides it.
+TEST_F(MeasureTest, ASetUpGivesWhatTheOptionsDoNot) {
+    sim::UnitConfig unit = Fast();
+    unit.Device.Kind = sim::DeviceKind::Bandpass;
+    StartSimulator(unit);
+    myrl::Setup s;
+    s.FDefIndex = 0;
+    s.Freq1 = "10500000";
+    s.Freq2 = "10900000";
+    s.AvrNum = 2;
+    s.SweepTimeIdx = 0;
+    s.LimitsOn = true;
+    s.Limits = BandpassMask();
+    WriteSetupFile((Dir.Path() / "stand.myrlsetup").string(), s);
+    Outcome r = MeasureIn(Dir.Path(), {"--port", "COM1", "--setup", "stand.myrlsetup", "--json"});
+    ASSERT_EQ(r.Code, 0) << r.Err << r.Out;
+    EXPECT_EQ(JsonNumber(r.Out, "start_hz"), 10500000);
+    EXPECT_EQ(JsonNumber(r.Out, "stop_hz"), 10900000);
+    EXPECT_EQ(JsonNumber(r.Out, "count"), 2);
+    EXPECT_EQ(JsonText(r.Out, "sweep_time"), "<0.5");
+    EXPECT_EQ(JsonText(r.Out, "verdict"), "PASS");
+    EXPECT_EQ(JsonText(r.Out, "setup"), "stand.myrlsetup");
+
+    r = MeasureIn(Dir.Path(), {"--port", "COM1", "--setup", "stand.myrlsetup", "--average", "1",
+                               "--center", "10.7M", "--span", "1M", "--json"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(JsonNumber(r.Out, "count"), 1);
+    EXPECT_EQ(JsonNumber(r.Out, "span_hz"), 1000000);
+
+    // Its limits off: no verdict. A set-up that is not one: status 4 naming the line.
+    s.LimitsOn = false;
+    WriteSetupFile((Dir.Path() / "off.myrlsetup").string(), s);
+    r = MeasureIn(Dir.Path(), {"--port", "COM1", "--setup", "off.myrlsetup", "--json"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Out.find("\"limits\":null"), std::string::npos);
+    std::ofstream(Dir.Path() / "bad.myrlsetup") << "MYRL setup 1\nplan start_stop 1M\n";
+    r = MeasureIn(Dir.Path(), {"--port", "COM1", "--setup", "bad.myrlsetup"});
+    EXPECT_EQ(r.Code, 4);
+    EXPECT_NE(r.Err.find("bad.myrlsetup: Line 2 of the set-up file: a plan start_stop has two "
+                         "frequencies"),
+              std::string::npos)
+        << r.Err;
 }
 
 } // namespace

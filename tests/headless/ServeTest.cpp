@@ -73,6 +73,7 @@ TEST_F(ServeTest, AnAcquisitionWithoutADisplayGivesTheRowsOfItsFile) {
     EXPECT_EQ(Field(r.Out, "points"), "251");
     EXPECT_EQ(Field(r.Out, "errors"), "0 0");
     EXPECT_EQ(Field(r.Out, "saved"), "1 0");
+    EXPECT_EQ(Field(r.Out, "limits"), "0;0") << "limits off: FAIL? says 0";
 
     const auto trace = TracePairs(Field(r.Out, "data"));
     ASSERT_EQ(trace.size(), 251u);

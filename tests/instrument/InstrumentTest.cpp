@@ -5,6 +5,7 @@
 #include "CommX.h"
 #include "FreqPlan.h"
 #include "HeadlessStart.h"
+#include "LimitMasks.h"
 #include "Simulator.h"
 #include "TempDir.h"
 
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -352,6 +354,168 @@ TEST_F(InstrumentTest, TheCalibrationSourceIsTheFileWhileItsTablesAreInForce) {
     EXPECT_EQ(Core.CalibrationSource(), named);
     ASSERT_TRUE(SweepsDone(Core.LastSweep()->Number + 1)); // NORM keeps the tables
     EXPECT_EQ(Core.CalibrationSource(), named);
+}
+
+} // namespace
+
+namespace {
+
+sim::UnitConfig FastBandpass() {
+    sim::UnitConfig u;
+    u.Pacing.Fast = true;
+    u.Device.Kind = sim::DeviceKind::Bandpass;
+    return u;
+}
+
+// The verdict is worked out once for each sweep the average has settled for, never while it
+// settles; it judges the level before the reference-level shift, and a restart clears it.
+TEST_F(InstrumentTest, TheVerdictJudgesEachSettledSweepOnce) {
+    sim::Simulator& sim = AddSimulator(1, FastBandpass());
+    Start(sim.LinkPath(), Plan("10700000", "400000"));
+    Core.SetAverage(4);
+    std::vector<std::pair<uint64_t, bool>> judged; // sweep number, settled
+    auto sub = Core.Subscribe([&](InstrumentEvent e) {
+        if (e == InstrumentEvent::VerdictChanged && Core.Verdict()) {
+            judged.emplace_back(Core.VerdictSweep(), Core.LastSweep()->Settled);
+        }
+    });
+    Core.SetLimits(BandpassMask());
+    Core.SetLimitsOn(true);
+    EXPECT_FALSE(Core.Verdict());
+    EXPECT_EQ(Core.Status().Line(StatusTopic::Limits), "limits: waiting for a settled sweep");
+    ASSERT_TRUE(StepUntil([&] { return judged.size() >= 3; }));
+    for (const auto& [number, settled] : judged) {
+        EXPECT_TRUE(settled) << number;
+    }
+    EXPECT_EQ(judged[1].first, judged[0].first + 1);
+    EXPECT_EQ(judged[2].first, judged[1].first + 1);
+    ASSERT_TRUE(Core.Verdict());
+    const LimitVerdict pass = *Core.Verdict();
+    EXPECT_EQ(pass.Kind, VerdictKind::Pass) << VerdictLine(pass);
+    EXPECT_EQ(Core.Status().Line(StatusTopic::Limits), VerdictLine(pass));
+
+    // The reference level shifts the display only: the verdict stays what it was.
+    Core.SetRefLevel(-20);
+    ASSERT_TRUE(Core.Verdict());
+    const size_t before = judged.size();
+    ASSERT_TRUE(StepUntil([&] { return judged.size() > before; }));
+    EXPECT_EQ(Core.Verdict()->WorstMargin, pass.WorstMargin);
+    EXPECT_EQ(Core.Verdict()->Failures, pass.Failures);
+
+    // Tightened by half a decibel the mask fails.
+    Core.SetLimits(Tightened(BandpassMask(), 0.5));
+    ASSERT_TRUE(Core.Verdict()); // the last sweep judged again at once
+    EXPECT_EQ(Core.Verdict()->Kind, VerdictKind::Fail);
+    EXPECT_EQ(Core.Status().Line(StatusTopic::Limits).rfind("limits: FAIL, ", 0), 0u);
+
+    // A restart of the average clears it until the average has settled again.
+    Core.SetAverage(2);
+    EXPECT_FALSE(Core.Verdict());
+    const uint64_t restartedAt = Core.LastSweep()->Number;
+    ASSERT_TRUE(StepUntil([&] { return Core.Verdict().has_value(); }));
+    EXPECT_GE(Core.VerdictSweep(), restartedAt + 2);
+    EXPECT_TRUE(Core.LastSweep()->Settled);
+
+    Core.SetLimitsOn(false);
+    EXPECT_FALSE(Core.Verdict());
+    EXPECT_EQ(Core.Status().Line(StatusTopic::Limits), "");
+}
+
+// A single acquisition restarts the average and ends with the sweep that settles it, after
+// that sweep's verdict.
+TEST_F(InstrumentTest, ASingleAcquisitionEndsWhenTheAverageHasSettled) {
+    sim::Simulator& sim = AddSimulator(1, FastBandpass());
+    Start(sim.LinkPath(), Plan("10700000", "400000"));
+    Core.SetAverage(4);
+    ASSERT_TRUE(SweepsDone(2));
+    Core.SetLimits(BandpassMask());
+    Core.SetLimitsOn(true);
+    std::vector<InstrumentEvent> order;
+    int done = 0;
+    std::optional<LimitVerdict> atDone;
+    auto sub = Core.Subscribe([&](InstrumentEvent e) {
+        if (e == InstrumentEvent::AverageSettled || e == InstrumentEvent::VerdictChanged ||
+            e == InstrumentEvent::SingleDone) {
+            order.push_back(e);
+        }
+        if (e == InstrumentEvent::SingleDone) {
+            ++done;
+            atDone = Core.Verdict();
+        }
+    });
+    const uint64_t resets = Core.State().AvrResets;
+    const uint64_t from = Core.LastSweep()->Number;
+    Core.StartSingle();
+    EXPECT_TRUE(Core.SingleRunning());
+    EXPECT_EQ(Core.State().AvrResets, resets + 1);
+    ASSERT_TRUE(StepUntil([&] { return done > 0; }));
+    EXPECT_FALSE(Core.SingleRunning());
+    EXPECT_EQ(Core.LastSweep()->Number, from + 5); // four sweeps and the one overwritten
+    EXPECT_TRUE(Core.LastSweep()->Settled);
+    ASSERT_TRUE(atDone);
+    EXPECT_EQ(atDone->Kind, VerdictKind::Pass);
+    const std::vector<InstrumentEvent> expected{InstrumentEvent::AverageSettled,
+                                                InstrumentEvent::VerdictChanged,
+                                                InstrumentEvent::SingleDone};
+    ASSERT_GE(order.size(), 3u);
+    EXPECT_EQ(std::vector<InstrumentEvent>(order.end() - 3, order.end()), expected);
+    ASSERT_TRUE(SweepsDone(Core.LastSweep()->Number + 2));
+    EXPECT_EQ(done, 1) << "announced once";
+
+    Core.StartSingle();
+    Core.CancelSingle();
+    ASSERT_TRUE(SweepsDone(Core.LastSweep()->Number + 6));
+    EXPECT_EQ(done, 1) << "a cancelled acquisition ends without a word";
+}
+
+// Readouts and searches take the points a data file holds (0 .. SweepSteps): the points
+// beyond lie above STOP. Here the trace rises past STOP (the band-pass filter's lower edge
+// just above the plan), so its peak would lie above STOP.
+TEST_F(InstrumentTest, ReadoutsNeverReachAboveStop) {
+    sim::Simulator& sim = AddSimulator(1, FastBandpass());
+    Start(sim.LinkPath(), Plan("10570000", "140000")); // 10.5 - 10.64 MHz
+    ASSERT_TRUE(SweepsDone(1));
+    const MeasState& s = Core.State();
+    ASSERT_GT(s.NormLevel[255], s.NormLevel[250] + 0.5) << "the trace rises beyond STOP";
+    for (bool between : {false, true}) {
+        Core.State().MarkerFL = s.FreqAxis[200];
+        Core.State().MarkerFU = s.FreqAxis[255];
+        const auto r = Core.Readout(between, 3);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->Last, 250);
+        EXPECT_LE(r->PeakHz, s.StopFreq);
+        EXPECT_LE(r->MinHz, s.StopFreq);
+        EXPECT_EQ(r->PeakHz, s.FreqAxis[250]);
+    }
+}
+
+// A calibration taken over another plan is a status line while that plan is in force.
+TEST_F(InstrumentTest, ACalibrationOfAnotherPlanIsAStatusLine) {
+    sim::Simulator& sim = AddSimulator(1, Fast());
+    Start(sim.LinkPath(), Plan("10700000", "400000"));
+    Core.SetMode(MeasMode::Cal);
+    ASSERT_TRUE(SweepsDone(2));
+    EXPECT_EQ(Core.CalibrationPlanLine(), "");
+    TempDir dir("myrl-cal");
+    const std::string path = (dir.Path() / "a.myrlcal").string();
+    Core.SaveCalibration(path, "", "now");
+    EXPECT_EQ(Core.CalibrationFile(), path);
+    Core.SetMode(MeasMode::Norm);
+    FieldsEntry wide(0, "0", "20000000");
+    Core.ChangePlan([&](MeasState& st) { ApplyFreqEntries(st, wide); });
+    EXPECT_EQ(Core.CalibrationPlanLine(),
+              "the calibration was taken over 10.5 MHz–10.9 MHz, the plan is 0 Hz–20 MHz: "
+              "outside it NORM uses the edge levels");
+    EXPECT_EQ(Core.Status().Line(StatusTopic::CalibrationPlan), Core.CalibrationPlanLine());
+    FieldsEntry narrow(1, "10700000", "100000");
+    Core.ChangePlan([&](MeasState& st) { ApplyFreqEntries(st, narrow); });
+    EXPECT_EQ(Core.CalibrationPlanLine(),
+              "the calibration was taken over 10.5 MHz–10.9 MHz, the plan is 10.65 MHz–10.75 MHz");
+    FieldsEntry same(1, "10700000", "400000");
+    Core.ChangePlan([&](MeasState& st) { ApplyFreqEntries(st, same); });
+    EXPECT_EQ(Core.CalibrationPlanLine(), "");
+    EXPECT_EQ(Core.Status().Line(StatusTopic::CalibrationPlan), "");
+    EXPECT_EQ(Core.CalibrationFile(), path) << "still that file's tables";
 }
 
 } // namespace

@@ -124,6 +124,8 @@ TEST_F(InstrumentCommandsTest, OutOfRangeValuesAreRefusedAndChangeNothing) {
         {"MMEM:LOAD:CAL '/dev/zero'", -257},
         {"MMEM:LOAD:CAL '/tmp'", -257},
         {"INIT:CONT 2 S", -138},
+        {"CALC:LIM:STAT MAYBE", -224},
+        {"CALC:LIM:FAIL 1", -113}, // a query only
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Send(c.command), "") << c.command;
@@ -156,6 +158,10 @@ TEST_F(InstrumentCommandsTest, EachSettingGoesWhereItsControlPutsIt) {
         {"DISP:TRAC:Y:RLEV -12.34 DB", "DISP:WIND:TRAC:Y:SCAL:RLEV?", "-12.3", false},
         {"INIT:CONT OFF", "INIT:CONT?", "0", false},
         {"INIT:CONT ON", "INIT:CONT?", "1", false},
+        {"CALC:LIM:STAT ON", "CALC:LIM:STAT?", "1", false},
+        {"CALC:LIM:STAT OFF", "CALC:LIM:STAT?", "0", false},
+        {"CALC:LIMIT:STATE 1", "CALC:LIM:STAT?", "1", false},
+        {"CALC:LIM:STAT 0", "CALC:LIM:STAT?", "0", false},
     };
     for (const Case& c : cases) {
         const uint64_t before = Restarts();
@@ -219,6 +225,23 @@ TEST_F(InstrumentCommandsTest, StrangeFilesAreRefusedAtOnce) {
         }
     }
     EXPECT_FALSE(Core.HasCalibration());
+}
+
+// The verdict as a client reads it: 0 while the limits are off (whatever they would say),
+// nothing but a -230 while no settled sweep has been judged, and 1 for FAIL and for no
+// points in range as for FAIL itself.
+TEST_F(InstrumentCommandsTest, TheLimitsVerdictIsOneOnFailAndZeroWhileOff) {
+    EXPECT_EQ(Send("CALC:LIM:FAIL?"), "0") << "off";
+    EXPECT_EQ(NextError(), 0);
+    Send("CALC:LIM:STAT ON");
+    EXPECT_TRUE(Core.LimitsOn()) << "the core's switch, as the tools window's";
+    std::string text;
+    EXPECT_EQ(Send("CALC:LIM:FAIL?"), "") << "nothing judged yet";
+    EXPECT_EQ(NextError(&text), -230) << text;
+    Send("CALC:LIM:STAT OFF");
+    EXPECT_FALSE(Core.LimitsOn());
+    EXPECT_EQ(Send("CALC:LIM:STAT?;FAIL?"), "0;0");
+    EXPECT_EQ(NextError(), 0);
 }
 
 TEST(InstrumentNumbers, AnswersReadBackToTheSameValue) {

@@ -59,6 +59,7 @@ say('plan', inst.query('FREQ:STAR?;STOP?;CENT?;SPAN?'))
 say('data', inst.query('TRAC:DATA?'))
 say('points', inst.query('TRAC:POIN?'))
 say('edges', inst.query('CALC:BWID:LOW?;UPP?'))
+say('limits', inst.query('CALC:LIM:STAT?;FAIL?'))
 say('errors', '%d %d' % (error_code(inst), error_code(inst)))
 if len(sys.argv) > 2:
     inst.write('MMEM:STOR:TRAC "%s"' % sys.argv[2])
@@ -120,6 +121,8 @@ inline std::vector<BadCommand> BadCommands() {
         {"CALC:MODE SIDEWAYS", -224},
         {"CALC:MODE 2", -128},
         {"CALC:MARK3:X 1MHZ", -114},
+        {"CALC:LIM:STAT SOMETIMES", -224},
+        {"CALC:LIM:FAIL? 1", -108},
         {"DISP:VIEW 'SWR'", -158},
         {"*RST?", -113},
         {"FREQ::STAR 1", -102},

@@ -90,6 +90,7 @@ TEST_F(ExtraActionsTest, MenusInGroupsWithQuitLast) {
     StartSimulator();
     StartProgram();
     const std::vector<QString> menu = {"RUN / HOLD",
+                                       "Single acquisition",
                                        "",
                                        "Save picture as PNG…",
                                        "Copy picture",
@@ -113,8 +114,8 @@ TEST_F(ExtraActionsTest, MenusInGroupsWithQuitLast) {
     P->Extras.Add(ActionGroup::Files, "Probe file", {}, [] {});
     P->Extras.Add(ActionGroup::Sweep, "Probe sweep", {}, [] {});
     std::vector<QString> grown = menu;
-    grown.insert(grown.begin() + 1, "Probe sweep");
-    grown.insert(grown.begin() + 6, "Probe file");
+    grown.insert(grown.begin() + 2, "Probe sweep");
+    grown.insert(grown.begin() + 7, "Probe file");
     EXPECT_EQ(RightClick(Form1(), {4, 4}), grown);
 }
 

@@ -27,6 +27,32 @@ void PanelTest::StartHeld() {
     ASSERT_TRUE(Errors.empty()) << Errors.front();
 }
 
+void PanelTest::WritePlan(int fdef, double a, double b) {
+    WriteFile("myrl_prm.txt", "1\r\n67108864\r\n12800000\r\n0\r\n" + std::to_string(fdef) + "\r\n" +
+                                  std::to_string(static_cast<long long>(a)) + "\r\n" +
+                                  std::to_string(static_cast<long long>(b)) +
+                                  "\r\nOFF\r\n90\r\n358\r\n10\r\n10\r\n265\r\n10\r\n290\r\n");
+}
+
+void PanelTest::StartAndHold() {
+    if (!Sim) {
+        StartSimulator();
+    }
+    StartProgram();
+    ASSERT_TRUE(Errors.empty()) << Errors.front();
+    ASSERT_TRUE(
+        WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() != "Averaging"; }));
+    Hold();
+}
+
+void PanelTest::SweepIn(int mode) {
+    Choose(PanelControl<QComboBox>("MODE"), mode);
+    State().NormLevel.fill(999);
+    Click(PanelControl<QRadioButton>("RunItem"));
+    ASSERT_TRUE(WaitUntil([&] { return State().NormLevel[0] != 999; }));
+    Hold();
+}
+
 void PanelTest::Click(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2));
 }

@@ -21,6 +21,14 @@ protected:
     // Writes the parameter file, starts simulator and program, waits for the first
     // processed sweep and selects HOLD; returns when the cycle has stopped.
     void StartHeld();
+    // The parameter file with the plan: F_DEF item (0 START/STOP, 1 CENTER/SPAN) and the
+    // two fields in Hz, FREX off.
+    void WritePlan(int fdef, double a, double b);
+    // Starts the program (the simulator when not yet running), waits for a processed sweep
+    // and holds.
+    void StartAndHold();
+    // Selects a MODE item, runs until a sweep in it has been processed, and holds.
+    void SweepIn(int mode);
 
     void Click(QWidget* w);
     // Replaces the field's text by typing `text`, then presses Enter.

@@ -110,6 +110,15 @@ TEST_F(ShortcutsEverywhereTest, EveryShortcutDoesItsActionInEveryWindow) {
              Press(w, QKeySequence(Qt::Key_F9));
              EXPECT_NE(Form1().Running(), running) << "F9 in " << Name(w);
          }},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F9),
+         [this](QWidget& w) {
+             const uint64_t resets = P->Core.State().AvrResets;
+             Press(w, QKeySequence(Qt::SHIFT | Qt::Key_F9));
+             EXPECT_GT(P->Core.State().AvrResets, resets) << "Shift+F9 in " << Name(w);
+             // A single acquisition under way, or already settled and held.
+             EXPECT_TRUE(P->Core.SingleRunning() ? Form1().Running() : !Form1().Running())
+                 << "Shift+F9 in " << Name(w);
+         }},
         {QKeySequence(Qt::CTRL | Qt::Key_P),
          [this](QWidget& w) {
              EXPECT_EQ(Press(w, QKeySequence(Qt::CTRL | Qt::Key_P)),

@@ -464,7 +464,8 @@ TEST_F(TakeawaysTest, HelpWindowExplainsTheControlsShortcutsAndFiles) {
          {"THRU",         "NORM",          "CAL",          "FREX",   "REF.",
           "SWR",          "CEPSTRUM",      "F1",           "F9",     "Ctrl+P",
           "Ctrl+Shift+C", "Ctrl+S",        "Ctrl+Shift+P", "Ctrl+T", "Ctrl+Q",
-          "myrl_prm.txt", "myrl_data.csv", ".png",         ".s1p",   "MYRL.ini"}) {
+          "myrl_prm.txt", "myrl_data.csv", ".png",         ".s1p",   "MYRL.ini",
+          "Shift+F9",     ".myrllim",      ".myrlsetup",   "PASS",   "--limits"}) {
         EXPECT_TRUE(text.contains(word)) << word;
     }
     // Every action's shortcut is in the help, and the help's shortcuts all exist or belong

@@ -5,6 +5,8 @@
 
 #include "DeviceModels.h"
 #include "FreqPlan.h"
+#include "LimitMasks.h"
+#include "LimitsPanel.h"
 #include "RemoteSection.h"
 #include "RemoteService.h"
 #include "ScpiClients.h"
@@ -124,6 +126,7 @@ TEST_F(RemoteWindowsTest, AnAcquisitionShowsOnThePanelAndEqualsSaveDataAs) {
     EXPECT_EQ(Field(r.Out, "plan"), "10450000;10950000;10700000;500000");
     EXPECT_EQ(Field(r.Out, "points"), "251");
     EXPECT_EQ(Field(r.Out, "errors"), "0 0");
+    EXPECT_EQ(Field(r.Out, "limits"), "0;0") << "limits off: FAIL? says 0";
 
     EXPECT_EQ(PanelText("F_DEF"), "CENTER/SPAN");
     EXPECT_EQ(PanelText("Edit1"), "10700000");
@@ -189,6 +192,31 @@ TEST_F(RemoteWindowsTest, ASetterDoesWhatAClickOnItsControlDoes) {
     EXPECT_EQ(DisplayControl<QLabel>("F_disp1")->text().toStdString(), Local("FL= 2,100,446  Hz"));
     EXPECT_EQ(DisplayControl<QLabel>("F_disp2")->text().toStdString(), Local("FU= 2,600,446  Hz"))
         << "the readouts under the chart";
+    EXPECT_EQ(Ask(fd, "SYST:ERR?"), "0,\"No error\"");
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    ::close(fd);
+}
+
+// CALC:LIM:STAT is the tools window's switch: the set kept from the last run comes back and
+// the tools' box follows. After INIT;*OPC?, FAIL? reads the verdict of the settled sweep: 0
+// for the band-pass in its mask, 1 once the mask is tightened by half a decibel, 0 when off.
+TEST_F(RemoteWindowsTest, TheLimitsSwitchAndVerdictAreTheToolsWindows) {
+    Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
+    StartSimulator();
+    OpenUserSettings()->setValue("limits/set", Q(FormatLimitFile(BandpassMask())));
+    const int fd = Connect(StartRemote());
+    EXPECT_EQ(Ask(fd, "FREQ:CENT 10.7MHZ;SPAN 400KHZ;:AVER:COUN 2;:CALC:LIM:STAT ON;STAT?"), "1");
+    EXPECT_EQ(Core().Limits(), BandpassMask()) << "the set of the last run";
+    EXPECT_EQ(Ask(fd, "INIT;*OPC?;:CALC:LIM:FAIL?"), "1;0");
+    P->Tools().Open();
+    auto* on = Control<QCheckBox>(P->Tools(), "LimitsOn");
+    EXPECT_TRUE(on->isChecked());
+    EXPECT_EQ(Control<QLabel>(P->Tools(), "Verdict")->text(), "PASS");
+    P->Tools().Limits().SetLimits(Tightened(BandpassMask(), 0.5));
+    EXPECT_EQ(Ask(fd, "CALC:LIM:FAIL?"), "1");
+    Send(fd, "CALC:LIM:STAT OFF");
+    EXPECT_EQ(Ask(fd, "CALC:LIM:STAT?;FAIL?"), "0;0");
+    EXPECT_FALSE(on->isChecked()) << "the box follows";
     EXPECT_EQ(Ask(fd, "SYST:ERR?"), "0,\"No error\"");
     EXPECT_TRUE(Errors.empty()) << Errors.front();
     ::close(fd);

@@ -43,33 +43,6 @@ protected:
         PanelTest::SetUp();
         OpenUserSettings()->clear();
     }
-    // The parameter file with the plan: F_DEF item (0 START/STOP, 1 CENTER/SPAN) and the
-    // two fields in Hz.
-    void WritePlan(int fdef, double a, double b) {
-        WriteFile("myrl_prm.txt", "1\r\n67108864\r\n12800000\r\n0\r\n" + std::to_string(fdef) +
-                                      "\r\n" + std::to_string(static_cast<long long>(a)) + "\r\n" +
-                                      std::to_string(static_cast<long long>(b)) +
-                                      "\r\nOFF\r\n90\r\n358\r\n10\r\n10\r\n265\r\n10\r\n290\r\n");
-    }
-    // Starts the program (the simulator when not yet running) and holds after a sweep.
-    void StartAndHold() {
-        if (!Sim) {
-            StartSimulator();
-        }
-        StartProgram();
-        ASSERT_TRUE(Errors.empty()) << Errors.front();
-        ASSERT_TRUE(
-            WaitUntil([&] { return DisplayControl<QLabel>("AvrStat")->text() != "Averaging"; }));
-        Hold();
-    }
-    // Selects a MODE item, runs until a sweep in it has been processed, and holds.
-    void SweepIn(int mode) {
-        Choose(PanelControl<QComboBox>("MODE"), mode);
-        State().NormLevel.fill(999);
-        Click(PanelControl<QRadioButton>("RunItem"));
-        ASSERT_TRUE(WaitUntil([&] { return State().NormLevel[0] != 999; }));
-        Hold();
-    }
     ToolsWindow& Tools() { return P->Tools(); }
     double Spacing() { return State().FreqAxis[1] - State().FreqAxis[0]; }
 };
@@ -257,8 +230,8 @@ TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
         Tools().CalibrationLine().rfind("NORM uses: bp.myrlcal (band-pass 10.7 MHz), taken ", 0),
         0u)
         << Tools().CalibrationLine();
-    const std::string calRange = ShortHz(State().CalFreq[0]) + "–" + ShortHz(State().CalFreq[255]);
-    EXPECT_EQ(calRange, "10.2 MHz–11.22 MHz"); // entry 255: five steps beyond the stop
+    const std::string calRange = ShortHz(State().CalFreq[0]) + "–" + ShortHz(State().CalFreq[250]);
+    EXPECT_EQ(calRange, "10.2 MHz–11.2 MHz"); // the span's points (255 lies five steps beyond)
     EXPECT_NE(Tools().CalibrationLine().find(" over " + calRange), std::string::npos);
 
     // A new run: the tables come back from the file before any CAL sweep.
@@ -296,7 +269,7 @@ TEST_F(ToolsTest, ACalibrationSurvivesARestartAndACorruptFileChangesNothing) {
     SweepIn(1);
     EXPECT_EQ(Tools().CoverageLine(),
               "the calibration covers " + calRange + ", the plan " + ShortHz(State().FreqAxis[0]) +
-                  "–" + ShortHz(State().FreqAxis[255]) + ": outside it NORM uses the edge levels");
+                  "–" + ShortHz(State().FreqAxis[250]) + ": outside it NORM uses the edge levels");
     EXPECT_EQ(ShortHz(State().FreqAxis[0]), "9.7 MHz");
 }
 
@@ -317,7 +290,7 @@ TEST_F(ToolsTest, AZeroSpanCalibrationIsCalledSo) {
               "NORM uses: the CAL sweep of this run (not saved), in zero span");
     EXPECT_EQ(Tools().CoverageLine(),
               "the calibration is a zero-span sweep, the plan " + ShortHz(State().FreqAxis[0]) +
-                  "–" + ShortHz(State().FreqAxis[255]) + ": NORM uses its edge levels");
+                  "–" + ShortHz(State().FreqAxis[250]) + ": NORM uses its edge levels");
     const std::string path = (Dir / "zero.myrlcal").string();
     Tools().SaveCalibration(path, "");
     ASSERT_TRUE(Errors.empty()) << Errors.front();
