@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace myrl {
@@ -66,9 +67,13 @@ void Canvas::fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t c
     if (x1 > x2 || y1 > y2) {
         return;
     }
-    for (int64_t y = y1; y <= y2; ++y) {
-        auto row = pixels_.begin() + static_cast<std::ptrdiff_t>(y * width_);
-        std::fill(row + x1, row + x2 + 1, color);
+    // The first row pixel by pixel, the others as copies of it (a block copy is several
+    // times faster than a fill loop): a cleared chart is 127,000 pixels.
+    uint32_t* first = pixels_.data() + y1 * width_ + x1;
+    const auto count = static_cast<size_t>(x2 - x1 + 1);
+    std::fill_n(first, count, color);
+    for (int64_t y = y1 + 1; y <= y2; ++y) {
+        std::memcpy(first + (y - y1) * width_, first, count * sizeof(uint32_t));
     }
 }
 
@@ -116,6 +121,26 @@ void Canvas::LineTo(int x, int y) {
     kFirst = std::max<int64_t>(kFirst, 0);
     kLast = std::min<int64_t>(kLast, n - 1);
     if (kFirst > kLast) {
+        return;
+    }
+
+    if (adv == 0) {
+        // A row or a column (the grid, the frame, the marker dashes): the stamps of steps
+        // kFirst..kLast lie on one line, so they are filled as one span.
+        if (v0 >= -reach && v0 < vSize + reach) {
+            const int64_t a = u0 + su * kFirst;
+            const int64_t b = u0 + su * kLast;
+            const int64_t lo = (penWidth_ - 1) / 2;
+            const int64_t hi = penWidth_ / 2;
+            const int64_t uLo = std::min(a, b) - lo;
+            const int64_t uHi = std::max(a, b) + hi;
+            if (xMajor) {
+                fillSpan(uLo, v0 - lo, uHi, v0 + hi, penColor_);
+            } else {
+                fillSpan(v0 - lo, uLo, v0 + hi, uHi, penColor_);
+            }
+        }
+        notify();
         return;
     }
 
