@@ -41,6 +41,8 @@ void Canvas::Resize(int w, int h, uint32_t fill) {
         return;
     }
     ++generation_;
+    recorded_.clear();
+    recordedWhole_ = false;
     std::vector<uint32_t> next(static_cast<size_t>(w) * static_cast<size_t>(h), fill);
     const int cw = std::min(w, width_);
     const int ch = std::min(h, height_);
@@ -51,6 +53,26 @@ void Canvas::Resize(int w, int h, uint32_t fill) {
     pixels_ = std::move(next);
     width_ = w;
     height_ = h;
+}
+
+void Canvas::Record(int w, int h) {
+    recordW_ = w < 1 || h < 1 ? 0 : w;
+    recordH_ = w < 1 || h < 1 ? 0 : h;
+    recorded_.clear();
+    recordedWhole_ = false;
+}
+
+// Keeps `op`, which may touch pixels l..r, t..b (inclusive), when that box meets the
+// recorded area.
+void Canvas::record(const CanvasOp& op, int64_t l, int64_t t, int64_t r, int64_t b) {
+    if (recordW_ == 0 || r < 0 || b < 0 || l >= recordW_ || t >= recordH_) {
+        return;
+    }
+    if (op.Rect && l <= 0 && t <= 0 && r >= recordW_ - 1 && b >= recordH_ - 1) {
+        recorded_.clear();
+        recordedWhole_ = true;
+    }
+    recorded_.push_back(op);
 }
 
 void Canvas::MoveTo(int x, int y) {
@@ -94,6 +116,13 @@ void Canvas::LineTo(int x, int y) {
     const int64_t y0 = penY_;
     penX_ = x;
     penY_ = y;
+    if (recordW_ != 0 && (x0 != x || y0 != y)) {
+        const int64_t reach = penWidth_ / 2 + 1;
+        record({false, static_cast<int>(x0), static_cast<int>(y0), x, y, penColor_, penWidth_,
+                brushColor_},
+               std::min<int64_t>(x0, x) - reach, std::min<int64_t>(y0, y) - reach,
+               std::max<int64_t>(x0, x) + reach, std::max<int64_t>(y0, y) + reach);
+    }
 
     // Walk along the major axis u (steps k = 0..n-1, the end pixel excluded); the minor
     // axis v moves by the rounded value of k * dv / n, halves away from the start.
@@ -177,6 +206,9 @@ void Canvas::FillRect(int x1, int y1, int x2, int y2) {
     int64_t b = int64_t{std::max(y1, y2)} - 1;
     if (l > r || t > b) {
         return;
+    }
+    if (recordW_ != 0) {
+        record({true, x1, y1, x2, y2, penColor_, penWidth_, brushColor_}, l, t, r, b);
     }
     const int64_t pw = penWidth_;
     if (r - l + 1 <= 2 * pw || b - t + 1 <= 2 * pw) {

@@ -15,6 +15,20 @@ constexpr uint32_t Rgb(uint8_t r, uint8_t g, uint8_t b) {
            (static_cast<uint32_t>(b) << 16);
 }
 
+// One drawing operation as a canvas records it (see Canvas::Record).
+struct CanvasOp {
+    bool Rect = false; // FillRect(X0, Y0, X1, Y1); else MoveTo(X0, Y0), LineTo(X1, Y1)
+    int X0 = 0;
+    int Y0 = 0;
+    int X1 = 0;
+    int Y1 = 0;
+    uint32_t Pen = 0;
+    int PenWidth = 1;
+    uint32_t Brush = 0;
+
+    bool operator==(const CanvasOp&) const = default;
+};
+
 class Canvas {
 public:
     // A picture of w x h pixels (negative sizes count as 0), every pixel `fill`.
@@ -61,6 +75,18 @@ public:
     // values mean an unchanged picture.
     uint64_t Generation() const { return generation_; }
 
+    // Keeps the drawing operations that reach the top-left w x h pixels, so that a screen
+    // of finer pixels can draw the same picture at its own resolution; w or h below 1 stops
+    // and forgets. An operation that covers the whole of that area drops the ones before
+    // it, so a chart redrawn from its Clear keeps one redraw's worth. (Re)starting, and
+    // Resize, forget what was kept.
+    void Record(int w, int h);
+    const std::vector<CanvasOp>& Recorded() const { return recorded_; }
+    // The area's picture is that of the recorded operations alone: the first covers it.
+    bool RecordedWhole() const { return recordedWhole_; }
+    int RecordWidth() const { return recordW_; }
+    int RecordHeight() const { return recordH_; }
+
 private:
     void fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t color);
     void stamp(int64_t x, int64_t y);
@@ -79,8 +105,14 @@ private:
     uint32_t brushColor_ = 0xFFFFFF;
     int penX_ = 0;
     int penY_ = 0;
+    void record(const CanvasOp& op, int64_t l, int64_t t, int64_t r, int64_t b);
+
     std::function<void()> drawHook_;
     uint64_t generation_ = 0;
+    int recordW_ = 0;
+    int recordH_ = 0;
+    bool recordedWhole_ = false;
+    std::vector<CanvasOp> recorded_;
 };
 
 } // namespace myrl

@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <span>
-#include <vector>
 
 namespace myrl {
 
@@ -52,15 +51,17 @@ protected:
 
 private:
     void syncSize();
-
-    GraphPlot plot_;
-    // Runs once after a burst of drawing: takes the canvas into frame_ and schedules a
-    // repaint, but only when the picture differs from what is shown.
+    // Runs once after a burst of drawing: brings frame_ up to the chart and schedules the
+    // repaint of the part that changed, if any.
     void present();
 
+    GraphPlot plot_;
     bool presentPending_ = false;
-    std::vector<uint32_t> shown_; // canvas pixels of the picture in frame_
-    QImage frame_; // the canvas in the backing store's pixel format, reused by every paint
+    // The chart as the screen shows it, in the backing store's pixel format: the canvas
+    // itself at a scale factor of 1, else the chart drawn at the screen's resolution
+    // (device_). Reused by every paint; the one copy of the picture kept beside the canvas.
+    QImage frame_;
+    Canvas device_; // the chart at the screen's resolution, above a scale factor of 1
 };
 
 } // namespace myrl

@@ -1,11 +1,14 @@
 #include "TGraph.h"
+#include "ScaledChart.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QPaintEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace myrl {
@@ -80,6 +83,118 @@ TEST_F(TGraphTest, ShowsCanvasOneToOneAndFollowsSize) {
     EXPECT_EQ(g.plot().canvas().Width(), 500);
     g.Clear();
     expectShowsCanvas(g);
+}
+
+// Graph1's size and scales with a trace across it, drawn from its Clear.
+void drawChart(TGraph& g, double shift = 0) {
+    GraphPlot& p = g.plot();
+    p.XGridNum = 10;
+    p.YGridNum = 10;
+    p.Xmin = 0;
+    p.Xmax = 100;
+    p.Ymin = -90;
+    p.Ymax = 10;
+    p.RefClr = Rgb(255, 255, 0);
+    g.Clear();
+    std::array<double, 101> X{}, Y{};
+    for (size_t i = 0; i < X.size(); ++i) {
+        X[i] = static_cast<double>(i);
+        Y[i] = -45 + 30 * std::sin(0.2 * static_cast<double>(i)) + shift;
+    }
+    g.Plot(X, Y, 101, Rgb(0, 255, 0));
+}
+
+// Shows `g` at Graph1's place with the chart drawn; false when the window never shows.
+bool showChart(TGraph& g) {
+    g.setGeometry(32, 46, 449, 283);
+    g.show();
+    if (!QTest::qWaitForWindowExposed(&g)) {
+        return false;
+    }
+    drawChart(g);
+    return true;
+}
+
+// Collects the regions the widget is asked to paint.
+class PaintLog : public QObject {
+public:
+    QRegion painted;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(e)->region();
+            ++paints;
+        }
+        return false;
+    }
+};
+
+// The suite runs at scale factors 1, 1.5 and 2 (QT_SCALE_FACTOR). The widget shows the
+// chart drawn at the screen's resolution: at 1 the canvas itself, above it the chart drawn
+// again with lines a chart pixel wide, never the canvas enlarged.
+TEST_F(TGraphTest, ShowsTheChartAtTheScreenResolution) {
+    TGraph g;
+    ASSERT_TRUE(showChart(g));
+    const double dpr = g.devicePixelRatioF();
+    Canvas want;
+    if (dpr == 1) {
+        want = g.plot().canvas();
+    } else {
+        DrawScaled(g.plot().canvas(), dpr, want);
+    }
+    const QImage shot = g.grab().toImage();
+    ASSERT_GE(shot.width(), DeviceSize(449, dpr) - 1);
+    ASSERT_GE(shot.height(), DeviceSize(283, dpr) - 1);
+    int mismatches = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            mismatches += shot.pixel(x, y) != toQRgb(want.Pixel(x, y));
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << "scale " << dpr;
+    // The grid column of division 1 (chart column 45) is as wide as the scale, rounded.
+    int gridWidth = 0;
+    for (int x = 0; x < shot.width(); ++x) {
+        gridWidth += shot.pixel(x, static_cast<int>(7.5 * dpr)) == qRgb(128, 128, 128) &&
+                     x < DeviceSize(60, dpr);
+    }
+    EXPECT_EQ(gridWidth, std::lround(dpr)) << "scale " << dpr;
+}
+
+// A change is sent to the screen as the bands of columns it touched, from its first to its
+// last row; a redraw to the same picture is not sent at all.
+TEST_F(TGraphTest, RepaintsOnlyWhatChangedAtTheScreenResolution) {
+    TGraph g;
+    ASSERT_TRUE(showChart(g));
+    PaintLog log;
+    g.installEventFilter(&log);
+    QTest::qWait(50);
+    log.painted = QRegion();
+    log.paints = 0;
+
+    drawChart(g); // the same picture again
+    QTest::qWait(50);
+    EXPECT_EQ(log.paints, 0);
+
+    g.plot().canvas().SetPenColor(Rgb(255, 0, 0));
+    g.plot().canvas().MoveTo(100, 150);
+    g.plot().canvas().LineTo(120, 150);
+    QTest::qWait(50);
+    const QRect r = log.painted.boundingRect();
+    EXPECT_TRUE(r.contains(QRect(100, 150, 20, 1))) << r.x() << "," << r.y() << " " << r.width();
+    EXPECT_LE(r.width(), 2 * 32 / g.devicePixelRatioF() + 2);
+    EXPECT_LE(r.height(), 3);
+    EXPECT_EQ(g.grab().toImage().pixel(DeviceSize(110, g.devicePixelRatioF()),
+                                       static_cast<int>(150.5 * g.devicePixelRatioF())),
+              qRgb(255, 0, 0));
+
+    log.painted = QRegion();
+    drawChart(g, 3); // the trace moves: the bands it crosses, not the whole chart
+    QTest::qWait(50);
+    EXPECT_FALSE(log.painted.isEmpty());
+    EXPECT_LT(log.painted.boundingRect().height(), 283);
 }
 
 TEST_F(TGraphTest, PassesMouseEventsInPixelCoordinates) {
