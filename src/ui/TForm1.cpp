@@ -23,7 +23,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
@@ -190,7 +189,7 @@ void TForm1::build() {
     Panel2 = new QFrame(Display);
     place(Panel2, form1::Panel2);
     SetBackground(Panel2, Qt::white);
-    ProgressBar1 = new QProgressBar(Panel2);
+    ProgressBar1 = new ProgressBar(Panel2);
     ProgressBar1->setGeometry(1, 1, form1::Panel2.w - 2, form1::Panel2.h - 2);
     ProgressBar1->setRange(0, 2 * kPointCount);
     ProgressBar1->setValue(0);
@@ -578,7 +577,7 @@ bool TForm1::SweepTimerActive() const {
     return Timer1->isActive();
 }
 void TForm1::SetProgress(int32_t received) {
-    ProgressBar1->setValue(std::min(received, ProgressBar1->maximum()));
+    ProgressBar1->SetPosition(std::min(received, ProgressBar1->maximum()));
 }
 void TForm1::SetAvrStat(const std::string& text) {
     display_->SetAvrStat(text);

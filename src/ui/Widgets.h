@@ -4,12 +4,16 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QString>
+#include <QStyle>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace myrl {
 
@@ -72,6 +76,40 @@ private:
     int limit_ = 32767;
     QString before_;
     bool tooLong_ = false;
+};
+
+// A progress bar that never repaints at once. QProgressBar::setValue repaints on the spot,
+// which on an X server means waiting for the server inside the caller (the sweep step, six
+// times a sweep). SetPosition leaves the repaint to the event loop. Each picture is the
+// style's own drawing of the bar at that position over the colour of the panel beneath,
+// drawn once and kept (positions that look alike share one), so a repaint is a copy.
+class ProgressBar : public QProgressBar {
+public:
+    explicit ProgressBar(QWidget* parent);
+    // As setValue, with the repaint left to the event loop.
+    void SetPosition(int value);
+    // The kept picture of the bar at `value` as the style draws it now.
+    const QImage& Picture(int value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // What the style's drawing depends on besides the position.
+    struct Look {
+        const QStyle* Style = nullptr;
+        QStyle::State State;
+        qint64 Palette = 0;
+        int ColourGroup = 0;
+        Qt::LayoutDirection Direction = Qt::LeftToRight;
+        QSize Size;
+        qreal Dpr = 0;
+        QRgb Beneath = 0;
+        bool operator==(const Look&) const = default;
+    };
+    Look look_;
+    std::vector<int> pictureOfValue_; // index in pictures_ by value - minimum(); -1: not drawn
+    std::vector<QImage> pictures_;
 };
 
 // Paints a widget's background in `colour`.
