@@ -62,13 +62,23 @@ void Canvas::Record(int w, int h) {
     recordedWhole_ = false;
 }
 
-// Keeps `op`, which may touch pixels l..r, t..b (inclusive), when that box meets the
-// recorded area.
-void Canvas::record(const CanvasOp& op, int64_t l, int64_t t, int64_t r, int64_t b) {
-    if (recordW_ == 0 || r < 0 || b < 0 || l >= recordW_ || t >= recordH_) {
+CanvasOp::Box CanvasOp::Reach() const {
+    if (Rect) {
+        return {std::min(X0, X1), std::min(Y0, Y1), int64_t{std::max(X0, X1)} - 1,
+                int64_t{std::max(Y0, Y1)} - 1};
+    }
+    const int64_t reach = PenWidth / 2 + 1;
+    return {std::min(X0, X1) - reach, std::min(Y0, Y1) - reach, std::max(X0, X1) + reach,
+            std::max(Y0, Y1) + reach};
+}
+
+// Keeps `op` when what it may touch meets the recorded area.
+void Canvas::record(const CanvasOp& op) {
+    const CanvasOp::Box box = op.Reach();
+    if (box.R < 0 || box.B < 0 || box.L >= recordW_ || box.T >= recordH_) {
         return;
     }
-    if (op.Rect && l <= 0 && t <= 0 && r >= recordW_ - 1 && b >= recordH_ - 1) {
+    if (op.Rect && box.L <= 0 && box.T <= 0 && box.R >= recordW_ - 1 && box.B >= recordH_ - 1) {
         recorded_.clear();
         recordedWhole_ = true;
     }
@@ -117,11 +127,8 @@ void Canvas::LineTo(int x, int y) {
     penX_ = x;
     penY_ = y;
     if (recordW_ != 0 && (x0 != x || y0 != y)) {
-        const int64_t reach = penWidth_ / 2 + 1;
         record({false, static_cast<int>(x0), static_cast<int>(y0), x, y, penColor_, penWidth_,
-                brushColor_},
-               std::min<int64_t>(x0, x) - reach, std::min<int64_t>(y0, y) - reach,
-               std::max<int64_t>(x0, x) + reach, std::max<int64_t>(y0, y) + reach);
+                brushColor_});
     }
 
     // Walk along the major axis u (steps k = 0..n-1, the end pixel excluded); the minor
@@ -208,7 +215,7 @@ void Canvas::FillRect(int x1, int y1, int x2, int y2) {
         return;
     }
     if (recordW_ != 0) {
-        record({true, x1, y1, x2, y2, penColor_, penWidth_, brushColor_}, l, t, r, b);
+        record({true, x1, y1, x2, y2, penColor_, penWidth_, brushColor_});
     }
     const int64_t pw = penWidth_;
     if (r - l + 1 <= 2 * pw || b - t + 1 <= 2 * pw) {

@@ -27,6 +27,15 @@ struct CanvasOp {
     uint32_t Brush = 0;
 
     bool operator==(const CanvasOp&) const = default;
+
+    // The pixels it may touch, L..R and T..B (inclusive, unclipped).
+    struct Box {
+        int64_t L = 0;
+        int64_t T = 0;
+        int64_t R = -1;
+        int64_t B = -1;
+    };
+    Box Reach() const;
 };
 
 class Canvas {
@@ -105,7 +114,7 @@ private:
     uint32_t brushColor_ = 0xFFFFFF;
     int penX_ = 0;
     int penY_ = 0;
-    void record(const CanvasOp& op, int64_t l, int64_t t, int64_t r, int64_t b);
+    void record(const CanvasOp& op);
 
     std::function<void()> drawHook_;
     uint64_t generation_ = 0;

@@ -60,14 +60,11 @@ void TGraph::syncSize() {
     if (plot_.Width() != width() || plot_.Height() != height()) {
         plot_.SetSize(width(), height());
     }
-    // On a screen of finer pixels the chart keeps its drawing operations, to draw them
-    // again at the screen's resolution.
+    // The chart keeps its drawing operations: they tell what changed from one picture to
+    // the next, and a screen of finer pixels draws them again at its own resolution.
     Canvas& c = plot_.canvas();
-    const bool fine = devicePixelRatioF() > 1;
-    if (fine && (c.RecordWidth() != plot_.Width() || c.RecordHeight() != plot_.Height())) {
+    if (c.RecordWidth() != plot_.Width() || c.RecordHeight() != plot_.Height()) {
         c.Record(plot_.Width(), plot_.Height());
-    } else if (!fine && c.RecordWidth() != 0) {
-        c.Record(0, 0);
     }
 }
 
@@ -104,33 +101,56 @@ bool copyRun(const uint32_t* from, uint32_t* to, int n) {
     return rest != 0;
 }
 
-// Brings `frame` (same size as `from`) up to `from`; returns the changed part in frame
-// pixels, one rectangle per band of columns.
-QRegion copyChanges(const Canvas& from, QImage& frame) {
-    const int w = from.Width();
-    const int h = from.Height();
-    const int bands = (w + kBand - 1) / kBand;
-    std::vector<int> top(static_cast<size_t>(bands), h);
-    std::vector<int> bottom(static_cast<size_t>(bands), -1);
-    auto* rows = reinterpret_cast<uint32_t*>(frame.bits());
-    const size_t stride = static_cast<size_t>(frame.bytesPerLine()) / sizeof(uint32_t);
-    for (int y = 0; y < h; ++y) {
-        const uint32_t* src = from.Bits() + static_cast<size_t>(y) * static_cast<size_t>(w);
-        uint32_t* dst = rows + static_cast<size_t>(y) * stride;
-        for (int b = 0; b < bands; ++b) {
-            const int x = b * kBand;
-            if (copyRun(src + x, dst + x, std::min(kBand, w - x))) {
-                top[static_cast<size_t>(b)] = std::min(top[static_cast<size_t>(b)], y);
-                bottom[static_cast<size_t>(b)] = y;
-            }
+// Rows to look at in each band of columns, first..last (none while last < first).
+struct Bands {
+    Bands(int width, int height, bool all)
+        : Width(width), Height(height), First(count(width), all ? 0 : height),
+          Last(count(width), all ? height - 1 : -1) {}
+    static size_t count(int width) { return static_cast<size_t>((width + kBand - 1) / kBand); }
+
+    // Adds the frame pixels l..r, t..b (inclusive, clipped here).
+    void Add(int64_t l, int64_t t, int64_t r, int64_t b) {
+        l = std::max<int64_t>(l, 0);
+        t = std::max<int64_t>(t, 0);
+        r = std::min<int64_t>(r, Width - 1);
+        b = std::min<int64_t>(b, Height - 1);
+        if (l > r || t > b) {
+            return;
+        }
+        for (int64_t k = l / kBand; k <= r / kBand; ++k) {
+            const auto i = static_cast<size_t>(k);
+            First[i] = std::min(First[i], static_cast<int>(t));
+            Last[i] = std::max(Last[i], static_cast<int>(b));
         }
     }
+
+    int Width;
+    int Height;
+    std::vector<int> First;
+    std::vector<int> Last;
+};
+
+// Brings `frame` (same size as `from`) up to `from` within `look`; returns the changed part
+// in frame pixels, one rectangle per band of columns.
+QRegion copyChanges(const Canvas& from, QImage& frame, const Bands& look) {
+    const int w = from.Width();
+    auto* rows = reinterpret_cast<uint32_t*>(frame.bits());
+    const size_t stride = static_cast<size_t>(frame.bytesPerLine()) / sizeof(uint32_t);
     QRegion changed;
-    for (int b = 0; b < bands; ++b) {
-        const auto k = static_cast<size_t>(b);
-        if (bottom[k] >= 0) {
-            changed +=
-                QRect(b * kBand, top[k], std::min(kBand, w - b * kBand), bottom[k] - top[k] + 1);
+    for (size_t k = 0; k < look.First.size(); ++k) {
+        const int x = static_cast<int>(k) * kBand;
+        const int n = std::min(kBand, w - x);
+        int top = -1;
+        int bottom = -1;
+        for (int y = look.First[k]; y <= look.Last[k]; ++y) {
+            const uint32_t* src = from.Bits() + static_cast<size_t>(y) * static_cast<size_t>(w);
+            if (copyRun(src + x, rows + static_cast<size_t>(y) * stride + x, n)) {
+                top = top < 0 ? y : top;
+                bottom = y;
+            }
+        }
+        if (bottom >= 0) {
+            changed += QRect(x, top, n, bottom - top + 1);
         }
     }
     return changed;
@@ -141,26 +161,67 @@ QRegion copyChanges(const Canvas& from, QImage& frame) {
 void TGraph::present() {
     presentPending_ = false;
     syncSize();
+    const Canvas& chart = plot_.canvas();
     const qreal dpr = devicePixelRatioF();
-    const Canvas* shown = &plot_.canvas();
+    const Canvas* shown = &chart;
     if (dpr > 1) {
-        DrawScaled(plot_.canvas(), dpr, device_);
+        DrawScaled(chart, dpr, device_);
         shown = &device_;
     } else if (device_.Width() != 0) {
         device_ = Canvas();
     }
-    // The chart is redrawn at every step of the sweep cycle, mostly to the same picture:
-    // only the changed part is converted and sent to the screen.
-    if (frame_.width() != shown->Width() || frame_.height() != shown->Height() ||
-        frame_.devicePixelRatio() != dpr) {
-        frame_ = QImage(shown->Width(), shown->Height(), QImage::Format_RGB32);
+    const int w = shown->Width();
+    const int h = shown->Height();
+    const bool fresh =
+        frame_.width() != w || frame_.height() != h || frame_.devicePixelRatio() != dpr;
+    if (fresh) {
+        frame_ = QImage(w, h, QImage::Format_RGB32);
         frame_.setDevicePixelRatio(dpr);
         frame_.fill(0u);
-        copyChanges(*shown, frame_);
+    }
+    // Where the picture may differ from the frame: wherever the operations that drew it
+    // differ from those that drew the frame (each op's box), or everywhere when either
+    // picture was not drawn from a whole-area fill.
+    const bool known = !fresh && chart.RecordedWhole() && shownWhole_;
+    Bands look(w, h, !known);
+    if (known) {
+        const std::vector<CanvasOp>& ops = chart.Recorded();
+        // A chart pixel's box on the frame: at finer scales widened by the device pen.
+        const int64_t margin = dpr > 1 ? static_cast<int64_t>(std::ceil(dpr)) + 1 : 0;
+        auto add = [&](const CanvasOp& op) {
+            CanvasOp::Box b = op.Reach();
+            if (dpr > 1) {
+                const auto scaled = [&](int64_t v) {
+                    return static_cast<int64_t>(std::floor(static_cast<double>(v) * dpr));
+                };
+                // The device pixels past the chart's last column and row repeat them.
+                b = {scaled(b.L) - margin, scaled(b.T) - margin,
+                     b.R >= plot_.Width() - 1 ? w : scaled(b.R + 1) + margin,
+                     b.B >= plot_.Height() - 1 ? h : scaled(b.B + 1) + margin};
+            }
+            look.Add(b.L, b.T, b.R, b.B);
+        };
+        for (size_t i = 0; i < std::max(ops.size(), shownOps_.size()); ++i) {
+            const bool inNew = i < ops.size();
+            const bool inOld = i < shownOps_.size();
+            if (inNew && inOld && ops[i] == shownOps_[i]) {
+                continue;
+            }
+            if (inNew) {
+                add(ops[i]);
+            }
+            if (inOld) {
+                add(shownOps_[i]);
+            }
+        }
+    }
+    shownOps_ = chart.Recorded();
+    shownWhole_ = chart.RecordedWhole();
+    const QRegion changed = copyChanges(*shown, frame_, look);
+    if (fresh) {
         update();
         return;
     }
-    const QRegion changed = copyChanges(*shown, frame_);
     if (dpr == 1) {
         update(changed);
         return;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace myrl {
 
@@ -62,6 +63,9 @@ private:
     // (device_). Reused by every paint; the one copy of the picture kept beside the canvas.
     QImage frame_;
     Canvas device_; // the chart at the screen's resolution, above a scale factor of 1
+    // The drawing operations that made the picture in frame_ (see Canvas::Record).
+    std::vector<CanvasOp> shownOps_;
+    bool shownWhole_ = false;
 };
 
 } // namespace myrl

@@ -115,6 +115,26 @@ bool showChart(TGraph& g) {
     return true;
 }
 
+// Pixels the widget shows other than the chart at the screen's resolution: the canvas at
+// a scale factor of 1, the chart drawn again above it.
+int mismatches(TGraph& g) {
+    const double dpr = g.devicePixelRatioF();
+    Canvas want;
+    if (dpr == 1) {
+        want = g.plot().canvas();
+    } else {
+        DrawScaled(g.plot().canvas(), dpr, want);
+    }
+    const QImage shot = g.grab().toImage();
+    int n = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            n += shot.pixel(x, y) != toQRgb(want.Pixel(x, y));
+        }
+    }
+    return n;
+}
+
 // Collects the regions the widget is asked to paint.
 class PaintLog : public QObject {
 public:
@@ -138,22 +158,10 @@ TEST_F(TGraphTest, ShowsTheChartAtTheScreenResolution) {
     TGraph g;
     ASSERT_TRUE(showChart(g));
     const double dpr = g.devicePixelRatioF();
-    Canvas want;
-    if (dpr == 1) {
-        want = g.plot().canvas();
-    } else {
-        DrawScaled(g.plot().canvas(), dpr, want);
-    }
     const QImage shot = g.grab().toImage();
     ASSERT_GE(shot.width(), DeviceSize(449, dpr) - 1);
     ASSERT_GE(shot.height(), DeviceSize(283, dpr) - 1);
-    int mismatches = 0;
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            mismatches += shot.pixel(x, y) != toQRgb(want.Pixel(x, y));
-        }
-    }
-    EXPECT_EQ(mismatches, 0) << "scale " << dpr;
+    EXPECT_EQ(mismatches(g), 0) << "scale " << dpr;
     // The grid column of division 1 (chart column 45) is as wide as the scale, rounded.
     int gridWidth = 0;
     for (int x = 0; x < shot.width(); ++x) {
@@ -190,11 +198,35 @@ TEST_F(TGraphTest, RepaintsOnlyWhatChangedAtTheScreenResolution) {
                                        static_cast<int>(150.5 * g.devicePixelRatioF())),
               qRgb(255, 0, 0));
 
+    EXPECT_EQ(mismatches(g), 0);
+
     log.painted = QRegion();
     drawChart(g, 3); // the trace moves: the bands it crosses, not the whole chart
     QTest::qWait(50);
     EXPECT_FALSE(log.painted.isEmpty());
     EXPECT_LT(log.painted.boundingRect().height(), 283);
+    EXPECT_EQ(mismatches(g), 0);
+
+    // A flat trace that jumps from the bottom to the top: where it was is cleared too.
+    for (double level : {-80.0, 5.0}) {
+        g.Clear();
+        std::array<double, 2> X{0, 100}, Y{level, level};
+        g.Plot(X, Y, 2, Rgb(0, 255, 0));
+        QTest::qWait(50);
+        EXPECT_EQ(mismatches(g), 0) << level;
+    }
+
+    // One more operation early in the redraw: every later one moves up a place, the
+    // picture still shows whole.
+    GraphPlot& p = g.plot();
+    p.Clear();
+    p.canvas().SetPenColor(Rgb(0, 0, 255));
+    p.canvas().MoveTo(5, 5);
+    p.canvas().LineTo(400, 260);
+    std::array<double, 2> X{0, 100}, Y{-80, 0};
+    p.Plot(X, Y, 2, Rgb(0, 255, 0));
+    QTest::qWait(50);
+    EXPECT_EQ(mismatches(g), 0);
 }
 
 TEST_F(TGraphTest, PassesMouseEventsInPixelCoordinates) {
