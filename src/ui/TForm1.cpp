@@ -8,6 +8,7 @@
 #include "Export.h"
 #include "Form1Layout.h"
 #include "Format.h"
+#include "LineWait.h"
 #include "Notice.h"
 #include "Rnd.h"
 #include "StartSequence.h"
@@ -133,6 +134,7 @@ TForm1::TForm1(Instrument& core, StartSequence& start) : core_(core), start_(sta
     // thread one posted call per received character (about 2000 a second while a reply
     // streams in). SetLineEventDispatch() installs it for code that assigns a handler.
     CommX1->SetProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    CommX1->SetWaitEvents([wait = new LineWait(this)](int fd, int ms) { wait->Wait(fd, ms); });
     core_.AttachPort(*CommX1);
     connectHandlers();
 }
