@@ -25,13 +25,14 @@ Wide floorDiv(Wide a, Wide b) {
 
 Canvas::Canvas(int w, int h, uint32_t fill)
     : width_(std::max(w, 0)), height_(std::max(h, 0)),
-      pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), fill) {}
+      pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), Stored(fill)) {}
 
 uint32_t Canvas::Pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return 0;
     }
-    return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return Colour(
+        pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)]);
 }
 
 void Canvas::Resize(int w, int h, uint32_t fill) {
@@ -43,7 +44,7 @@ void Canvas::Resize(int w, int h, uint32_t fill) {
     ++generation_;
     recorded_.clear();
     recordedWhole_ = false;
-    std::vector<uint32_t> next(static_cast<size_t>(w) * static_cast<size_t>(h), fill);
+    std::vector<uint32_t> next(static_cast<size_t>(w) * static_cast<size_t>(h), Stored(fill));
     const int cw = std::min(w, width_);
     const int ch = std::min(h, height_);
     for (int y = 0; y < ch; ++y) {
@@ -72,17 +73,30 @@ CanvasOp::Box CanvasOp::Reach() const {
             std::max(Y0, Y1) + reach};
 }
 
-// Keeps `op` when what it may touch meets the recorded area.
+// Keeps `op` when what it may touch meets the recorded area; colours that cannot show
+// there are left out, so that operations that look alike compare equal (Clear's outline
+// lies outside the chart in whatever pen colour the last drawing left).
 void Canvas::record(const CanvasOp& op) {
     const CanvasOp::Box box = op.Reach();
     if (box.R < 0 || box.B < 0 || box.L >= recordW_ || box.T >= recordH_) {
         return;
     }
-    if (op.Rect && box.L <= 0 && box.T <= 0 && box.R >= recordW_ - 1 && box.B >= recordH_ - 1) {
-        recorded_.clear();
-        recordedWhole_ = true;
+    CanvasOp kept = op;
+    if (!op.Rect) {
+        kept.Brush = 0; // lines use the pen alone
+    } else {
+        const int64_t pw = op.PenWidth;
+        const bool outlined = box.R - box.L + 1 > 2 * pw && box.B - box.T + 1 > 2 * pw;
+        if (outlined && box.L + pw - 1 < 0 && box.T + pw - 1 < 0 && box.R - pw + 1 >= recordW_ &&
+            box.B - pw + 1 >= recordH_) {
+            kept.Pen = op.Brush; // the outline lies wholly outside
+        }
+        if (box.L <= 0 && box.T <= 0 && box.R >= recordW_ - 1 && box.B >= recordH_ - 1) {
+            recorded_.clear();
+            recordedWhole_ = true;
+        }
     }
-    recorded_.push_back(op);
+    recorded_.push_back(kept);
 }
 
 void Canvas::MoveTo(int x, int y) {
@@ -90,7 +104,8 @@ void Canvas::MoveTo(int x, int y) {
     penY_ = y;
 }
 
-// Fills the pixels x1..x2, y1..y2 (inclusive) that lie in the picture.
+// Fills the pixels x1..x2, y1..y2 (inclusive) that lie in the picture with `color` as
+// stored.
 void Canvas::fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t color) {
     x1 = std::max<int64_t>(x1, 0);
     y1 = std::max<int64_t>(y1, 0);
@@ -112,13 +127,13 @@ void Canvas::fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t c
 void Canvas::stamp(int64_t x, int64_t y) {
     if (penWidth_ == 1) {
         if (x >= 0 && y >= 0 && x < width_ && y < height_) {
-            pixels_[static_cast<size_t>(y * width_ + x)] = penColor_;
+            pixels_[static_cast<size_t>(y * width_ + x)] = penStored_;
         }
         return;
     }
     const int64_t lo = (penWidth_ - 1) / 2;
     const int64_t hi = penWidth_ / 2;
-    fillSpan(x - lo, y - lo, x + hi, y + hi, penColor_);
+    fillSpan(x - lo, y - lo, x + hi, y + hi, penStored_);
 }
 
 void Canvas::LineTo(int x, int y) {
@@ -171,9 +186,9 @@ void Canvas::LineTo(int x, int y) {
             const int64_t uLo = std::min(a, b) - lo;
             const int64_t uHi = std::max(a, b) + hi;
             if (xMajor) {
-                fillSpan(uLo, v0 - lo, uHi, v0 + hi, penColor_);
+                fillSpan(uLo, v0 - lo, uHi, v0 + hi, penStored_);
             } else {
-                fillSpan(v0 - lo, uLo, v0 + hi, uHi, penColor_);
+                fillSpan(v0 - lo, uLo, v0 + hi, uHi, penStored_);
             }
         }
         notify();
@@ -219,13 +234,13 @@ void Canvas::FillRect(int x1, int y1, int x2, int y2) {
     }
     const int64_t pw = penWidth_;
     if (r - l + 1 <= 2 * pw || b - t + 1 <= 2 * pw) {
-        fillSpan(l, t, r, b, penColor_);
+        fillSpan(l, t, r, b, penStored_);
     } else {
-        fillSpan(l, t, r, t + pw - 1, penColor_);           // top
-        fillSpan(l, b - pw + 1, r, b, penColor_);           // bottom
-        fillSpan(l, t + pw, l + pw - 1, b - pw, penColor_); // left
-        fillSpan(r - pw + 1, t + pw, r, b - pw, penColor_); // right
-        fillSpan(l + pw, t + pw, r - pw, b - pw, brushColor_);
+        fillSpan(l, t, r, t + pw - 1, penStored_);           // top
+        fillSpan(l, b - pw + 1, r, b, penStored_);           // bottom
+        fillSpan(l, t + pw, l + pw - 1, b - pw, penStored_); // left
+        fillSpan(r - pw + 1, t + pw, r, b - pw, penStored_); // right
+        fillSpan(l + pw, t + pw, r - pw, b - pw, brushStored_);
     }
     notify();
 }

@@ -46,9 +46,17 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
 
-    // Row-major pixels, Width() per row, each 0x00BBGGRR. In memory the bytes of a pixel
-    // read R, G, B, 0 on a little-endian machine. The pointer is invalidated by Resize.
+    // Row-major pixels, Width() per row, each as a 32-bit RGB image holds it: 0xFFRRGGBB
+    // (Stored of its colour), so a display can show the buffer as it is. The pointer is
+    // invalidated by Resize.
     const uint32_t* Bits() const { return pixels_.data(); }
+    // A colour 0x00BBGGRR as a pixel of Bits(), and back.
+    static constexpr uint32_t Stored(uint32_t c) {
+        return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+    }
+    static constexpr uint32_t Colour(uint32_t p) {
+        return ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    }
     // The colour of pixel (x, y); 0 outside the picture.
     uint32_t Pixel(int x, int y) const;
 
@@ -57,11 +65,17 @@ public:
     void Resize(int w, int h, uint32_t fill);
 
     uint32_t PenColor() const { return penColor_; }
-    void SetPenColor(uint32_t color) { penColor_ = color; }
+    void SetPenColor(uint32_t color) {
+        penColor_ = color;
+        penStored_ = Stored(color);
+    }
     int PenWidth() const { return penWidth_; }
     void SetPenWidth(int width) { penWidth_ = width < 1 ? 1 : width; }
     uint32_t BrushColor() const { return brushColor_; }
-    void SetBrushColor(uint32_t color) { brushColor_ = color; }
+    void SetBrushColor(uint32_t color) {
+        brushColor_ = color;
+        brushStored_ = Stored(color);
+    }
 
     int PenX() const { return penX_; }
     int PenY() const { return penY_; }
@@ -112,6 +126,8 @@ private:
     uint32_t penColor_ = 0;
     int penWidth_ = 1;
     uint32_t brushColor_ = 0xFFFFFF;
+    uint32_t penStored_ = Stored(0);
+    uint32_t brushStored_ = Stored(0xFFFFFF);
     int penX_ = 0;
     int penY_ = 0;
     void record(const CanvasOp& op);

@@ -32,9 +32,13 @@ TGraph::TGraph(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     plot_.canvas().SetDrawHook([this] {
+        // A hidden chart (the delay view while the cepstrum is off) is brought to the screen
+        // by its first paint when it shows.
         if (!presentPending_) {
             presentPending_ = true;
-            QMetaObject::invokeMethod(this, &TGraph::present, Qt::QueuedConnection);
+            if (isVisible()) {
+                QMetaObject::invokeMethod(this, &TGraph::present, Qt::QueuedConnection);
+            }
         }
     });
     // The chart takes the widget's size at the first resize or access, so a widget placed
@@ -74,33 +78,6 @@ namespace {
 // row that changed in it.
 constexpr int kBand = 32;
 
-// Canvas pixels 0x00BBGGRR as the backing store's 0xFFRRGGBB.
-inline uint32_t onScreen(uint32_t p) {
-    return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-}
-
-// Writes n canvas pixels onto the screen's, four at a time; true when any differed.
-bool copyRun(const uint32_t* from, uint32_t* to, int n) {
-    typedef uint32_t Quad __attribute__((vector_size(4 * sizeof(uint32_t))));
-    Quad diff = {0, 0, 0, 0};
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        Quad p, old;
-        std::memcpy(&p, from + i, sizeof p);
-        std::memcpy(&old, to + i, sizeof old);
-        const Quad v = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-        diff |= v ^ old;
-        std::memcpy(to + i, &v, sizeof v);
-    }
-    uint32_t rest = diff[0] | diff[1] | diff[2] | diff[3];
-    for (; i < n; ++i) {
-        const uint32_t v = onScreen(from[i]);
-        rest |= v ^ to[i];
-        to[i] = v;
-    }
-    return rest != 0;
-}
-
 // Rows to look at in each band of columns, first..last (none while last < first).
 struct Bands {
     Bands(int width, int height, bool all)
@@ -124,41 +101,30 @@ struct Bands {
         }
     }
 
+    // The changed part: one rectangle per band.
+    QRegion Region() const {
+        QRegion r;
+        for (size_t k = 0; k < First.size(); ++k) {
+            if (Last[k] >= First[k]) {
+                const int x = static_cast<int>(k) * kBand;
+                r += QRect(x, First[k], std::min(kBand, Width - x), Last[k] - First[k] + 1);
+            }
+        }
+        return r;
+    }
+
     int Width;
     int Height;
     std::vector<int> First;
     std::vector<int> Last;
 };
 
-// Brings `frame` (same size as `from`) up to `from` within `look`; returns the changed part
-// in frame pixels, one rectangle per band of columns.
-QRegion copyChanges(const Canvas& from, QImage& frame, const Bands& look) {
-    const int w = from.Width();
-    auto* rows = reinterpret_cast<uint32_t*>(frame.bits());
-    const size_t stride = static_cast<size_t>(frame.bytesPerLine()) / sizeof(uint32_t);
-    QRegion changed;
-    for (size_t k = 0; k < look.First.size(); ++k) {
-        const int x = static_cast<int>(k) * kBand;
-        const int n = std::min(kBand, w - x);
-        int top = -1;
-        int bottom = -1;
-        for (int y = look.First[k]; y <= look.Last[k]; ++y) {
-            const uint32_t* src = from.Bits() + static_cast<size_t>(y) * static_cast<size_t>(w);
-            if (copyRun(src + x, rows + static_cast<size_t>(y) * stride + x, n)) {
-                top = top < 0 ? y : top;
-                bottom = y;
-            }
-        }
-        if (bottom >= 0) {
-            changed += QRect(x, top, n, bottom - top + 1);
-        }
-    }
-    return changed;
-}
-
 } // namespace
 
 void TGraph::present() {
+    if (!isVisible()) {
+        return; // stays pending until the first paint after it shows
+    }
     presentPending_ = false;
     syncSize();
     const Canvas& chart = plot_.canvas();
@@ -172,18 +138,21 @@ void TGraph::present() {
     }
     const int w = shown->Width();
     const int h = shown->Height();
-    const bool fresh =
-        frame_.width() != w || frame_.height() != h || frame_.devicePixelRatio() != dpr;
+    // The canvas holds its pixels as an RGB image does: the frame shows them in place.
+    // (A writable view: setting its pixel ratio must not make the image copy the pixels,
+    // as it does for a read-only one; nothing writes through it.)
+    auto* bits = const_cast<uchar*>(reinterpret_cast<const uchar*>(shown->Bits()));
+    const bool fresh = frame_.constBits() != bits || frame_.width() != w || frame_.height() != h ||
+                       frame_.devicePixelRatio() != dpr;
     if (fresh) {
-        frame_ = QImage(w, h, QImage::Format_RGB32);
+        frame_ = QImage(bits, w, h, w * 4, QImage::Format_RGB32);
         frame_.setDevicePixelRatio(dpr);
-        frame_.fill(0u);
     }
-    // Where the picture may differ from the frame: wherever the operations that drew it
-    // differ from those that drew the frame (each op's box), or everywhere when either
-    // picture was not drawn from a whole-area fill.
+    // Where the picture may differ from the one shown: wherever the operations that drew it
+    // differ from those that drew the last (each one's box), or everywhere when either was
+    // not drawn from a whole-area fill.
     const bool known = !fresh && chart.RecordedWhole() && shownWhole_;
-    Bands look(w, h, !known);
+    Bands changed(w, h, !known);
     if (known) {
         const std::vector<CanvasOp>& ops = chart.Recorded();
         // A chart pixel's box on the frame: at finer scales widened by the device pen.
@@ -199,7 +168,7 @@ void TGraph::present() {
                      b.R >= plot_.Width() - 1 ? w : scaled(b.R + 1) + margin,
                      b.B >= plot_.Height() - 1 ? h : scaled(b.B + 1) + margin};
             }
-            look.Add(b.L, b.T, b.R, b.B);
+            changed.Add(b.L, b.T, b.R, b.B);
         };
         for (size_t i = 0; i < std::max(ops.size(), shownOps_.size()); ++i) {
             const bool inNew = i < ops.size();
@@ -217,18 +186,18 @@ void TGraph::present() {
     }
     shownOps_ = chart.Recorded();
     shownWhole_ = chart.RecordedWhole();
-    const QRegion changed = copyChanges(*shown, frame_, look);
     if (fresh) {
         update();
         return;
     }
+    const QRegion region = changed.Region();
     if (dpr == 1) {
-        update(changed);
+        update(region);
         return;
     }
     // Frame pixels to the widget's: outwards to whole pixels.
     QRegion logical;
-    for (const QRect& r : changed) {
+    for (const QRect& r : region) {
         const int left = static_cast<int>(std::floor(r.left() / dpr));
         const int top = static_cast<int>(std::floor(r.top() / dpr));
         const int right = static_cast<int>(std::ceil((r.right() + 1) / dpr));
@@ -239,7 +208,15 @@ void TGraph::present() {
 }
 
 void TGraph::paintEvent(QPaintEvent* /*event*/) {
-    if (presentPending_ || (!frame_.isNull() && frame_.devicePixelRatio() != devicePixelRatioF())) {
+    // The frame views the canvas's pixels: a resize of the canvas moves them, and a screen
+    // of another resolution wants another picture.
+    const qreal dpr = devicePixelRatioF();
+    const Canvas& chart = plot_.canvas();
+    const bool moved =
+        dpr == 1 ? frame_.constBits() != reinterpret_cast<const uchar*>(chart.Bits()) ||
+                       frame_.width() != chart.Width() || frame_.height() != chart.Height()
+                 : frame_.devicePixelRatio() != dpr;
+    if (presentPending_ || moved) {
         present(); // a paint for another reason (exposure, another screen) shows the latest
     }
     if (frame_.isNull()) {

@@ -52,15 +52,15 @@ protected:
 
 private:
     void syncSize();
-    // Runs once after a burst of drawing: brings frame_ up to the chart and schedules the
+    // Runs once after a burst of drawing: points frame_ at the picture and schedules the
     // repaint of the part that changed, if any.
     void present();
 
     GraphPlot plot_;
     bool presentPending_ = false;
-    // The chart as the screen shows it, in the backing store's pixel format: the canvas
-    // itself at a scale factor of 1, else the chart drawn at the screen's resolution
-    // (device_). Reused by every paint; the one copy of the picture kept beside the canvas.
+    // The chart as the screen shows it, a view of the canvas's own pixels (no copy): the
+    // chart's canvas at a scale factor of 1, else device_, the chart drawn at the screen's
+    // resolution.
     QImage frame_;
     Canvas device_; // the chart at the screen's resolution, above a scale factor of 1
     // The drawing operations that made the picture in frame_ (see Canvas::Record).

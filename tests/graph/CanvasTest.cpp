@@ -201,7 +201,9 @@ TEST(Canvas, RowsAndColumnsAsSpansCoverTheSteppedPixels) {
             const bool counted = referenceLine(want, w, h, pen, kInk, s.x0, s.y0, s.x1, s.y1);
             ASSERT_EQ(c.Generation() - before, counted ? 1u : 0u)
                 << pen << ": " << s.x0 << "," << s.y0 << " -> " << s.x1 << "," << s.y1;
-            ASSERT_TRUE(std::equal(want.begin(), want.end(), c.Bits()))
+            ASSERT_TRUE(std::equal(
+                want.begin(), want.end(), c.Bits(),
+                [](uint32_t colour, uint32_t stored) { return Canvas::Stored(colour) == stored; }))
                 << pen << ": " << s.x0 << "," << s.y0 << " -> " << s.x1 << "," << s.y1;
             drawn += counted;
         }
