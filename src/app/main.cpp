@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 #include "Measure.h"
 #include "Program.h"
+#include "Serve.h"
 #include "TForm1.h"
 #include "Widgets.h"
 #include "WindowFrames.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -43,6 +45,9 @@ int main(int argc, char** argv) {
     // A run without windows needs neither a display nor Qt.
     if (argc > 1 && std::strcmp(argv[1], "measure") == 0) {
         return myrl::MeasureMain(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    if (argc > 1 && std::strcmp(argv[1], "serve") == 0) {
+        return myrl::ServeMain(std::vector<std::string>(argv + 2, argv + argc));
     }
     // The command line first: --help, --version and a bad option need no display.
     const myrl::CommandLine cl =
@@ -81,7 +86,11 @@ int main(int argc, char** argv) {
                      "and will stay black\n",
                      screen->depth());
     }
-    myrl::Program program(myrl::StartOptions{cl.Port});
+    std::optional<myrl::RemoteAddress> remote;
+    if (!cl.Remote.empty()) {
+        remote = myrl::ParseRemoteAddress(cl.Remote, nullptr); // checked by ParseCommandLine
+    }
+    myrl::Program program(myrl::StartOptions{cl.Port, remote});
     myrl::CloseOnSignals(*program.Form1);
     return QApplication::exec();
 }

@@ -16,7 +16,8 @@ CommandLine CommandLineFrom(const FoundOptions& found) {
         return cl;
     }
     for (const auto& [name, values] :
-         {std::pair{"port", &found.Port}, std::pair{"workdir", &found.Workdir}}) {
+         {std::pair{"port", &found.Port}, std::pair{"workdir", &found.Workdir},
+          std::pair{"remote", &found.Remote}}) {
         if (values->size() > 1) {
             cl.Error = std::string("Option '") + name + "' given more than once.";
             return cl;
@@ -35,6 +36,12 @@ CommandLine CommandLineFrom(const FoundOptions& found) {
         cl.Workdir = found.Workdir.front();
         if (cl.Workdir.empty()) {
             cl.Error = "Option 'workdir' needs a folder.";
+        }
+    }
+    if (!found.Remote.empty() && cl.Error.empty()) {
+        cl.Remote = found.Remote.front();
+        if (cl.Remote.empty()) {
+            cl.Error = "Option 'remote' needs an address: tcp:PORT or unix.";
         }
     }
     return cl;

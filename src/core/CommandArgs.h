@@ -18,11 +18,14 @@ struct CommandLine {
     std::string Workdir;
     // Qt's -platform was given: the window system is the user's choice.
     bool PlatformGiven = false;
+    // Remote control for this run as given ("tcp:PORT" or "unix", checked by the program);
+    // empty: none.
+    std::string Remote;
     // One line (without the program's name) when the command line is not understood.
     std::string Error;
 };
 
-// What a parser found: each value given to --port and to --workdir, in order, and the
+// What a parser found: each value given to --port, --workdir and --remote, in order, and the
 // arguments that are no option.
 struct FoundOptions {
     bool Help = false;
@@ -30,11 +33,12 @@ struct FoundOptions {
     bool PlatformGiven = false;
     std::vector<std::string> Port;
     std::vector<std::string> Workdir;
+    std::vector<std::string> Remote;
     std::vector<std::string> Positional;
 };
 
 // The command line that `found` makes, or its Error: an argument that is no option, an
-// option given more than once, an empty device or folder. The Error quotes at most 100
+// option given more than once, an empty device, folder or address. The Error quotes at most 100
 // characters of an argument and is one line.
 CommandLine CommandLineFrom(const FoundOptions& found);
 

@@ -1,5 +1,7 @@
 #include "Utf8.h"
 
+#include <cstdint>
+
 namespace myrl {
 
 namespace {
@@ -57,6 +59,49 @@ std::string CutText(std::string_view text, size_t maxChars) {
     std::string out(text.substr(0, bytes));
     out += kCutMark;
     return out;
+}
+
+size_t Utf8InvalidAt(std::string_view text) {
+    size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        size_t n = 0;
+        uint32_t cp = 0;
+        uint32_t least = 0;
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            n = 2;
+            cp = lead & 0x1F;
+            least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            n = 3;
+            cp = lead & 0x0F;
+            least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            n = 4;
+            cp = lead & 0x07;
+            least = 0x10000;
+        } else {
+            return at;
+        }
+        if (at + n > text.size()) {
+            return at;
+        }
+        for (size_t k = 1; k < n; ++k) {
+            const auto c = static_cast<unsigned char>(text[at + k]);
+            if (!isContinuation(c)) {
+                return at;
+            }
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return at;
+        }
+        at += n;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace myrl

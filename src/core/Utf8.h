@@ -22,4 +22,9 @@ size_t Utf8BoundaryAtOrBefore(std::string_view text, size_t maxBytes);
 // characters followed by kCutMark.
 std::string CutText(std::string_view text, size_t maxChars);
 
+// Where `text` stops being UTF-8 (the offset of the first byte that starts no well-formed
+// character: a stray continuation byte, a sequence cut short, an overlong form, a
+// surrogate or a code point beyond U+10FFFF); npos when all of it is.
+size_t Utf8InvalidAt(std::string_view text);
+
 } // namespace myrl

@@ -19,10 +19,19 @@ void drawMarkerLine(Canvas& canvas, int x, int height) {
     }
 }
 
-// Trace value at x: linear interpolation in the interval whose lower point is the highest
-// of 0..255 with an x value below x (or interval 0), the lower point's value on a
-// zero-width interval.
-double traceValueAt(const MeasState& s, double x) {
+std::string levelCaption(double v, bool swrChecked, char decimalSep) {
+    if (swrChecked) {
+        if (v > 10.0) {
+            return "( SWR > 10.0 )";
+        }
+        return "( SWR = " + FormatFixed(v, 1, 3, decimalSep) + " )";
+    }
+    return "( " + FormatFixed(v, 2, 1, decimalSep) + " dB )";
+}
+
+} // namespace
+
+double TraceValueAt(const MeasState& s, double x) {
     int idx = kPointCount - 1;
     while (s.FreqAxis[idx] >= x && idx > 0) {
         --idx;
@@ -38,17 +47,11 @@ double traceValueAt(const MeasState& s, double x) {
                                         (static_cast<Ext>(f1) - f0));
 }
 
-std::string levelCaption(double v, bool swrChecked, char decimalSep) {
-    if (swrChecked) {
-        if (v > 10.0) {
-            return "( SWR > 10.0 )";
-        }
-        return "( SWR = " + FormatFixed(v, 1, 3, decimalSep) + " )";
-    }
-    return "( " + FormatFixed(v, 2, 1, decimalSep) + " dB )";
+double MarkerFrequency(int32_t column, double xmin, double xmax, int width) {
+    const Ext span = static_cast<Ext>(xmax) - xmin;
+    const Ext last = width - 1;
+    return static_cast<double>(column / last * span + xmin);
 }
-
-} // namespace
 
 void DrawMarkers(GraphPlot& graph1, const MeasState& state) {
     Canvas& canvas = graph1.canvas();
@@ -59,10 +62,8 @@ void DrawMarkers(GraphPlot& graph1, const MeasState& state) {
 
 MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, bool swrChecked,
                                   char thousandsSep, char decimalSep) {
-    const Ext span = static_cast<Ext>(graph1.Xmax) - graph1.Xmin;
-    const Ext last = graph1.Width() - 1;
-    const double fA = static_cast<double>(state.Marker1X / last * span + graph1.Xmin);
-    const double fB = static_cast<double>(state.Marker2X / last * span + graph1.Xmin);
+    const double fA = MarkerFrequency(state.Marker1X, graph1.Xmin, graph1.Xmax, graph1.Width());
+    const double fB = MarkerFrequency(state.Marker2X, graph1.Xmin, graph1.Xmax, graph1.Width());
     state.MarkerFU = fA;
     state.MarkerFL = fB;
     if (state.MarkerFU < state.MarkerFL) {
@@ -76,8 +77,8 @@ MarkerReadouts ShowMarkerReadouts(const GraphPlot& graph1, MeasState& state, boo
     r.F_disp1 = "FL= " + grouped(state.MarkerFL);
     r.F_disp2 = "FU= " + grouped(state.MarkerFU);
     r.DF_disp = "df = " + grouped(state.MarkerFU - state.MarkerFL);
-    r.M_disp1 = levelCaption(traceValueAt(state, state.MarkerFL), swrChecked, decimalSep);
-    r.M_disp2 = levelCaption(traceValueAt(state, state.MarkerFU), swrChecked, decimalSep);
+    r.M_disp1 = levelCaption(TraceValueAt(state, state.MarkerFL), swrChecked, decimalSep);
+    r.M_disp2 = levelCaption(TraceValueAt(state, state.MarkerFU), swrChecked, decimalSep);
     return r;
 }
 

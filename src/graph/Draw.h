@@ -13,6 +13,9 @@ namespace myrl {
 // Colour of both marker lines, RGB (255, 70, 70).
 constexpr uint32_t MarkerColour = Rgb(255, 70, 70);
 
+// The width of the response chart Graph1 in columns: the markers' positions are columns of it.
+constexpr int kGraph1Width = 449;
+
 // The captions of the readout labels under Graph1.
 struct MarkerReadouts {
     std::string F_disp1; // lower marker x value, e.g. "FL= 10,670,089  Hz" or "FL=  20 %"
@@ -25,6 +28,15 @@ struct MarkerReadouts {
 // Draws the two dashed marker lines at columns Marker1X and Marker2X over what graph1
 // holds: dashes of 5 pixels every 8, from row 1. Sets the pen colour to MarkerColour.
 void DrawMarkers(GraphPlot& graph1, const MeasState& state);
+
+// The x value (Hz; percent in zero span) a marker at `column` reads on a chart of `width`
+// columns spanning [xmin, xmax].
+double MarkerFrequency(int32_t column, double xmin, double xmax, int width);
+
+// The value of DispTrace at x, as a marker readout takes it: linear interpolation in the
+// interval whose lower point is the highest of 0..255 with an x value below x (or interval
+// 0), the lower point's value on a zero-width interval.
+double TraceValueAt(const MeasState& state, double x);
 
 // Computes MarkerFL / MarkerFU (stored into state) from the marker columns and graph1's
 // width and x range, and returns the readout captions. swrChecked is the state of the

@@ -15,9 +15,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <clocale>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -25,54 +23,14 @@
 #include <optional>
 #include <unistd.h>
 
-#ifndef MYRL_VERSION
-#define MYRL_VERSION "?"
-#endif
-
 namespace myrl {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-volatile std::sig_atomic_t g_stop = 0;
-
-void onSignal(int) {
-    g_stop = 1;
-}
-
-// SIGINT, SIGTERM and SIGHUP end the run at the next step boundary: without SA_RESTART a
-// wait in progress returns at once.
-class SignalGuard {
-public:
-    SignalGuard() {
-        g_stop = 0;
-        struct sigaction sa {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        for (int i = 0; i < 3; ++i) {
-            ::sigaction(kSignals[i], &sa, &old_[i]);
-        }
-    }
-    ~SignalGuard() {
-        for (int i = 0; i < 3; ++i) {
-            ::sigaction(kSignals[i], &old_[i], nullptr);
-        }
-    }
-
-private:
-    static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction old_[3]{};
-};
-
 void say(const std::string& line) {
     std::fprintf(stderr, "myrl measure: %s\n", line.c_str());
-}
-
-// The English reason of a failure, with what it concerns.
-std::string reasonOf(const std::exception& e) {
-    const std::string detail = ErrorDetail(e);
-    return detail.empty() ? e.what() : detail;
 }
 
 // The shortest text that reads back to the same double; whole numbers in plain digits.
@@ -130,33 +88,17 @@ void pause(int ms) {
     ::nanosleep(&t, nullptr);
 }
 
-// Shows nothing: a run without windows has no progress bar, status label or delay view.
-class NoView : public StepView {
-public:
-    void SetProgress(int32_t) override {}
-    void SetAvrStat(const std::string&) override {}
-    void CepstrumStep() override {}
-};
-
 // The sweeps a settled result takes after a restart of the average: an average over n >= 2
 // settles with the (n + 1)-th sweep, as the first is shown alone and then overwritten.
 int sweepsToSettle(int average) {
     return average >= 2 ? average + 1 : 1;
 }
 
-char localeDecimalSeparator() {
-    std::setlocale(LC_NUMERIC, "");
-    const lconv* lc = std::localeconv();
-    const char sep = lc && lc->decimal_point && lc->decimal_point[0] ? lc->decimal_point[0] : '.';
-    std::setlocale(LC_NUMERIC, "C");
-    return sep;
-}
-
 } // namespace
 
 int RunMeasure(const MeasureOptions& o) {
     const auto t0 = Clock::now();
-    SignalGuard signals;
+    StopSignals signals;
 
     if (!o.Workdir.empty() && ::chdir(o.Workdir.c_str()) != 0) {
         say("cannot work in " + o.Workdir + ": " + std::strerror(errno));
@@ -166,19 +108,11 @@ int RunMeasure(const MeasureOptions& o) {
     // The folder's parameter file, only read: the port, the instrument's constants, FREX and
     // the plan, as the windowed program would start with them.
     StoredParams params;
-    if (FileCanBeRead(kParamFileName)) {
-        int line = 0;
-        try {
-            params =
-                ParamsFromLines(ReadParamLines(kParamFileName), localeDecimalSeparator(), &line);
-        } catch (const EInOutError& e) {
-            say(std::string(kParamFileName) + ": " + reasonOf(e));
-            return kExitFile;
-        } catch (const std::exception& e) {
-            say(std::string(kParamFileName) + ", line " + std::to_string(line) +
-                ": does not convert (" + reasonOf(e) + ")");
-            return kExitFile;
-        }
+    try {
+        params = ReadFolderParams();
+    } catch (const std::exception& e) {
+        say(e.what());
+        return kExitFile;
     }
     switch (o.PlanKind) {
     case MeasureOptions::Plan::StartStop:
@@ -202,18 +136,13 @@ int RunMeasure(const MeasureOptions& o) {
     }
 
     TCommX port;
-    ConfigureUnitPort(port);
-    port.SetPortNo(params.PortNo);
     Instrument core;
-    core.AttachPort(port);
-    if (!o.Port.empty()) {
-        core.SetDevice(o.Port);
-    }
+    AttachUnitPort(core, port, params.PortNo, o.Port);
     const std::string device = port.DevicePath();
     try {
         StartInstrument(core, params);
     } catch (const std::exception& e) {
-        say(std::string("the plan of ") + kParamFileName + " does not convert (" + reasonOf(e) +
+        say(std::string("the plan of ") + kParamFileName + " does not convert (" + ErrorReason(e) +
             ")");
         return kExitFile;
     }
@@ -228,7 +157,7 @@ int RunMeasure(const MeasureOptions& o) {
         try {
             core.LoadCalibration(o.CalFile);
         } catch (const std::exception& e) {
-            const std::string why = reasonOf(e);
+            const std::string why = ErrorReason(e);
             say(why.find(o.CalFile) == std::string::npos ? o.CalFile + ": " + why : why);
             return kExitFile;
         }
@@ -254,7 +183,7 @@ int RunMeasure(const MeasureOptions& o) {
     try {
         core.OpenPort();
     } catch (const std::exception& e) {
-        say(reasonOf(e));
+        say(ErrorReason(e));
         return kExitUnit;
     }
 
@@ -289,9 +218,9 @@ int RunMeasure(const MeasureOptions& o) {
         }
     };
 
-    NoView view;
+    NoStepView view;
     while (settled < o.Sweeps + 1) {
-        if (g_stop) {
+        if (signals.Stopped()) {
             core.ClosePort();
             endProgress();
             say("interrupted: the port is closed and nothing was written");
@@ -323,10 +252,10 @@ int RunMeasure(const MeasureOptions& o) {
         } catch (const std::exception& e) {
             core.ClosePort();
             endProgress();
-            say(DeviceWithTarget(device) + ": " + reasonOf(e));
+            say(DeviceWithTarget(device) + ": " + ErrorReason(e));
             return kExitUnit;
         }
-        if (settled < o.Sweeps + 1 && !g_stop) {
+        if (settled < o.Sweeps + 1 && !signals.Stopped()) {
             pause(50); // the cycle's rhythm: the next step 50 ms after this one ended
         }
     }
@@ -335,15 +264,7 @@ int RunMeasure(const MeasureOptions& o) {
 
     const auto result = core.LastSweep();
     const MeasState s = result->AsState();
-    TraceFileInfo info;
-    info.Program = std::string("MYRL ") + MYRL_VERSION;
-    info.Written = LocalTimeNow();
-    info.Plan = s.ZeroSpan ? PlanDefinition::ZeroSpan
-                           : static_cast<PlanDefinition>(params.FDefIndex == 0 ? 0 : 1);
-    info.Frex = result->Settings.Frex;
-    info.SweepTime = SweepTimeItemText(result->Settings.SweepTimeIdx);
-    info.Mode = ModeText(result->Settings.Mode);
-    info.Averaging = std::to_string(result->Settings.AvrNum);
+    TraceFileInfo info = SweepFileInfo(*result, params.FDefIndex);
     info.Calibration = core.CalibrationSource();
 
     std::string written;
@@ -357,7 +278,7 @@ int RunMeasure(const MeasureOptions& o) {
             try {
                 WriteFileReplacing(o.Out, bytes);
             } catch (const std::exception& e) {
-                const std::string why = reasonOf(e);
+                const std::string why = ErrorReason(e);
                 say(why.find(o.Out) == std::string::npos ? o.Out + ": " + why : why);
                 return kExitFile;
             }
@@ -368,23 +289,15 @@ int RunMeasure(const MeasureOptions& o) {
     if (o.Json) {
         // Readouts over the points the files hold (0 .. SweepSteps), of the level they hold.
         const int last = std::min(s.SweepSteps, kArrayLen - 1);
-        std::vector<double> level(static_cast<size_t>(last) + 1);
-        for (int i = 0; i <= last; ++i) {
-            level[static_cast<size_t>(i)] = s.NormLevel[static_cast<size_t>(i)] - s.RefLevel;
-        }
-        const std::span<const double> freq(s.FreqAxis.data(), level.size());
         std::string readout = "null";
-        if (!s.ZeroSpan) {
-            const FilterReadout r = ReadFilter(freq, level, 0, last, 3);
-            if (r.Valid) {
-                auto edge = [](const Edge& e) { return e.Found ? num(e.Hz) : "null"; };
-                readout = "{\"peak_hz\":" + num(r.PeakHz) + ",\"peak_db\":" + num(r.PeakDb) +
-                          ",\"minimum_hz\":" + num(r.MinHz) + ",\"minimum_db\":" + num(r.MinDb) +
-                          ",\"down_db\":3,\"lower_edge_hz\":" + edge(r.Lower) +
-                          ",\"upper_edge_hz\":" + edge(r.Upper) +
-                          ",\"bandwidth_hz\":" + optNum(r.BandwidthHz) +
-                          ",\"center_hz\":" + optNum(r.CentreHz) + ",\"q\":" + optNum(r.Q) + "}";
-            }
+        if (const auto r = SweepReadout(*result, 3)) {
+            auto edge = [](const Edge& e) { return e.Found ? num(e.Hz) : "null"; };
+            readout = "{\"peak_hz\":" + num(r->PeakHz) + ",\"peak_db\":" + num(r->PeakDb) +
+                      ",\"minimum_hz\":" + num(r->MinHz) + ",\"minimum_db\":" + num(r->MinDb) +
+                      ",\"down_db\":3,\"lower_edge_hz\":" + edge(r->Lower) +
+                      ",\"upper_edge_hz\":" + edge(r->Upper) +
+                      ",\"bandwidth_hz\":" + optNum(r->BandwidthHz) +
+                      ",\"center_hz\":" + optNum(r->CentreHz) + ",\"q\":" + optNum(r->Q) + "}";
         }
         std::string swr = "null";
         if (result->Settings.Swr) {

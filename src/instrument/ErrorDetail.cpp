@@ -19,4 +19,9 @@ std::string ErrorDetail(const std::exception& e) {
     return {};
 }
 
+std::string ErrorReason(const std::exception& e) {
+    const std::string detail = ErrorDetail(e);
+    return detail.empty() ? e.what() : detail;
+}
+
 } // namespace myrl

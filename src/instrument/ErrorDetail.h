@@ -9,5 +9,7 @@ namespace myrl {
 // An English sentence for the user about `e`: the device, file or text concerned and the
 // reason (a port, a file, a number that does not convert); empty when `e` says nothing more.
 std::string ErrorDetail(const std::exception& e);
+// ErrorDetail, or the exception's own text when that says nothing more.
+std::string ErrorReason(const std::exception& e);
 
 } // namespace myrl

@@ -72,6 +72,26 @@ MeasState SweepSnapshot::AsState() const {
     return s;
 }
 
+std::optional<FilterReadout> SweepReadout(const SweepSnapshot& sweep, double downDb) {
+    if (sweep.Settings.ZeroSpan) {
+        return std::nullopt;
+    }
+    const int last = std::min(sweep.SweepSteps, kArrayLen - 1);
+    if (last < 1) {
+        return std::nullopt;
+    }
+    std::vector<double> level(static_cast<size_t>(last) + 1);
+    for (size_t i = 0; i < level.size(); ++i) {
+        level[i] = sweep.NormLevel[i] - sweep.Settings.RefLevel;
+    }
+    const std::span<const double> freq(sweep.FreqAxis.data(), level.size());
+    const FilterReadout r = ReadFilter(freq, level, 0, last, downDb);
+    if (!r.Valid) {
+        return std::nullopt;
+    }
+    return r;
+}
+
 // ---------------------------------------------------------------------------------------
 // Subscriptions
 
@@ -350,6 +370,22 @@ void Instrument::RestartAverage() {
     settingsChanged();
 }
 
+void Instrument::StartSingle() {
+    single_ = true;
+    RestartAverage();
+}
+
+void Instrument::SetRunning(bool run) {
+    if (run != running_) {
+        running_ = run;
+        notify(InstrumentEvent::RunChanged);
+    }
+}
+
+bool Instrument::AverageSettled() const {
+    return last_ && last_->Settled && lastResets_ == state_.AvrResets;
+}
+
 void Instrument::settingsChanged() {
     notify(InstrumentEvent::SettingsChanged);
 }
@@ -426,6 +462,7 @@ void Instrument::completed(const AvrStatus& status) {
     snap->CalZeroSpan = state_.CalZeroSpan;
     const bool settledNow = snap->Settled && settledResets_ != state_.AvrResets;
     last_ = std::move(snap);
+    lastResets_ = state_.AvrResets;
     if (mode_ == MeasMode::Cal && cal_) {
         status_.Set(StatusTopic::Calibration, CalibrationLine());
     }
@@ -433,6 +470,10 @@ void Instrument::completed(const AvrStatus& status) {
     if (settledNow) {
         settledResets_ = state_.AvrResets;
         notify(InstrumentEvent::AverageSettled);
+    }
+    if (single_ && settledNow) {
+        single_ = false;
+        notify(InstrumentEvent::SingleDone);
     }
 }
 

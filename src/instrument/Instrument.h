@@ -47,6 +47,9 @@ enum class InstrumentEvent {
     MemoryChanged,      // the trace memory or its mode changed
     ViewChanged,        // what the charts show moved: markers, level scale, pointer
     StatusChanged,      // Status().Text() changed
+    SingleDone,         // the single acquisition asked for has settled (after
+                        // AverageSettled of that sweep)
+    RunChanged,         // Running() changed: RUN or HOLD was chosen
 };
 
 // The last complete sweep, copied when it was processed: readers keep it as long as they
@@ -72,6 +75,11 @@ struct SweepSnapshot {
     // A measurement state holding this sweep (for the writers of trace files), the rest zero.
     MeasState AsState() const;
 };
+
+// The filter and peak readout of a sweep over the points its files hold (0 .. SweepSteps),
+// of the level relative to its reference level as Save data as writes it; nothing in zero
+// span or with fewer than two points.
+std::optional<FilterReadout> SweepReadout(const SweepSnapshot& sweep, double downDb);
 
 // What a step shows on its way: the received count, the averaging status of a processed
 // sweep, the delay view of it. The program's panel and display show them; a run without
@@ -144,6 +152,21 @@ public:
     // restarts the average) on the state, then tells the subscribers.
     void ChangePlan(const std::function<void(MeasState&)>& entry);
     void RestartAverage();
+
+    // ---- Single acquisition: restarts the average; the first sweep that settles it ends
+    // the acquisition with SingleDone (whoever runs the steps stops there: the panel selects
+    // HOLD). Cancelled by CancelSingle, or by a new StartSingle.
+    void StartSingle();
+    void CancelSingle() { single_ = false; }
+    bool SingleRunning() const { return single_; }
+
+    // ---- RUN or HOLD, as whoever runs the steps chose it (the panel's STATUS; a run without
+    // windows keeps it here alone). RunChanged when it changes.
+    void SetRunning(bool run);
+    bool Running() const { return running_; }
+    // The last complete sweep is settled and the average has not restarted since: the
+    // averaged trace of the settings in force exists.
+    bool AverageSettled() const;
 
     // ---- The sweep cycle.
     // One step (start of sweep, reception, processing of a complete reply), with the line
@@ -259,6 +282,9 @@ private:
     uint64_t settledResets_ = ~uint64_t{0}; // the restart whose settling was announced
     uint64_t sweeps_ = 0;
     std::shared_ptr<const SweepSnapshot> last_;
+    uint64_t lastResets_ = 0; // state_.AvrResets when last_ was taken
+    bool single_ = false;
+    bool running_ = true;
 
     std::optional<CalRecord> cal_; // the calibration last loaded or saved
     std::string calName_;          // its file's name

@@ -48,7 +48,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const QCommandLineOption version(QStringList{"v", "version"});
     const QCommandLineOption port("port", {}, "DEVICE");
     const QCommandLineOption workdir("workdir", {}, "DIR");
-    parser.addOptions({help, version, port, workdir});
+    const QCommandLineOption remote("remote", {}, "ADDRESS");
+    parser.addOptions({help, version, port, workdir, remote});
     for (const char* name : kQtValueOptions) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, "value"));
     }
@@ -67,8 +68,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     found.PlatformGiven = parser.isSet("platform");
     found.Port = all(parser.values(port));
     found.Workdir = all(parser.values(workdir));
+    found.Remote = all(parser.values(remote));
     found.Positional = all(parser.positionalArguments());
-    return CommandLineFrom(found);
+    CommandLine cl = CommandLineFrom(found);
+    std::string why;
+    if (cl.Error.empty() && !cl.Remote.empty() && !ParseRemoteAddress(cl.Remote, &why)) {
+        cl.Error = "Option 'remote': " + why + ".";
+    }
+    return cl;
 }
 
 CommandLine ParseCommandLine(const QStringList& args) {
@@ -81,8 +88,12 @@ CommandLine ParseCommandLine(const QStringList& args) {
 
 std::string CommandLineHelp() {
     return "Usage: myrl [--port DEVICE] [--workdir DIR]\n"
+           "            [--remote tcp:PORT|unix]\n"
            "       myrl measure [OPTION]...   (a measurement without windows; see\n"
            "                                   myrl measure --help)\n"
+           "       myrl serve --remote tcp:PORT|unix [--port DEVICE]\n"
+           "                                  (remote control without windows; see\n"
+           "                                   myrl serve --help)\n"
            "The control program of the MYRL frequency-response analyser.\n"
            "\n"
            "Options:\n"
@@ -94,6 +105,15 @@ std::string CommandLineHelp() {
            "                    as it was.\n"
            "  --workdir DIR     The folder of myrl_prm.txt, the exported data and the COMn\n"
            "                    links (default: the current folder).\n"
+           "  --remote tcp:PORT Answer remote control (SCPI, as bench instruments do) on\n"
+           "                    127.0.0.1 and ::1, port PORT (5025 is the usual one), never\n"
+           "                    on any other address.\n"
+           "  --remote unix     Answer it on the socket $XDG_RUNTIME_DIR/" +
+           std::string(kRemoteSocketName) +
+           ",\n"
+           "                    readable and writable by this user alone.\n"
+           "                    Remote control is off unless asked for here or in the tools\n"
+           "                    window; it serves one client at a time, of this user only.\n"
            "\n"
            "Without --port, port n of line 1 is the link COMn in the working folder when it\n"
            "exists, else /dev/ttyS(n-1). The Port dialog (Ctrl+Shift+P) lists the serial\n"

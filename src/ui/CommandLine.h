@@ -1,13 +1,16 @@
-// The program's command line: --help, --version, --port DEVICE, --workdir DIR, and the
+// The program's command line: --help, --version, --port DEVICE, --workdir DIR, --remote
+// tcp:PORT|unix, and the
 // options Qt itself takes (-platform, -display, ...), which are left for QApplication.
 // Parsed before any window or application object exists, so that --help, --version and a
 // bad option need no display.
 #pragma once
 
 #include "CommandArgs.h"
+#include "RemoteServer.h"
 
 #include <QStringList>
 
+#include <optional>
 #include <string>
 #include <vector>
 

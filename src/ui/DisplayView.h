@@ -33,6 +33,13 @@ public:
     virtual void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
                                const std::string& fdiv) = 0;
 
+    // The x value (Hz; percent of the sweep in zero span) marker 1 or 2 reads, as its readout
+    // under Graph1 shows it.
+    virtual double MarkerX(int marker) const = 0;
+    // Moves marker 1 or 2 to the column of Graph1 that shows `x`, as a drag there does, and
+    // redraws.
+    virtual void MoveMarker(int marker, double x) = 0;
+
     // Opens (ticked) or closes the delay view above the response chart.
     virtual void CEPSClick(bool ticked) = 0;
     // Transform of the sweep just processed, drawn on Graph2.

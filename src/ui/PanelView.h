@@ -40,6 +40,24 @@ public:
     // Ticks or unticks FREX; its click handler runs when the state changes.
     virtual void SetFrex(bool ticked) = 0;
 
+    // What a user does with a control, for a set-up recalled, a plan switched to or a remote
+    // client's command: the item chosen, the box ticked or the field typed, and the control's
+    // handler run as a user's action runs it (an item already chosen or a box already in that
+    // state changes nothing). Handlers may throw as they do for a user (EConvertError).
+    // F_DEF item `fdef` chosen, then the fields typed (the second one only when shown) and
+    // Enter pressed.
+    virtual void EnterPlan(int fdef, const std::string& edit1, const std::string& edit2) = 0;
+    virtual void ChooseMode(const std::string& modeText) = 0; // an item of MODE
+    virtual void ChooseSweepTime(int item) = 0;               // 0..16
+    virtual void ChooseAverage(int count) = 0;                // 1..64, typed and confirmed
+    virtual void SetSwrTicked(bool ticked) = 0;               // SWR
+    virtual void EnterRefLevel(double db) = 0;                // typed, Enter pressed
+    virtual void ChooseRunning(bool run) = 0;                 // the STATUS item RUN or HOLD
+
+    // A single acquisition: the instrument restarts the average, the panel runs (RUN) until
+    // the average has settled and then selects HOLD.
+    virtual void StartSingle() = 0;
+
     // The sweep timer Timer1: switched on here, off by each step of the cycle.
     virtual void StartSweepTimer() = 0;
     virtual bool SweepTimerActive() const = 0;

@@ -2,13 +2,17 @@
 
 #include "ErrorReport.h"
 #include "PortDialog.h"
+#include "RemoteSection.h"
+#include "RemoteService.h"
 #include "TForm1.h"
 #include "TForm2.h"
 #include "Takeaways.h"
 #include "ToolsWindow.h"
+#include "UserSettings.h"
 #include "Widgets.h"
 
 #include <QLoggingCategory>
+#include <QSettings>
 
 namespace myrl {
 
@@ -21,6 +25,7 @@ Q_LOGGING_CATEGORY(linkLog, "myrl", QtInfoMsg)
 } // namespace
 
 Program::Program(StartOptions options) {
+    const std::optional<RemoteAddress> remote = options.Remote;
     Core.SetDecimalSeparator(LocaleDecimalSeparator());
     Form1 = std::make_unique<TForm1>(Core, *this);
     Form2 = std::make_unique<TForm2>(Core, *Form1, *this);
@@ -58,13 +63,21 @@ Program::Program(StartOptions options) {
     AutoLoadCalibration(Core);
     Extras.Add(ActionGroup::Tools, QString::fromUtf8("MYRL Tools…"),
                QKeySequence(Qt::CTRL | Qt::Key_T), [this] { Tools().Open(); });
+    remote_ = std::make_unique<RemoteService>(Core, *Form1, *Form2, *Exports);
+    if (remote) {
+        remote_->SetAddress(*remote);
+    }
+    if (remote || OpenUserSettings()->value(kRemoteAllowKey, false).toBool()) {
+        remote_->Start();
+    }
 }
 
 Program::~Program() {
-    // The tools go first, then the display window: the control panel's timer and port
-    // outlive nothing that needs them (the panel stops its timer and closes its port as it
-    // goes).
+    // The tools go first, then remote control (no command reaches a window on its way out),
+    // then the display window: the control panel's timer and port outlive nothing that needs
+    // them (the panel stops its timer and closes its port as it goes).
     tools_.reset();
+    remote_.reset();
     Form2.reset();
     Form1.reset();
 }
@@ -89,6 +102,7 @@ ToolsWindow& Program::Tools() {
     if (!tools_) {
         tools_ = std::make_unique<ToolsWindow>(Core, *Form2);
         alert_.Track(*tools_);
+        tools_->AddSection(new RemoteSection(*remote_));
     }
     return *tools_;
 }

@@ -18,6 +18,7 @@ class DisplayView;
 class PanelView;
 class TForm1;
 class TForm2;
+class RemoteService;
 class ToolsWindow;
 class Takeaways;
 
@@ -49,6 +50,9 @@ public:
     // The tools window "MYRL Tools" (Ctrl+T), made when it is first opened.
     ToolsWindow& Tools();
     bool ToolsMade() const { return tools_ != nullptr; }
+    // Remote control (SCPI on a socket of this computer): listening when the command line
+    // or the user's setting asks for it.
+    RemoteService& Remote() { return *remote_; }
 
 private:
     void printLink();
@@ -58,6 +62,7 @@ private:
 
     std::unique_ptr<Startup> startup_;
     std::unique_ptr<ToolsWindow> tools_;
+    std::unique_ptr<RemoteService> remote_;
     bool started_ = false;
     bool startTried_ = false;
     TitleAlert alert_;

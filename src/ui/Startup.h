@@ -5,8 +5,10 @@
 #pragma once
 
 #include "ParamFile.h"
+#include "RemoteServer.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -23,6 +25,9 @@ struct StartOptions {
     // The device to open in place of the one line 1 of the parameter file names; empty:
     // the folder's default chosen in the Port dialog, if any, else line 1's.
     std::string Port;
+    // Remote control for this run (else as the user's settings say: off unless allowed in
+    // the tools window).
+    std::optional<RemoteAddress> Remote = std::nullopt;
 };
 
 class Startup {

@@ -31,6 +31,7 @@
 #include <QToolButton>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace myrl {
 
@@ -137,6 +138,13 @@ TForm1::TForm1(Instrument& core, StartSequence& start) : core_(core), start_(sta
     CommX1->SetWaitEvents([wait = new LineWait(this)](int fd, int ms) { wait->Wait(fd, ms); });
     core_.AttachPort(*CommX1);
     connectHandlers();
+    // A single acquisition ends in HOLD: selected inside the step that settled it, so the
+    // timer is not switched on again.
+    singleDone_ = core_.Subscribe([this](InstrumentEvent e) {
+        if (e == InstrumentEvent::SingleDone && Running()) {
+            HoldItem->click();
+        }
+    });
 }
 
 void TForm1::SetDisplay(DisplayView& display) {
@@ -439,6 +447,10 @@ void TForm1::Button7Click() {
 }
 
 void TForm1::RadioGroup1Click() {
+    if (!Running()) {
+        core_.CancelSingle(); // HOLD chosen before a single acquisition settled ends it
+    }
+    core_.SetRunning(Running());
     // A run whose start-up failed never sweeps: the plan or the port it would use was
     // never set up.
     if (Running() && start_.Started()) {
@@ -570,6 +582,55 @@ void TForm1::SetFrex(bool ticked) {
     if (FREX->isChecked() != ticked) {
         FREX->setChecked(ticked);
         FREXClick();
+    }
+}
+void TForm1::EnterPlan(int fdef, const std::string& edit1, const std::string& edit2) {
+    F_DEF->setCurrentIndex(fdef); // F_DEFChange runs when the item changes
+    Edit1->setText(Q(edit1));
+    if (F_DEF->currentText() != "ZERO SPAN") { // in zero span the second field is hidden
+        Edit2->setText(Q(edit2));
+    }
+    Edit1KeyPress();
+}
+void TForm1::ChooseMode(const std::string& modeText) {
+    const int i = MODE->findText(Q(modeText));
+    if (i < 0) {
+        throw std::invalid_argument("no MODE item \"" + modeText + "\"");
+    }
+    MODE->setCurrentIndex(i); // MODEChange runs when the item changes
+}
+void TForm1::ChooseSweepTime(int item) {
+    SweepTime->setCurrentIndex(item); // SweepTimeChange runs when the item changes
+}
+void TForm1::ChooseAverage(int count) {
+    const QString text = QString::number(count);
+    const int i = AvrSet->findText(text);
+    if (i >= 0) {
+        AvrSet->setCurrentIndex(i);
+    } else {
+        AvrSet->setEditText(text);
+    }
+    AvrSetChange();
+}
+void TForm1::SetSwrTicked(bool ticked) {
+    if (SWR->isChecked() != ticked) {
+        SWR->setChecked(ticked);
+        RefposChange(); // the box's click handler
+    }
+}
+void TForm1::EnterRefLevel(double db) {
+    Reflvl->setText(Q(FormatFixed(db, 6, 1, LocaleDecimalSeparator())));
+    ReflvlKeyPress();
+}
+void TForm1::ChooseRunning(bool run) {
+    if (run != Running()) {
+        (run ? RunItem : HoldItem)->click(); // RadioGroup1Click runs
+    }
+}
+void TForm1::StartSingle() {
+    core_.StartSingle();
+    if (!Running()) {
+        RunItem->click(); // RadioGroup1Click switches the timer on
     }
 }
 void TForm1::StartSweepTimer() {

@@ -82,6 +82,14 @@ public:
     void SetFieldCaptions(const std::string& first, const std::string& second) override;
     void SetSecondFieldVisible(bool visible) override;
     void SetFrex(bool ticked) override;
+    void EnterPlan(int fdef, const std::string& edit1, const std::string& edit2) override;
+    void ChooseMode(const std::string& modeText) override;
+    void ChooseSweepTime(int item) override;
+    void ChooseAverage(int count) override;
+    void SetSwrTicked(bool ticked) override;
+    void EnterRefLevel(double db) override;
+    void ChooseRunning(bool run) override;
+    void StartSingle() override;
     void StartSweepTimer() override;
     bool SweepTimerActive() const override;
     void SetStatusTip(const std::string& text) override;
@@ -139,6 +147,7 @@ private:
     DisplayView* display_ = nullptr;
     std::unique_ptr<FreqEntryControls> entry_;
     QString lastAvrText_;
+    Instrument::Subscription singleDone_;
 };
 
 } // namespace myrl

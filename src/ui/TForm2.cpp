@@ -4,6 +4,7 @@
 
 #include "Cepstrum.h"
 #include "ErrorReport.h"
+#include "FilterReadout.h"
 #include "Form2Layout.h"
 #include "Format.h"
 #include "FreqEntryControls.h"
@@ -28,6 +29,9 @@
 #include <utility>
 
 namespace myrl {
+
+// The markers are columns of Graph1; a run without windows keeps them on as many.
+static_assert(form2::Graph1.w == kGraph1Width);
 
 namespace {
 
@@ -241,6 +245,18 @@ void TForm2::RedrawResponse() {
     // Taken after the redraw: a logarithmic chart writes 1e-99 into DispTrace.
     lastRedrawInputs_ = RedrawInputs(g, s, swr, ts, ds);
     lastRedrawGeneration_ = g.canvas().Generation();
+}
+
+double TForm2::MarkerX(int marker) const {
+    const GraphPlot& g = Graph1->plot();
+    const MeasState& s = core_.State();
+    return MarkerFrequency(marker == 1 ? s.Marker1X : s.Marker2X, g.Xmin, g.Xmax, g.Width());
+}
+
+void TForm2::MoveMarker(int marker, double x) {
+    const GraphPlot& g = Graph1->plot();
+    core_.SetMarker(marker, MarkerColumnFor(x, g.Xmin, g.Xmax, g.Width()));
+    RedrawResponse();
 }
 
 GraphPlot& TForm2::Graph1Plot() {

@@ -36,6 +36,8 @@ public:
     void SetAvrStat(const std::string& text) override;
     void SetFreqLabels(const std::string& fl, const std::string& fc, const std::string& fu,
                        const std::string& fdiv) override;
+    double MarkerX(int marker) const override;
+    void MoveMarker(int marker, double x) override;
     void CEPSClick(bool ticked) override;
     void CepstrumStep() override;
     int DbPerDiv() const override { return dbPerDiv_; }

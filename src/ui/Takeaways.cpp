@@ -406,7 +406,46 @@ there. To keep them elsewhere, start MYRL from a terminal in that folder, or wit
 test stands: for example <tt>myrl measure --port /dev/ttyUSB0 --center 10.7M --span 500k
 --average 4 --out dut.csv --json</tt>. It sweeps until the average has settled, writes the
 file, prints a summary and ends with a status a script can test. <tt>myrl measure
---help</tt> lists its options. It needs the port to itself: close these windows first.</p>)");
+--help</tt> lists its options. It needs the port to itself: close these windows first.</p>
+
+<h3>Remote control</h3>
+<p>Test stands and lab scripts (PyVISA, for example) can drive MYRL as a bench instrument,
+with SCPI commands on a socket of this computer. It is off unless you tick <b>Allow remote
+control from this computer</b> in MYRL Tools (kept for later starts; port 5025) or start
+<tt>myrl --remote tcp:PORT</tt> (or <tt>--remote unix</tt>: the socket
+<tt>$XDG_RUNTIME_DIR/myrl-remote.sock</tt>). It listens on 127.0.0.1 and ::1 only, answers
+programs of your own user only and one client at a time. A VISA client opens
+<tt>TCPIP::127.0.0.1::5025::SOCKET</tt> with the line end "\n". <tt>myrl serve --remote
+tcp:5025</tt> does the same without windows or a display.</p>
+<p>Commands act as your hand on the panel: the panel shows what they set and the averaging
+restarts as a click restarts it. Commands answer nothing; the queries of a line answer on
+one line; errors go to a queue read by <tt>SYST:ERR?</tt> (number and text, such as
+<tt>-113,"Undefined header"</tt>). Capitals are the short form; brackets may be left out.</p>
+<table cellspacing="0" cellpadding="2">
+<tr><td width="300"><tt>*IDN? *RST *CLS *OPC? *OPC *WAI *ESR? *STB?</tt></td><td>the common
+commands; <tt>*OPC?</tt> answers 1 once the acquisition (and, while running, the average of
+the settings in force) has finished, without stopping anything meanwhile</td></tr>
+<tr><td><tt>[SENSe:]FREQuency:STARt|STOP|CENTer|SPAN <i>f</i></tt></td><td>the plan (HZ, KHZ,
+MHZ, GHZ), and its queries</td></tr>
+<tr><td><tt>[SENSe:]SWEep:TIME <i>s</i></tt>, <tt>[SENSe:]AVERage:COUNt <i>n</i></tt></td><td>SWEEP
+TIME, AVERAGING (<tt>:CURRent?</tt>: the count of the last sweep)</td></tr>
+<tr><td><tt>CALCulate:MODE THRU|CAL|NORM</tt>, <tt>DISPlay:VIEW LEVel|SWR</tt></td><td>MODE, the
+SWR box</td></tr>
+<tr><td><tt>DISPlay:TRACe:Y:RLEVel <i>dB</i></tt></td><td>the reference level</td></tr>
+<tr><td><tt>INITiate</tt>, <tt>INITiate:CONTinuous ON|OFF</tt></td><td>one acquisition (restart,
+sweep until the average has settled, then HOLD); RUN or HOLD</td></tr>
+<tr><td><tt>TRACe:DATA? [LEVel|SWR]</tt>, <tt>TRACe:POINts?</tt></td><td>frequency,level pairs of
+the last complete sweep, points 0 to 250, as Save data as writes them</td></tr>
+<tr><td><tt>CALCulate:MARKer1|2:X <i>f</i></tt>, <tt>CALCulate:MARKer1|2:Y?</tt></td><td>the
+markers and their readouts</td></tr>
+<tr><td><tt>CALCulate:BWIDth?|:CENTer?|:Q?|:LOWer?|:UPPer?</tt>, <tt>CALCulate:PEAK:X?|:Y?</tt></td>
+<td>the -3 dB readouts (9.91E37: none)</td></tr>
+<tr><td><tt>MMEMory:STORe:TRACe "<i>file</i>"</tt>, <tt>MMEMory:LOAD:CALibration
+"<i>file</i>"</tt></td><td>Save data as; load a calibration file</td></tr>
+<tr><td><tt>SYSTem:ERRor?</tt>, <tt>SYSTem:LINK?</tt></td><td>the error queue; the link to the
+unit</td></tr>
+</table>
+<p><tt>man myrl</tt> (REMOTE CONTROL) lists them all with their error numbers.</p>)");
 }
 
 } // namespace myrl

@@ -106,6 +106,11 @@ ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display)
     });
 }
 
+void ToolsWindow::AddSection(QWidget* section) {
+    auto* top = static_cast<QVBoxLayout*>(layout());
+    top->insertWidget(top->count() - 2, section); // above the status lines and the stretch
+}
+
 void ToolsWindow::scheduleRefresh() {
     if (refreshPending_ || !isVisible()) {
         return;
@@ -459,9 +464,7 @@ bool ToolsWindow::MoveMarker(int marker, Target target) {
         hz = r->Upper.Hz;
         break;
     }
-    const GraphPlot& g = display_.Graph1Plot();
-    core_.SetMarker(marker, MarkerColumnFor(hz, g.Xmin, g.Xmax, g.Width()));
-    display_.RedrawResponse();
+    display_.MoveMarker(marker, hz);
     Refresh();
     return true;
 }

@@ -36,6 +36,8 @@ public:
     ToolsWindow(Instrument& core, DisplayView& display);
 
     void Open();
+    // Adds a section of its own (a group box) above the status lines; the window owns it.
+    void AddSection(QWidget* section);
 
     // What the controls do, without their file dialogs.
     void SetDbPerDiv(int dbPerDiv);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -99,6 +100,37 @@ TEST(CommandLineTest, PathsAreKeptAsTheBytesGiven) {
     }
 }
 
+TEST(CommandLineTest, RemoteControlListensOnThisComputerOnly) {
+    struct Case {
+        QStringList args;
+        std::string remote; // as given
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"myrl"}, "", ""},
+        {{"myrl", "--remote", "tcp:5025"}, "tcp:5025", ""},
+        {{"myrl", "--remote=unix"}, "unix", ""},
+        {{"myrl", "--remote", ""}, "", "Option 'remote' needs an address: tcp:PORT or unix."},
+        {{"myrl", "--remote", "0.0.0.0:5025"},
+         "",
+         "Option 'remote': '0.0.0.0:5025' is neither tcp:PORT nor unix (remote control listens "
+         "on this computer only)."},
+        {{"myrl", "--remote", "tcp:70000"},
+         "",
+         "Option 'remote': '70000' is no TCP port (1 to 65535)."},
+        {{"myrl", "--remote", "unix", "--remote", "tcp:1"},
+         "",
+         "Option 'remote' given more than once."},
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = ParseCommandLine(c.args);
+        EXPECT_EQ(cl.Error, c.error) << c.args.join(' ').toStdString();
+        if (c.error.empty()) {
+            EXPECT_EQ(cl.Remote, c.remote) << c.args.join(' ').toStdString();
+        }
+    }
+}
+
 std::string Slurp(const std::string& path) {
     std::ifstream in(path);
     std::stringstream ss;
@@ -121,6 +153,14 @@ TEST(CommandLineTest, TheProgramAnswersWithoutADisplay) {
         {"--port", 2, "", "myrl: Missing value after '--port'.\n"},
         {"--workdir /nonexistent/folder", 2, "",
          "myrl: cannot work in /nonexistent/folder: No such file or directory\n"},
+        {"--remote 0.0.0.0:5025", 2, "",
+         "myrl: Option 'remote': '0.0.0.0:5025' is neither tcp:PORT nor unix (remote control "
+         "listens on this computer only).\n"},
+        {"serve --help", 0, "Usage: myrl serve --remote tcp:PORT|unix", ""},
+        {"serve --port COM1", 2, "",
+         "myrl serve: give --remote tcp:PORT or --remote unix; see myrl serve --help.\n"},
+        {"serve --remote tcp:http", 2, "",
+         "myrl serve: --remote: 'http' is no TCP port (1 to 65535).\n"},
     };
     char dir[] = "/tmp/myrl-cli.XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);

@@ -40,29 +40,41 @@ struct Outcome {
     double Seconds = 0;
 };
 
-// Runs `myrl measure ARGS` in `dir` with DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset
-// and `env` added; `during` runs once it has started (with its process id).
-inline Outcome MeasureIn(const fs::path& dir, std::vector<std::string> args,
-                         std::vector<std::string> env = {},
-                         const std::function<void(pid_t)>& during = {}) {
-    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    args.insert(args.begin(), {MyrlProgramPath(), "measure"});
+// This process's environment without DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM (as a
+// machine without a display has it), with the variables of `add` ("NAME=value") in place of
+// its own.
+inline std::vector<std::string> EnvironmentWithoutDisplay(const std::vector<std::string>& add) {
+    std::vector<std::string> dropped = {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="};
+    for (const auto& a : add) {
+        dropped.push_back(a.substr(0, a.find('=') + 1));
+    }
+    std::vector<std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        bool keep = true;
+        for (const auto& d : dropped) {
+            keep = keep && v.rfind(d, 0) != 0;
+        }
+        if (keep) {
+            vars.push_back(v);
+        }
+    }
+    vars.insert(vars.end(), add.begin(), add.end());
+    return vars;
+}
+
+// Starts `args` (the program found on PATH when it names no folder) in `dir` with `env`,
+// standard input from /dev/null and standard output and error into the files named; its
+// process id, or -1.
+inline pid_t SpawnIn(const fs::path& dir, std::vector<std::string> args,
+                     std::vector<std::string> env, const fs::path& out, const fs::path& err) {
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    std::vector<std::string> vars;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        if (v.rfind("DISPLAY=", 0) != 0 && v.rfind("WAYLAND_DISPLAY=", 0) != 0 &&
-            v.rfind("QT_QPA_PLATFORM=", 0) != 0) {
-            vars.push_back(v);
-        }
-    }
-    vars.insert(vars.end(), env.begin(), env.end());
     std::vector<char*> envp;
-    for (auto& v : vars) {
+    for (auto& v : env) {
         envp.push_back(v.data());
     }
     envp.push_back(nullptr);
@@ -72,14 +84,27 @@ inline Outcome MeasureIn(const fs::path& dir, std::vector<std::string> args,
     posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
-    Outcome r;
-    const auto t0 = std::chrono::steady_clock::now();
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data()) != 0) {
-        posix_spawn_file_actions_destroy(&fa);
-        return r;
+    if (posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
     }
     posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// Runs `myrl measure ARGS` in `dir` with DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset
+// and `env` added; `during` runs once it has started (with its process id).
+inline Outcome MeasureIn(const fs::path& dir, std::vector<std::string> args,
+                         std::vector<std::string> env = {},
+                         const std::function<void(pid_t)>& during = {}) {
+    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    args.insert(args.begin(), {MyrlProgramPath(), "measure"});
+    Outcome r;
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t pid = SpawnIn(dir, std::move(args), EnvironmentWithoutDisplay(env), out, err);
+    if (pid < 0) {
+        return r;
+    }
     if (during) {
         during(pid);
     }

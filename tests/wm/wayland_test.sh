@@ -91,7 +91,10 @@ if start_sim; then
     stop_sim
 fi
 unset DISPLAY
-if QT_QPA_PLATFORM=wayland "$WAYLAND_TESTS" >"$T/wayland-tests.log" 2>&1 &&
+# The Wayland platform plugin leaves its protocol objects (and a plugin it
+# unloads) for the process exit to free; the same tests check our own code
+# for leaks on the offscreen platform.
+if ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" QT_QPA_PLATFORM=wayland "$WAYLAND_TESTS" >"$T/wayland-tests.log" 2>&1 &&
     grep -q '\[  PASSED  \]' "$T/wayland-tests.log" && ! grep -q '\[  SKIPPED \]' "$T/wayland-tests.log"; then
     pass "weston without X: the windows write lines 11-15 back as read ($(grep -o '[0-9]* tests\? from' "$T/wayland-tests.log" | head -n 1 | cut -d' ' -f1) placements)"
 else
