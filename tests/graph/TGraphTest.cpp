@@ -7,6 +7,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -171,6 +172,69 @@ TEST_F(TGraphTest, ShowsTheChartAtTheScreenResolution) {
     EXPECT_EQ(gridWidth, std::lround(dpr)) << "scale " << dpr;
 }
 
+// The chart as the widget paints it at scale factors 1, 1.5 and 2 (device pixels): at 1 the
+// canvas pixel for pixel; above 1 no colour the chart does not draw (no blend of an enlarged
+// or smoothed line) and every grid line crossed on a row and on a column one chart pixel
+// wide, round(scale) device pixels, never 1 and 2 in turn.
+TEST_F(TGraphTest, PaintsCrispLinesAtTheScreenResolution) {
+    TGraph g;
+    ASSERT_TRUE(showChart(g));
+    QTest::qWait(20);
+    const double dpr = g.devicePixelRatioF();
+    const QImage shot = g.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GE(shot.width(), DeviceSize(449, dpr) - 1);
+    ASSERT_GE(shot.height(), DeviceSize(283, dpr) - 1);
+
+    const Canvas& canvas = g.plot().canvas();
+    std::vector<QRgb> drawn;
+    for (int y = 0; y < 283; ++y) {
+        for (int x = 0; x < 449; ++x) {
+            const QRgb c = toQRgb(canvas.Pixel(x, y));
+            if (std::find(drawn.begin(), drawn.end(), c) == drawn.end()) {
+                drawn.push_back(c);
+            }
+        }
+    }
+    int foreign = 0, differing = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const QRgb c = shot.pixel(x, y) | 0xFF000000u;
+            foreign += std::find(drawn.begin(), drawn.end(), c) == drawn.end();
+            differing += dpr == 1 && c != toQRgb(canvas.Pixel(x, y));
+        }
+    }
+    EXPECT_EQ(foreign, 0) << "scale " << dpr;
+    EXPECT_EQ(differing, 0) << "scale " << dpr;
+
+    // Runs of grid colour across chart row 7 (between the frame and the first grid row, above
+    // the trace) and down chart column 2 (beside the frame; the reference line lies on grid
+    // row 1, the trace crosses the column far from the grid rows).
+    struct Line {
+        bool Down;
+        double At;
+        size_t Lines;
+    };
+    const int want = static_cast<int>(std::lround(dpr));
+    for (const Line& l : {Line{false, 7.5, 9}, Line{true, 2.5, 8}}) {
+        std::vector<int> runs;
+        const int length = l.Down ? shot.height() : shot.width();
+        const int at = static_cast<int>(l.At * dpr);
+        for (int i = 0, run = 0; i <= length; ++i) {
+            if (i < length &&
+                (l.Down ? shot.pixel(at, i) : shot.pixel(i, at)) == qRgb(128, 128, 128)) {
+                ++run;
+            } else if (run > 0) {
+                runs.push_back(run);
+                run = 0;
+            }
+        }
+        EXPECT_GE(runs.size(), l.Lines) << "scale " << dpr << (l.Down ? " column" : " row");
+        for (int run : runs) {
+            EXPECT_EQ(run, want) << "scale " << dpr << (l.Down ? " column" : " row");
+        }
+    }
+}
+
 // A change is sent to the screen as the bands of columns it touched, from its first to its
 // last row; a redraw to the same picture is not sent at all.
 TEST_F(TGraphTest, RepaintsOnlyWhatChangedAtTheScreenResolution) {
@@ -193,7 +257,11 @@ TEST_F(TGraphTest, RepaintsOnlyWhatChangedAtTheScreenResolution) {
     const QRect r = log.painted.boundingRect();
     EXPECT_TRUE(r.contains(QRect(100, 150, 20, 1))) << r.x() << "," << r.y() << " " << r.width();
     EXPECT_LE(r.width(), 2 * 32 / g.devicePixelRatioF() + 2);
-    EXPECT_LE(r.height(), 3);
+    // Above a scale of 1 the band is widened by the device pen (up to 4 device pixels each
+    // side, rounded out to whole pixels).
+    const double scale = g.devicePixelRatioF();
+    EXPECT_LE(r.height(), scale == 1 ? 3 : 3 + 2 * static_cast<int>(std::ceil(4 / scale)))
+        << "scale " << scale;
     EXPECT_EQ(g.grab().toImage().pixel(DeviceSize(110, g.devicePixelRatioF()),
                                        static_cast<int>(150.5 * g.devicePixelRatioF())),
               qRgb(255, 0, 0));
