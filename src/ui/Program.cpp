@@ -102,7 +102,8 @@ ToolsWindow& Program::Tools() {
     if (!tools_) {
         tools_ = std::make_unique<ToolsWindow>(Core, *Form2);
         alert_.Track(*tools_);
-        tools_->AddSection(new RemoteSection(*remote_));
+        tools_->AddSection("Remote control", new RemoteSection(*remote_));
+        tools_->KeepBeside({Form1.get(), Form2.get()});
     }
     return *tools_;
 }

@@ -26,7 +26,11 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -54,6 +58,28 @@ std::string db(double v) {
 std::string fixed(double v, int decimals) {
     return S(QLocale().toString(v, 'f', decimals));
 }
+
+// A page of the tabs: its sections in a column that scrolls when the window is lower than
+// they are, and that asks for their whole size otherwise (a scroll area alone asks for at
+// most 24 lines), with room for the scroll bar so that showing it covers nothing.
+class Page : public QScrollArea {
+public:
+    explicit Page(QWidget* parent) : QScrollArea(parent) {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        auto* content = new QWidget(this);
+        auto* column = new QVBoxLayout(content);
+        column->addStretch();
+        setWidget(content);
+    }
+    QVBoxLayout* Column() const { return static_cast<QVBoxLayout*>(widget()->layout()); }
+    void Add(QWidget* section) { Column()->insertWidget(Column()->count() - 1, section); }
+    QSize sizeHint() const override {
+        return widget()->sizeHint() +
+               QSize(2 * frameWidth() + verticalScrollBar()->sizeHint().width(), 2 * frameWidth());
+    }
+};
 
 // A failure of a file operation, reported with the English line under it.
 void report(const std::string& message, const std::string& detail) {
@@ -106,9 +132,71 @@ ToolsWindow::ToolsWindow(Instrument& core, DisplayView& display)
     });
 }
 
-void ToolsWindow::AddSection(QWidget* section) {
-    auto* top = static_cast<QVBoxLayout*>(layout());
-    top->insertWidget(top->count() - 2, section); // above the status lines and the stretch
+void ToolsWindow::AddSection(const QString& tab, QWidget* section) {
+    for (int i = 0; i < tabs_->count(); ++i) {
+        if (tabs_->tabText(i) == tab) {
+            static_cast<Page*>(tabs_->widget(i))->Add(section);
+            return;
+        }
+    }
+    auto* page = new Page(tabs_);
+    page->Add(section);
+    tabs_->addTab(page, tab);
+}
+
+void ToolsWindow::KeepBeside(std::vector<QWidget*> windows) {
+    neighbours_.clear();
+    for (QWidget* w : windows) {
+        neighbours_.emplace_back(w);
+    }
+}
+
+void ToolsWindow::placeBesideTheWindows() {
+    // The frames of the windows to keep clear, and the frame the window manager puts around
+    // a window (theirs: this one has none before it is shown).
+    QRect taken;
+    QMargins frame;
+    QScreen* screen = this->screen();
+    for (const QPointer<QWidget>& w : neighbours_) {
+        if (w && w->isVisible()) {
+            taken |= w->frameGeometry();
+            const QRect f = w->frameGeometry(), g = w->geometry();
+            frame = QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                             f.bottom() - g.bottom());
+            screen = w->screen();
+        }
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    ensurePolished();
+    layout()->activate();
+    const QRect room = screen->availableGeometry();
+    // As large as the sections ask for, at most the screen's room.
+    resize(sizeHint().expandedTo(minimumSizeHint()).boundedTo(room.size().shrunkBy(frame)));
+    const QSize outer = size().grownBy(frame);
+    if (taken.isEmpty()) {
+        return;
+    }
+    // Right of the windows, below them, left of them; where none of these has room, at the
+    // screen's right edge, over as little of them as may be.
+    const QPoint candidates[] = {
+        {taken.right() + 1, taken.top()},
+        {taken.left(), taken.bottom() + 1},
+        {taken.left() - outer.width(), taken.top()},
+    };
+    QPoint at(room.right() + 1 - outer.width(), room.top());
+    for (const QPoint& c : candidates) {
+        const QPoint inside(
+            std::clamp(c.x(), room.left(), std::max(room.left(), room.right() + 1 - outer.width())),
+            std::clamp(c.y(), room.top(),
+                       std::max(room.top(), room.bottom() + 1 - outer.height())));
+        if (!QRect(inside, outer).intersects(taken)) {
+            at = inside;
+            break;
+        }
+    }
+    move(at); // a top-level widget's position is its frame's
 }
 
 void ToolsWindow::scheduleRefresh() {
@@ -124,7 +212,18 @@ void ToolsWindow::scheduleRefresh() {
 
 void ToolsWindow::build() {
     const auto settings = OpenUserSettings();
-    auto* top = new QVBoxLayout(this);
+    // The sections on tabs over the status lines, which stay in view whatever the tab.
+    auto* outer = new QVBoxLayout(this);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName("ToolsTabs");
+    tabs_->setUsesScrollButtons(true);
+    outer->addWidget(tabs_, 1);
+    auto* readouts = new Page(tabs_);
+    tabs_->addTab(readouts, "Readouts");
+    auto* files = new Page(tabs_);
+    tabs_->addTab(files, "Calibration and memory");
+    auto* delay = new Page(tabs_);
+    tabs_->addTab(delay, "Delay view");
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 
     // Level scale.
@@ -141,7 +240,7 @@ void ToolsWindow::build() {
     scaleRow->addWidget(new QLabel("Response chart", scaleBox));
     scaleRow->addWidget(scale_);
     scaleRow->addStretch();
-    top->addWidget(scaleBox);
+    readouts->Add(scaleBox);
 
     // Filter and peak readout.
     auto* filterBox = new QGroupBox("Filter and peak", this);
@@ -194,7 +293,7 @@ void ToolsWindow::build() {
         }
     }
     filter->addLayout(markers);
-    top->addWidget(filterBox);
+    readouts->Add(filterBox);
     connect(range_, &QComboBox::activated, this, [this] {
         saveSettings();
         Refresh();
@@ -247,7 +346,7 @@ void ToolsWindow::build() {
     calRow->addWidget(autoLoad_);
     calRow->addStretch();
     cal->addLayout(calRow);
-    top->addWidget(calBox);
+    files->Add(calBox);
 
     // Trace memory.
     auto* memBox = new QGroupBox("Trace memory", this);
@@ -276,7 +375,7 @@ void ToolsWindow::build() {
     memState_ = new QLabel("no memory", memBox);
     memState_->setObjectName("MemState");
     mem->addWidget(memState_);
-    top->addWidget(memBox);
+    files->Add(memBox);
 
     // Distance in the delay view.
     auto* distBox = new QGroupBox("Distance to a reflection (delay view)", this);
@@ -325,7 +424,7 @@ void ToolsWindow::build() {
     distance_->setFont(mono);
     distance_->setMinimumHeight(QFontMetrics(mono).lineSpacing() * 2);
     dist->addWidget(distance_);
-    top->addWidget(distBox);
+    delay->Add(distBox);
 
     // How things stand.
     auto* statusBox = new QGroupBox("Status", this);
@@ -333,9 +432,12 @@ void ToolsWindow::build() {
     status_ = new QLabel(statusBox);
     status_->setObjectName("Status");
     status_->setWordWrap(true);
+    // Room for the link's, the calibration's and one more line from the start: the window
+    // is sized before they come.
+    status_->setMinimumHeight(QFontMetrics(status_->font()).lineSpacing() * 3);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     statusLayout->addWidget(status_);
-    top->addWidget(statusBox);
-    top->addStretch();
+    outer->addWidget(statusBox);
     // These lines quote file names and a calibration file's note: shown as they stand.
     for (QLabel* l : {calState_, memState_, status_}) {
         l->setTextFormat(Qt::PlainText);
@@ -352,6 +454,12 @@ void ToolsWindow::saveSettings() const {
 }
 
 void ToolsWindow::Open() {
+    if (!placed_) {
+        // Sized for what the readouts hold, then placed.
+        placed_ = true;
+        fillReadouts();
+        placeBesideTheWindows();
+    }
     show();
     Refresh();
     raise();
@@ -547,12 +655,15 @@ std::string ToolsWindow::distanceText() const {
 }
 
 void ToolsWindow::Refresh() {
+    if (isVisible()) {
+        core_.Status().Set(StatusTopic::Calibration, CalibrationLine());
+        fillReadouts();
+    }
+}
+
+void ToolsWindow::fillReadouts() {
     const std::string calLine = CalibrationLine();
     const std::string coverage = CoverageLine();
-    if (!isVisible()) {
-        return;
-    }
-    core_.Status().Set(StatusTopic::Calibration, calLine);
     calState_->setText(Q(coverage.empty() ? calLine : calLine + "\n" + coverage));
     readout_->setText(Q(readoutText()));
     memState_->setText(Q(core_.MemoryLine()));

@@ -1,24 +1,27 @@
 // The tools window "MYRL Tools": the level scale of Graph1, filter and peak readouts with
 // marker actions, calibration files, the trace memory and the distance to a reflection
-// in the delay view. The rules are the instrument core's; the window shows them, listens to
-// the core's notifications, and reaches the display only through DisplayView. It touches
-// no control of the other windows. Its choices persist in the user's settings.
-// User-interface thread only.
+// in the delay view, on tabs over the status lines. The rules are the instrument core's; the window
+// shows them, listens to the core's notifications, and reaches the display only through
+// DisplayView. It touches no control of the other windows. Its choices persist in the user's
+// settings. User-interface thread only.
 #pragma once
 
 #include "FilterReadout.h"
 #include "Instrument.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class QTabWidget;
 
 namespace myrl {
 
@@ -35,9 +38,13 @@ public:
     // The window stays hidden until opened.
     ToolsWindow(Instrument& core, DisplayView& display);
 
+    // Shows the window; the first time beside the windows given to KeepBeside (right of
+    // them, else below, else left, as the screen has room), no larger than the screen's room.
     void Open();
-    // Adds a section of its own (a group box) above the status lines; the window owns it.
-    void AddSection(QWidget* section);
+    void KeepBeside(std::vector<QWidget*> windows);
+    // Adds a section of its own (a group box) to the tab named `tab` (a new tab after the
+    // others when there is none); the window owns it.
+    void AddSection(const QString& tab, QWidget* section);
 
     // What the controls do, without their file dialogs.
     void SetDbPerDiv(int dbPerDiv);
@@ -78,6 +85,9 @@ private:
     // bursts (a drag, a sweep and its settling), one refresh answers them all.
     void scheduleRefresh();
     void build();
+    void placeBesideTheWindows();
+    // Writes the readouts, the calibration's and the memory's lines into their labels.
+    void fillReadouts();
     void saveSettings() const;
     std::string readoutText() const;
     std::string distanceText() const;
@@ -86,6 +96,9 @@ private:
     DisplayView& display_;
     Instrument::Subscription events_;
     bool refreshPending_ = false;
+    bool placed_ = false;
+    std::vector<QPointer<QWidget>> neighbours_;
+    QTabWidget* tabs_ = nullptr;
     QComboBox* scale_ = nullptr;
     QComboBox* range_ = nullptr;
     QDoubleSpinBox* down_ = nullptr;

@@ -33,6 +33,17 @@ until_true() {
     done
 }
 
+# --- the X server ---
+# Starts Xvfb with one screen of SIZE (WxH) on a free display it chooses itself; sets DISPLAY.
+start_xvfb() {
+    local dfd dnum
+    exec {dfd}<> <(:)
+    Xvfb -displayfd "$dfd" -screen 0 "${1}x24" -nolisten tcp >"$T/xvfb.log" 2>&1 &
+    pids+=($!)
+    read -r -t 10 -u "$dfd" dnum || { echo "FAIL: Xvfb did not start"; cat "$T/xvfb.log"; exit 1; }
+    export DISPLAY=:$dnum
+}
+
 # --- helpers on windows ---
 # Top-level windows of the program that are mapped, by client size: "id" lines.
 viewable() { [ "$(xwininfo -id "$1" 2>/dev/null | sed -n 's/.*Map State: //p')" = IsViewable ]; }

@@ -20,12 +20,7 @@ source "$(dirname "$0")/wm_lib.sh"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
 
-# --- the X server (a free display chosen by the server itself) ---
-exec {dfd}<> <(:)
-Xvfb -displayfd "$dfd" -screen 0 1280x1024x24 -nolisten tcp >"$T/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 -u "$dfd" dnum || { echo "FAIL: Xvfb did not start"; cat "$T/xvfb.log"; exit 1; }
-export DISPLAY=:$dnum
+start_xvfb 1280x1024
 
 # Is the screenshot FILE readable: not one colour, and with both dark and light pixels
 # (text on a ground) in a fair share?
