@@ -219,6 +219,7 @@ RunningPair StartPair(const RunSetup& setup, const std::string& simPath, const s
         return pair;
     }
     pair.StartMs = MonotonicMs();
+    pair.FromFile = !program.empty();
     pair.Program = fork();
     if (pair.Program == 0) {
         EnterWithOutput(dir, "program.out", true);
@@ -248,6 +249,9 @@ bool StopPair(RunningPair& pair, double graceSeconds) {
     bool clean = false;
     if (pair.Program > 0) {
         int status = 0;
+        if (pair.FromFile) {
+            kill(pair.Program, SIGTERM); // it runs until asked: ask now
+        }
         const double until = MonotonicMs() + graceSeconds * 1e3;
         pid_t done = 0;
         while ((done = waitpid(pair.Program, &status, WNOHANG)) == 0 && MonotonicMs() < until) {

@@ -81,6 +81,7 @@ struct RunningPair {
     pid_t Program = -1;
     double StartMs = 0;            // MonotonicMs() just before the program was started
     bool ParamFileWritten = false; // found by StopPair before it removes the folder
+    bool FromFile = false;         // a program file: it ends when the session asks it to
     std::string LogPath() const { return (Dir / "sim.log").string(); }
 };
 // Starts both; the forked program closes itself as the user does after `programSeconds`
@@ -88,8 +89,10 @@ struct RunningPair {
 // Call it before this process has started any thread.
 RunningPair StartPair(const RunSetup& setup, const std::string& simPath, const std::string& tag,
                       double programSeconds);
-// Waits for a program that closes itself (up to `graceSeconds`), else ends it; stops the
-// simulator and removes the folder. Returns whether the program ended by itself with 0.
+// Waits for a program that closes itself (up to `graceSeconds`), else ends it; a program file
+// is asked to close at once (SIGTERM, as a desktop session ends it) and given the grace to do
+// so. Stops the simulator and removes the folder. Returns whether the program ended with 0
+// (by itself, or for a program file as asked).
 bool StopPair(RunningPair& pair, double graceSeconds);
 
 } // namespace myrl::bench
