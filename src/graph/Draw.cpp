@@ -91,7 +91,15 @@ MarkerReadouts RedrawResponse(GraphPlot& graph1, MeasState& state, bool swrCheck
         graph1.Plot(std::span<double>(state.FreqAxis).subspan(first),
                     std::span<double>(state.MemTrace).subspan(first), r.Count, state.MemClr);
     }
-    graph1.Plot(state.FreqAxis, state.DispTrace, state.PointNum, state.TraceClr);
+    if (state.MemMode == kMemSubtracted) {
+        // A difference exists only where the memory has points.
+        const PointRange r = MemoryPoints(state);
+        const auto first = static_cast<size_t>(r.First);
+        graph1.Plot(std::span<double>(state.FreqAxis).subspan(first),
+                    std::span<double>(state.DispTrace).subspan(first), r.Count, state.TraceClr);
+    } else {
+        graph1.Plot(state.FreqAxis, state.DispTrace, state.PointNum, state.TraceClr);
+    }
     DrawMarkers(graph1, state);
     return ShowMarkerReadouts(graph1, state, swrChecked, thousandsSep, decimalSep);
 }
@@ -104,9 +112,9 @@ RedrawKey RedrawInputs(const GraphPlot& g, const MeasState& s, bool swrChecked, 
     if (s.MemMode != kMemOff) {
         key.MemMode = s.MemMode;
         key.MemClr = s.MemClr;
+        key.MemPoints = MemoryPoints(s);
         if (s.MemMode == kMemShown) {
             key.MemTrace = s.MemTrace;
-            key.MemPoints = MemoryPoints(s);
         }
     }
     return key;

@@ -237,15 +237,14 @@ TEST_F(RedrawResponseTest, TheMemoryIsDrawnUnderTheTraceOnlyWhileShown) {
 }
 
 // A memory of another plan is drawn only over the frequencies it has points of, never as
-// flat lines beyond its ends.
+// flat lines beyond its ends; so is the trace less such a memory.
 TEST_F(RedrawResponseTest, AMemoryOfAnotherPlanIsDrawnOnlyWhereItHasPoints) {
     constexpr uint32_t kMem = Rgb(255, 0, 255);
     state->MemClr = kMem;
-    state->MemMode = kMemShown;
     state->Marker1X = state->Marker2X = -10; // no marker over the memory
     for (int i = 0; i <= kPointCount; ++i) {
-        state->DispTrace[i] = -45;
-        state->MemTrace[i] = -20; // row 84.6
+        state->DispTrace[i] = -45; // row 155
+        state->MemTrace[i] = -20;  // row 84.6
     }
     // Column of x on this 449-pixel chart of 10.65 .. 10.75 MHz.
     auto column = [&](double hz) { return (hz - 10650000) / 100000 * 448; };
@@ -258,26 +257,36 @@ TEST_F(RedrawResponseTest, AMemoryOfAnotherPlanIsDrawnOnlyWhereItHasPoints) {
         {"the upper quarter", 10725000, 10900000},
         {"the same plan", 10650000, 10750000},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        state->MemPoints = 3;
-        state->MemFreq[0] = c.low;
-        state->MemFreq[1] = (c.low + c.high) / 2;
-        state->MemFreq[2] = c.high;
-        RedrawResponse(graph, *state, false, ',', '.');
-        for (int x = 0; x < 449; ++x) {
-            // Points 0..255 are drawn; the last lies a little short of the right edge.
-            const bool inside = x >= column(std::max(c.low, state->FreqAxis[0])) + 1 &&
-                                x <= column(std::min(c.high, state->FreqAxis[255])) - 1;
-            const bool outside = x < column(c.low) - 1 || x > column(c.high) + 1;
-            const bool drawn = graph.canvas().Pixel(x, 85) == kMem;
-            if (inside) {
-                EXPECT_TRUE(drawn) << "column " << x;
-            } else if (outside) {
-                EXPECT_FALSE(drawn) << "column " << x;
+    struct Mode {
+        int32_t mode;
+        int row;         // where the line drawn over the memory's points lies
+        uint32_t colour; // and its colour
+    };
+    for (const Mode& m : {Mode{kMemShown, 85, kMem}, Mode{kMemSubtracted, 155, kTrace}}) {
+        SCOPED_TRACE(m.mode);
+        state->MemMode = m.mode;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            state->MemPoints = 3;
+            state->MemFreq[0] = c.low;
+            state->MemFreq[1] = (c.low + c.high) / 2;
+            state->MemFreq[2] = c.high;
+            RedrawResponse(graph, *state, false, ',', '.');
+            for (int x = 0; x < 449; ++x) {
+                // Points 0..255 are drawn; the last lies a little short of the right edge.
+                const bool inside = x >= column(std::max(c.low, state->FreqAxis[0])) + 1 &&
+                                    x <= column(std::min(c.high, state->FreqAxis[255])) - 1;
+                const bool outside = x < column(c.low) - 1 || x > column(c.high) + 1;
+                const bool drawn = graph.canvas().Pixel(x, m.row) == m.colour;
+                if (inside) {
+                    EXPECT_TRUE(drawn) << "column " << x;
+                } else if (outside) {
+                    EXPECT_FALSE(drawn) << "column " << x;
+                }
             }
         }
     }
+    state->MemMode = kMemShown;
     // A memory wholly beside the plan is not drawn at all.
     state->MemFreq[0] = 1e6;
     state->MemFreq[1] = 2e6;
