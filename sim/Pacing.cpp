@@ -10,6 +10,10 @@ double SweepSecondsFromCode(int sweepCode) {
     return ((sweepCode & 0xFF) + 2) / 9.5;
 }
 
+double CommandSeconds(std::size_t lineChars, const PacingConfig& pacing) {
+    return pacing.Fast ? 0.0 : static_cast<double>(lineChars + 1) * pacing.CharSeconds;
+}
+
 std::vector<double> CharSchedule(int sweepCode, std::size_t chars, const PacingConfig& pacing,
                                  double firstDelaySeconds) {
     std::vector<double> due(chars, firstDelaySeconds);

@@ -22,6 +22,11 @@ struct PacingConfig {
 // Sweep time in seconds that a sweep-time code (0..255) stands for.
 double SweepSecondsFromCode(int sweepCode);
 
+// Line time of a command line of `lineChars` characters and its carriage return: a pty
+// delivers the line at once, the unit's line would take this long before the unit has the
+// whole command. 0 without pacing.
+double CommandSeconds(std::size_t lineChars, const PacingConfig& pacing);
+
 // Due times, seconds after the command's carriage return arrived, of `chars` reply
 // characters (characters beyond 512 follow the last reading at line rate), all shifted
 // by `firstDelaySeconds`.

@@ -304,8 +304,10 @@ Generator:
   --frex-ref HZ        FREX reference (default 12800000)
 Timing:
   --fast               no pacing: replies leave at once (for tests)
-  --paced              real pacing (default): 19200 bit/s, and point i of the sweep not
-                       before i/256 of the sweep time (code + 2) / 9.5 seconds
+  --paced              real pacing (default): 19200 bit/s, the command's own characters
+                       too (the sweep starts once they would have crossed the line), and
+                       point i of the sweep not before i/256 of the sweep time
+                       (code + 2) / 9.5 seconds
   --first-delay MS     extra delay before the first reply character (default 0)
 Detector noise:
   --noise DB           Gaussian noise, standard deviation in dB (default 0)

@@ -1,5 +1,6 @@
 #include "Simulator.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <poll.h>
@@ -247,14 +248,21 @@ void Simulator::HandleBytes(const char* data, size_t n) {
         } else if (c == '\r') {
             std::string line;
             line.swap(lineBuf_);
-            HandleLine(line);
-        } else if (lineBuf_.size() < kMaxLine) {
-            lineBuf_ += c;
+            const auto firstByte = lineStart_.value_or(Clock::now());
+            lineStart_.reset();
+            HandleLine(line, firstByte);
+        } else {
+            if (!lineStart_) {
+                lineStart_ = Clock::now();
+            }
+            if (lineBuf_.size() < kMaxLine) {
+                lineBuf_ += c;
+            }
         }
     }
 }
 
-void Simulator::HandleLine(const std::string& line) {
+void Simulator::HandleLine(const std::string& line, Clock::time_point firstByte) {
     auto cmd = ParseCommand(line);
     if (!cmd) {
         Log("junk", line);
@@ -288,7 +296,11 @@ void Simulator::HandleLine(const std::string& line) {
     r.Plan = PlanReply(*cmd, unit, ++commandsThisConnection_, rng_);
     r.Due = CharSchedule(cmd->SweepCode, r.Plan.Text.size(), unit.Pacing,
                          unit.Faults.FirstDelaySeconds);
-    r.Start = Clock::now();
+    // The unit has the command once its characters have crossed the line at its rate.
+    r.Start = std::max(
+        Clock::now(),
+        firstByte + std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::duration<double>(CommandSeconds(line.size(), unit.Pacing))));
     bool silent = r.Plan.Silent;
     reply_ = std::move(r);
     if (silent) {

@@ -90,7 +90,8 @@ private:
     void Run();
     void Publish(); // engine thread or Start
     void HandleBytes(const char* data, size_t n);
-    void HandleLine(const std::string& line);
+    // `firstByte`: when the line's first character arrived.
+    void HandleLine(const std::string& line, Clock::time_point firstByte);
     void SendDue();
     void FinishReply();
     void HangUp();
@@ -119,6 +120,7 @@ private:
     std::optional<Clock::time_point> returnAt_;
     std::optional<Clock::time_point> hangupFrom_; // hang-up due once the program has read
     std::string lineBuf_;
+    std::optional<Clock::time_point> lineStart_; // first character of lineBuf_ arrived
     bool xoff_ = false;
     bool blocked_ = false; // the master took only part of the due characters
     int commandsThisConnection_ = 0;

@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
     if (const char* platform = myrl::ChoosePlatform(myrl::OfferOfEnvironment(cl.PlatformGiven))) {
         ::setenv("QT_QPA_PLATFORM", platform, 1);
     }
+    myrl::PrepareDisplayConnection();
     MyrlApplication app(argc, argv);
     QApplication::setApplicationName("MYRL");
     QGuiApplication::setDesktopFileName("myrl");

@@ -31,7 +31,11 @@ int32_t DecodeReading(std::string_view reply, int i) {
     if (i < 0 || pos + 2 > reply.size()) {
         return 0;
     }
-    return StrToIntDef(std::string{'$', reply[pos], reply[pos + 1]}, 0);
+    // What StrToIntDef makes of "$" and the pair, without building the text: 256 readings a
+    // sweep.
+    const int hi = HexDigitValue(reply[pos]);
+    const int lo = HexDigitValue(reply[pos + 1]);
+    return hi < 0 || lo < 0 ? 0 : hi * 16 + lo;
 }
 
 std::string EncodeReading(int reading) {

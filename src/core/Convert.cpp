@@ -16,19 +16,6 @@ namespace myrl {
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 std::optional<int32_t> parseInt(std::string_view s) {
     size_t i = 0;
     while (i < s.size() && s[i] == ' ') {
@@ -49,7 +36,7 @@ std::optional<int32_t> parseInt(std::string_view s) {
     }
     uint64_t value = 0;
     for (; i < s.size(); ++i) {
-        int d = hex ? hexValue(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
+        int d = hex ? HexDigitValue(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
         if (d < 0) {
             return std::nullopt;
         }
@@ -216,6 +203,19 @@ int32_t StrToInt(std::string_view text) {
 
 std::optional<int32_t> TryStrToInt(std::string_view text) {
     return parseInt(text);
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
 }
 
 int32_t StrToIntDef(std::string_view text, int32_t fallback) {

@@ -21,6 +21,10 @@ std::optional<int32_t> TryStrToInt(std::string_view text);
 // As StrToInt, but returns `fallback` instead of throwing.
 int32_t StrToIntDef(std::string_view text, int32_t fallback);
 
+// Value of one hexadecimal digit (0-9, A-F, a-f) as the conversions above read it; -1 for
+// any other character.
+int HexDigitValue(char c);
+
 // Floating-point number: optional blanks around it, sign, digits with at most one
 // `decimalSep`, optional exponent (E or e, sign, digits). Throws EConvertError
 // "'<text>' は浮動小数点数ではありません" when the text is anything else or overflows. A

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace myrl {
 
@@ -20,11 +21,28 @@ std::string AvrStatusText(const AvrStatus& status) {
     return "Averaging   " + std::to_string(status.Count) + " / " + std::to_string(status.Num);
 }
 
-double CalLookup(const MeasState& s, double x) {
-    int j = 255;
-    while (j >= 0 && !(s.CalFreq[static_cast<size_t>(j)] < x)) {
-        --j;
+namespace {
+
+// ring[0] + ... + ring[count - 1], four slots at a time (the readings are 0..255: no
+// overflow, and integer sums in any order are the same).
+int32_t sumOfFirst(const std::array<int32_t, kRingDepth>& ring, int32_t count) {
+    typedef int32_t Quad __attribute__((vector_size(4 * sizeof(int32_t))));
+    Quad quads = {0, 0, 0, 0};
+    int32_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        Quad q;
+        std::memcpy(&q, &ring[static_cast<size_t>(k)], sizeof q);
+        quads += q;
     }
+    int32_t sum = quads[0] + quads[1] + quads[2] + quads[3];
+    for (; k < count; ++k) {
+        sum += ring[static_cast<size_t>(k)];
+    }
+    return sum;
+}
+
+// CalInterp for the interval whose lower entry j is the last of 0..255 below x.
+double calInterp(const MeasState& s, int j, double x) {
     if (j <= 0) {
         return s.CalLevel[0];
     }
@@ -35,6 +53,33 @@ double CalLookup(const MeasState& s, double x) {
     auto lo = static_cast<size_t>(j);
     const double df = s.CalFreq[lo + 1] - s.CalFreq[lo];
     return s.CalLevel[lo] + (x - s.CalFreq[lo]) * (s.CalLevel[lo + 1] - s.CalLevel[lo]) / df;
+}
+
+} // namespace
+
+double CalLookup(const MeasState& s, double x) {
+    int j = 255;
+    while (j >= 0 && !(s.CalFreq[static_cast<size_t>(j)] < x)) {
+        --j;
+    }
+    return calInterp(s, j, x);
+}
+
+bool CalAxisRises(const MeasState& s) {
+    for (size_t i = 0; i < 255; ++i) {
+        if (!(s.CalFreq[i] <= s.CalFreq[i + 1])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+double CalLookupRising(const MeasState& s, double x) {
+    // On an axis that never falls the entries below x are a leading run (none for x NaN):
+    // its last one is the entry the downward scan stops at.
+    const auto first = s.CalFreq.begin();
+    const auto end = std::lower_bound(first, first + 256, x);
+    return calInterp(s, static_cast<int>(end - first) - 1, x);
 }
 
 double SwrFromLevel(double levelDb) {
@@ -57,10 +102,7 @@ AvrStatus ProcessReply(MeasState& s, std::string_view mode, bool swr) {
         auto p = static_cast<size_t>(i);
         auto& ring = s.SampleRing[p];
         ring[static_cast<size_t>(slot)] = DecodeReading(s.ReplyText, i);
-        int32_t sum = 0;
-        for (int32_t k = 0; k < count; ++k) {
-            sum += ring[static_cast<size_t>(k)];
-        }
+        const int32_t sum = sumOfFirst(ring, count);
         s.SampleSum[p] = sum;
         s.RawLevel[p] =
             (100.0 / s.LevelScale) * static_cast<double>(sum) / count - 87 + s.LevelOffset;
@@ -92,8 +134,9 @@ AvrStatus ProcessReply(MeasState& s, std::string_view mode, bool swr) {
         s.CalZeroSpan = s.ZeroSpan;
     }
     if (mode == "NORM") {
+        const bool rises = CalAxisRises(s);
         for (size_t i = 0; i <= last; ++i) {
-            s.CalInterp = CalLookup(s, s.FreqAxis[i]);
+            s.CalInterp = rises ? CalLookupRising(s, s.FreqAxis[i]) : CalLookup(s, s.FreqAxis[i]);
             s.NormLevel[i] = s.RawLevel[i] - s.CalInterp;
         }
     }

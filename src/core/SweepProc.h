@@ -30,6 +30,13 @@ std::string AvrStatusText(const AvrStatus& status);
 // below x, so it always rises, even over repeated entries (a stalled plan).
 double CalLookup(const MeasState& s, double x);
 
+// CalFreq[0..255] never falls (repeated entries allowed, no NaN): every plan with StartFreq
+// below StopFreq gives such an axis.
+bool CalAxisRises(const MeasState& s);
+// CalLookup for an axis that rises (CalAxisRises): the same interval and value, found by
+// halving instead of scanning.
+double CalLookupRising(const MeasState& s, double x);
+
 // Processes the complete reply in s.ReplyText for points 0..PointNum-1, with `mode` the
 // MODE text ("THRU", "CAL", "NORM"; any other text leaves NormLevel as it was) and
 // `swr` the SWR box. FreqAxis must already hold this sweep's axis. Advances the

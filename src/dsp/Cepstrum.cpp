@@ -3,6 +3,7 @@
 #include "FFT.h"
 #include "Format.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -25,8 +26,11 @@ std::optional<CepstrumView> CepstrumStep(MeasState& s, int32_t xGridNum, char de
 
     s.FftSize = kCepstrumFftSize;
     const auto size = static_cast<size_t>(kCepstrumFftSize);
-    std::vector<double> re(size, 0.0);
-    std::vector<double> im(size, 0.0);
+    // The two working records are kept from step to step (per thread); the transform
+    // pads the record with zeros itself.
+    thread_local std::vector<double> re(size);
+    thread_local std::vector<double> im(size);
+    std::fill(im.begin(), im.begin() + n, 0.0);
 
     double sum = 0;
     for (int32_t i = 0; i < n; ++i) {

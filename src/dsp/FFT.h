@@ -18,7 +18,8 @@ double WindowWeight(std::string_view mode, int32_t i, int32_t m);
 // zeros, into `n` bins in natural order, in place. "Inv" gives the inverse transform
 // scaled by 1/n; a mode that names no window gives the plain forward transform.
 // Returns false, touching nothing, when n is not a power of two, n < m, m < 0, or
-// either array holds fewer than n values.
+// either array holds fewer than n values. The rotation factors of the last size up to 2^16
+// and the window weights of the last mode and record length are kept per thread.
 bool FFT(std::span<double> re, std::span<double> im, int32_t m, int32_t n, std::string_view mode);
 
 } // namespace myrl

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace myrl {
@@ -24,13 +25,14 @@ Wide floorDiv(Wide a, Wide b) {
 
 Canvas::Canvas(int w, int h, uint32_t fill)
     : width_(std::max(w, 0)), height_(std::max(h, 0)),
-      pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), fill) {}
+      pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), Stored(fill)) {}
 
 uint32_t Canvas::Pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return 0;
     }
-    return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return Colour(
+        pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)]);
 }
 
 void Canvas::Resize(int w, int h, uint32_t fill) {
@@ -40,7 +42,9 @@ void Canvas::Resize(int w, int h, uint32_t fill) {
         return;
     }
     ++generation_;
-    std::vector<uint32_t> next(static_cast<size_t>(w) * static_cast<size_t>(h), fill);
+    recorded_.clear();
+    recordedWhole_ = false;
+    std::vector<uint32_t> next(static_cast<size_t>(w) * static_cast<size_t>(h), Stored(fill));
     const int cw = std::min(w, width_);
     const int ch = std::min(h, height_);
     for (int y = 0; y < ch; ++y) {
@@ -52,12 +56,56 @@ void Canvas::Resize(int w, int h, uint32_t fill) {
     height_ = h;
 }
 
+void Canvas::Record(int w, int h) {
+    recordW_ = w < 1 || h < 1 ? 0 : w;
+    recordH_ = w < 1 || h < 1 ? 0 : h;
+    recorded_.clear();
+    recordedWhole_ = false;
+}
+
+CanvasOp::Box CanvasOp::Reach() const {
+    if (Rect) {
+        return {std::min(X0, X1), std::min(Y0, Y1), int64_t{std::max(X0, X1)} - 1,
+                int64_t{std::max(Y0, Y1)} - 1};
+    }
+    const int64_t reach = PenWidth / 2 + 1;
+    return {std::min(X0, X1) - reach, std::min(Y0, Y1) - reach, std::max(X0, X1) + reach,
+            std::max(Y0, Y1) + reach};
+}
+
+// Keeps `op` when what it may touch meets the recorded area; colours that cannot show
+// there are left out, so that operations that look alike compare equal (Clear's outline
+// lies outside the chart in whatever pen colour the last drawing left).
+void Canvas::record(const CanvasOp& op) {
+    const CanvasOp::Box box = op.Reach();
+    if (box.R < 0 || box.B < 0 || box.L >= recordW_ || box.T >= recordH_) {
+        return;
+    }
+    CanvasOp kept = op;
+    if (!op.Rect) {
+        kept.Brush = 0; // lines use the pen alone
+    } else {
+        const int64_t pw = op.PenWidth;
+        const bool outlined = box.R - box.L + 1 > 2 * pw && box.B - box.T + 1 > 2 * pw;
+        if (outlined && box.L + pw - 1 < 0 && box.T + pw - 1 < 0 && box.R - pw + 1 >= recordW_ &&
+            box.B - pw + 1 >= recordH_) {
+            kept.Pen = op.Brush; // the outline lies wholly outside
+        }
+        if (box.L <= 0 && box.T <= 0 && box.R >= recordW_ - 1 && box.B >= recordH_ - 1) {
+            recorded_.clear();
+            recordedWhole_ = true;
+        }
+    }
+    recorded_.push_back(kept);
+}
+
 void Canvas::MoveTo(int x, int y) {
     penX_ = x;
     penY_ = y;
 }
 
-// Fills the pixels x1..x2, y1..y2 (inclusive) that lie in the picture.
+// Fills the pixels x1..x2, y1..y2 (inclusive) that lie in the picture with `color` as
+// stored.
 void Canvas::fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t color) {
     x1 = std::max<int64_t>(x1, 0);
     y1 = std::max<int64_t>(y1, 0);
@@ -66,22 +114,26 @@ void Canvas::fillSpan(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t c
     if (x1 > x2 || y1 > y2) {
         return;
     }
-    for (int64_t y = y1; y <= y2; ++y) {
-        auto row = pixels_.begin() + static_cast<std::ptrdiff_t>(y * width_);
-        std::fill(row + x1, row + x2 + 1, color);
+    // The first row pixel by pixel, the others as copies of it (a block copy is several
+    // times faster than a fill loop): a cleared chart is 127,000 pixels.
+    uint32_t* first = pixels_.data() + y1 * width_ + x1;
+    const auto count = static_cast<size_t>(x2 - x1 + 1);
+    std::fill_n(first, count, color);
+    for (int64_t y = y1 + 1; y <= y2; ++y) {
+        std::memcpy(first + (y - y1) * width_, first, count * sizeof(uint32_t));
     }
 }
 
 void Canvas::stamp(int64_t x, int64_t y) {
     if (penWidth_ == 1) {
         if (x >= 0 && y >= 0 && x < width_ && y < height_) {
-            pixels_[static_cast<size_t>(y * width_ + x)] = penColor_;
+            pixels_[static_cast<size_t>(y * width_ + x)] = penStored_;
         }
         return;
     }
     const int64_t lo = (penWidth_ - 1) / 2;
     const int64_t hi = penWidth_ / 2;
-    fillSpan(x - lo, y - lo, x + hi, y + hi, penColor_);
+    fillSpan(x - lo, y - lo, x + hi, y + hi, penStored_);
 }
 
 void Canvas::LineTo(int x, int y) {
@@ -89,6 +141,10 @@ void Canvas::LineTo(int x, int y) {
     const int64_t y0 = penY_;
     penX_ = x;
     penY_ = y;
+    if (recordW_ != 0 && (x0 != x || y0 != y)) {
+        record({false, static_cast<int>(x0), static_cast<int>(y0), x, y, penColor_, penWidth_,
+                brushColor_});
+    }
 
     // Walk along the major axis u (steps k = 0..n-1, the end pixel excluded); the minor
     // axis v moves by the rounded value of k * dv / n, halves away from the start.
@@ -116,6 +172,26 @@ void Canvas::LineTo(int x, int y) {
     kFirst = std::max<int64_t>(kFirst, 0);
     kLast = std::min<int64_t>(kLast, n - 1);
     if (kFirst > kLast) {
+        return;
+    }
+
+    if (adv == 0) {
+        // A row or a column (the grid, the frame, the marker dashes): the stamps of steps
+        // kFirst..kLast lie on one line, so they are filled as one span.
+        if (v0 >= -reach && v0 < vSize + reach) {
+            const int64_t a = u0 + su * kFirst;
+            const int64_t b = u0 + su * kLast;
+            const int64_t lo = (penWidth_ - 1) / 2;
+            const int64_t hi = penWidth_ / 2;
+            const int64_t uLo = std::min(a, b) - lo;
+            const int64_t uHi = std::max(a, b) + hi;
+            if (xMajor) {
+                fillSpan(uLo, v0 - lo, uHi, v0 + hi, penStored_);
+            } else {
+                fillSpan(v0 - lo, uLo, v0 + hi, uHi, penStored_);
+            }
+        }
+        notify();
         return;
     }
 
@@ -153,15 +229,18 @@ void Canvas::FillRect(int x1, int y1, int x2, int y2) {
     if (l > r || t > b) {
         return;
     }
+    if (recordW_ != 0) {
+        record({true, x1, y1, x2, y2, penColor_, penWidth_, brushColor_});
+    }
     const int64_t pw = penWidth_;
     if (r - l + 1 <= 2 * pw || b - t + 1 <= 2 * pw) {
-        fillSpan(l, t, r, b, penColor_);
+        fillSpan(l, t, r, b, penStored_);
     } else {
-        fillSpan(l, t, r, t + pw - 1, penColor_);           // top
-        fillSpan(l, b - pw + 1, r, b, penColor_);           // bottom
-        fillSpan(l, t + pw, l + pw - 1, b - pw, penColor_); // left
-        fillSpan(r - pw + 1, t + pw, r, b - pw, penColor_); // right
-        fillSpan(l + pw, t + pw, r - pw, b - pw, brushColor_);
+        fillSpan(l, t, r, t + pw - 1, penStored_);           // top
+        fillSpan(l, b - pw + 1, r, b, penStored_);           // bottom
+        fillSpan(l, t + pw, l + pw - 1, b - pw, penStored_); // left
+        fillSpan(r - pw + 1, t + pw, r, b - pw, penStored_); // right
+        fillSpan(l + pw, t + pw, r - pw, b - pw, brushStored_);
     }
     notify();
 }

@@ -52,15 +52,20 @@ protected:
 
 private:
     void syncSize();
-
-    GraphPlot plot_;
-    // Runs once after a burst of drawing: takes the canvas into frame_ and schedules a
-    // repaint, but only when the picture differs from what is shown.
+    // Runs once after a burst of drawing: points frame_ at the picture and schedules the
+    // repaint of the part that changed, if any.
     void present();
 
+    GraphPlot plot_;
     bool presentPending_ = false;
-    std::vector<uint32_t> shown_; // canvas pixels of the picture in frame_
-    QImage frame_; // the canvas in the backing store's pixel format, reused by every paint
+    // The chart as the screen shows it, a view of the canvas's own pixels (no copy): the
+    // chart's canvas at a scale factor of 1, else device_, the chart drawn at the screen's
+    // resolution.
+    QImage frame_;
+    Canvas device_; // the chart at the screen's resolution, above a scale factor of 1
+    // The drawing operations that made the picture in frame_ (see Canvas::Record).
+    std::vector<CanvasOp> shownOps_;
+    bool shownWhole_ = false;
 };
 
 } // namespace myrl

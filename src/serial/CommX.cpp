@@ -139,6 +139,10 @@ void TCustomCommX::SetProcessEvents(TCommProcessEvents ProcessEvents) {
     processEvents_ = std::move(ProcessEvents);
 }
 
+void TCustomCommX::SetWaitEvents(TCommWaitEvents WaitEvents) {
+    waitEvents_ = std::move(WaitEvents);
+}
+
 void TCustomCommX::SetCounterSource(TCommCounterSource Source) {
     shared_->SetCounterSource(std::move(Source));
 }
@@ -385,6 +389,15 @@ int32_t TCustomCommX::Read(void* Buffer, int32_t Count) {
             std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             return 0;
+        }
+        if (waitEvents_) {
+            // The UI thread's event loop waits for the line and its own events at once.
+            const TCommWaitEvents waitEvents = waitEvents_;
+            waitEvents(fd, static_cast<int>(left));
+            if (!life->Alive || session_ != session || !Active() || !receive_) {
+                return -1; // closed (or destroyed) by a handler that ran meanwhile
+            }
+            continue;
         }
         // With an events hook, wait in 1 ms steps and let pending events run between them.
         const bool withEvents = static_cast<bool>(processEvents_);

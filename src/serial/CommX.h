@@ -94,6 +94,12 @@ using TCommDispatcher = std::function<void(std::function<void()> task)>;
 // QCoreApplication::processEvents()). Without one, Read and Write simply wait.
 using TCommProcessEvents = std::function<void()>;
 
+// Waiting hook: wait until descriptor `fd` has something to read, an event of the UI thread
+// comes or `timeoutMs` pass, handling the UI thread's events meanwhile, then return (the
+// program's event loop, woken by the line as by its own events). Read waits with it, when
+// set, instead of polling the line in 1 ms steps with the pending-events hook between them.
+using TCommWaitEvents = std::function<void(int fd, int timeoutMs)>;
+
 // The five time-out fields, in milliseconds. Read: what has arrived returns at once,
 // otherwise up to ReadTotalTimeoutConstant for the first byte. Write: a block that cannot go
 // out within WriteTotalTimeoutConstant (0: no limit) is given up.
@@ -230,6 +236,7 @@ public:
     // UI-thread hooks; set them before Open (they may be replaced at any time on the UI thread).
     void SetDispatcher(TCommDispatcher Dispatcher);
     void SetProcessEvents(TCommProcessEvents ProcessEvents);
+    void SetWaitEvents(TCommWaitEvents WaitEvents);
     // Where the line-event counters come from; empty: the driver's. Set it while closed.
     void SetCounterSource(TCommCounterSource Source);
     // True while a dispatcher is set (any thread).
@@ -319,6 +326,7 @@ private:
     TCommDispatcher dispatcher_;
     std::shared_ptr<TCommDelivery> delivery_[2];
     TCommProcessEvents processEvents_;
+    TCommWaitEvents waitEvents_;
 };
 
 // The component as the program uses it: every property published, no behaviour added.

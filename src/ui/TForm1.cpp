@@ -8,6 +8,7 @@
 #include "Export.h"
 #include "Form1Layout.h"
 #include "Format.h"
+#include "LineWait.h"
 #include "Notice.h"
 #include "Rnd.h"
 #include "StartSequence.h"
@@ -23,7 +24,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
@@ -135,6 +135,7 @@ TForm1::TForm1(Instrument& core, StartSequence& start) : core_(core), start_(sta
     // thread one posted call per received character (about 2000 a second while a reply
     // streams in). SetLineEventDispatch() installs it for code that assigns a handler.
     CommX1->SetProcessEvents([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    CommX1->SetWaitEvents([wait = new LineWait(this)](int fd, int ms) { wait->Wait(fd, ms); });
     core_.AttachPort(*CommX1);
     connectHandlers();
     // A single acquisition ends in HOLD: selected inside the step that settled it, so the
@@ -198,7 +199,7 @@ void TForm1::build() {
     Panel2 = new QFrame(Display);
     place(Panel2, form1::Panel2);
     SetBackground(Panel2, Qt::white);
-    ProgressBar1 = new QProgressBar(Panel2);
+    ProgressBar1 = new ProgressBar(Panel2);
     ProgressBar1->setGeometry(1, 1, form1::Panel2.w - 2, form1::Panel2.h - 2);
     ProgressBar1->setRange(0, 2 * kPointCount);
     ProgressBar1->setValue(0);
@@ -642,7 +643,7 @@ bool TForm1::SweepTimerActive() const {
     return Timer1->isActive();
 }
 void TForm1::SetProgress(int32_t received) {
-    ProgressBar1->setValue(std::min(received, ProgressBar1->maximum()));
+    ProgressBar1->SetPosition(std::min(received, ProgressBar1->maximum()));
 }
 void TForm1::SetAvrStat(const std::string& text) {
     display_->SetAvrStat(text);

@@ -19,7 +19,6 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTimer;
@@ -122,7 +121,7 @@ private:
     QComboBox* AvrSet;      // "1" … "64", typed counts too
     QComboBox* SweepTime;   // "<0.5", "0.5s" … "20s"
     QFrame* Panel2;         // white frame of the progress bar
-    QProgressBar* ProgressBar1;
+    ProgressBar* ProgressBar1;
     QComboBox* F_DEF;       // "START/STOP", "CENTER/SPAN", "ZERO SPAN"
     QLabel* Label6;         // "START", "CENTER" or "FREQUENCY"
     QLabel* Label7;         // "STOP", "SPAN" or empty

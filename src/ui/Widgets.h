@@ -4,12 +4,17 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QString>
+#include <QStyle>
+#include <QStyleOptionProgressBar>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace myrl {
 
@@ -82,6 +87,54 @@ QString AskFileToSave(QWidget* parent, const QString& caption, const QString& fo
 // A file to read, asked likewise; "All files (*)" is offered beside `filter`.
 QString AskFileToOpen(QWidget* parent, const QString& caption, const QString& folder,
                       const QString& filter);
+
+// A progress bar that never repaints at once. QProgressBar::setValue repaints on the spot,
+// which on an X server means waiting for the server inside the caller (the sweep step, six
+// times a sweep). SetPosition leaves the repaint to the event loop. Each picture is the
+// style's own drawing of the bar at that position over the colour of the panel beneath,
+// drawn once and kept (positions that look alike share one; a position between two that
+// look alike is not drawn at all, the fill growing with the position), so a repaint is a
+// copy.
+class ProgressBar : public QProgressBar {
+public:
+    explicit ProgressBar(QWidget* parent);
+    // As setValue, with the repaint left to the event loop.
+    void SetPosition(int value);
+    // The kept picture of the bar at `value` as the style draws it now.
+    const QImage& Picture(int value);
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void showPicture(const QImage& picture);
+    // Fills `opt` and forgets the kept pictures when what they depend on has changed.
+    void checkLook(QStyleOptionProgressBar& opt);
+
+    // What the style's drawing depends on besides the position.
+    struct Look {
+        const QStyle* Style = nullptr;
+        QStyle::State State;
+        qint64 Palette = 0;
+        int ColourGroup = 0;
+        Qt::LayoutDirection Direction = Qt::LeftToRight;
+        QSize Size;
+        qreal Dpr = 0;
+        QRgb Beneath = 0;
+        bool operator==(const Look&) const = default;
+    };
+    Look look_;
+    bool lookChecked_ = false;        // look_ is current: no event has reached the bar since
+    std::vector<int> pictureOfValue_; // index in pictures_ by value - minimum(); -1: not drawn
+    std::vector<QImage> pictures_;
+};
+
+// Call before the QApplication is made. On an X server the windows' pixels then travel in
+// the drawing requests themselves rather than through shared memory, which makes every
+// repaint wait on the server before the next one can start (a round trip per progress-bar
+// step). Leaves the choice to the user when QT_XCB_NO_MITSHM is set.
+void PrepareDisplayConnection();
 
 // Paints a widget's background in `colour`.
 void SetBackground(QWidget* w, const QColor& colour);

@@ -1,4 +1,5 @@
 #include "Command.h"
+#include "Convert.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,16 @@ TEST(Command, DecodesPairs) {
                           {" F", 0, 0},   {"+F", 0, 0},   {"aB", 0, 171}, {"12", -1, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(DecodeReading(c.reply, c.point), c.expected) << c.reply << " @" << c.point;
+    }
+}
+
+// Every pair of characters reads as the integer conversion reads "$" and the pair.
+TEST(Command, DecodesEveryPairAsTheConversionReadsIt) {
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            const std::string pair{static_cast<char>(a), static_cast<char>(b)};
+            ASSERT_EQ(DecodeReading("00" + pair, 1), StrToIntDef("$" + pair, 0)) << a << " " << b;
+        }
     }
 }
 

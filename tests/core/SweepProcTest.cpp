@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <limits>
+#include <vector>
 
 using namespace myrl;
 
@@ -86,6 +90,26 @@ TEST_F(SweepProcTest, AveragingSequenceForFourSweeps) {
     // Sweep 7 averages sweeps 4..7: 40, 50, 60, 70 in slots 2, 3, 0, 1.
     EXPECT_EQ(s.SampleSum[17], 40 + 50 + 60 + 70);
     EXPECT_DOUBLE_EQ(s.RawLevel[17], 55 * 100.0 / 256 - 87);
+}
+
+// Every averaging count, whole groups of four slots or not: the sum is that of the slots
+// the status names, and the level their mean.
+TEST_F(SweepProcTest, SumRunsOverExactlyTheSlotsAveraged) {
+    for (int32_t num : {1, 2, 3, 4, 5, 7, 8, 9, 31, 63, 64}) {
+        s.AvrNum = num;
+        AvrReset(s);
+        for (int sweep = 0; sweep < num + 3; ++sweep) {
+            const AvrStatus st = process(reply([&](int i) { return (i * 31 + sweep * 17) % 256; }));
+            for (size_t p : {size_t{0}, size_t{100}, size_t{255}}) {
+                int32_t want = 0;
+                for (int32_t k = 0; k < st.Count; ++k) {
+                    want += s.SampleRing[p][static_cast<size_t>(k)];
+                }
+                ASSERT_EQ(s.SampleSum[p], want) << num << " sweep " << sweep << " point " << p;
+                ASSERT_EQ(s.RawLevel[p], (100.0 / 256) * want / st.Count - 87) << num;
+            }
+        }
+    }
 }
 
 TEST_F(SweepProcTest, AverageOfOneWritesSlotZeroEveryTime) {
@@ -192,6 +216,92 @@ TEST_F(SweepProcTest, CalLookupOverRepeatedEntriesInterpolatesTheRisingIntervals
     for (size_t i = 0; i < 257; ++i) {
         ASSERT_DOUBLE_EQ(s.NormLevel[i], s.RawLevel[i] - s.CalLevel[0]) << i;
     }
+}
+
+namespace {
+
+// Calibration axes as CAL sweeps leave them: plans that rise (with FREX, in zero span,
+// stalled into repeated entries) and tables that do not (edited calibration files, a
+// plan whose stop lies below its start).
+struct CalAxisCase {
+    const char* name;
+    bool rises;
+    std::function<double(size_t)> freq;
+};
+
+const CalAxisCase kCalAxes[] = {
+    {"plan", true, [](size_t i) { return 10650000.0 + 100000.0 * static_cast<double>(i) / 256; }},
+    {"zero span", true, [](size_t i) { return 100.0 * static_cast<double>(i) / 256; }},
+    {"pairs", true, [](size_t i) { return 1000.0 + 10.0 * static_cast<double>(i / 2); }},
+    {"stalled runs", true,
+     [](size_t i) { return static_cast<double>(std::min<size_t>(i / 40, 3)); }},
+    {"flat", true, [](size_t) { return 5.0; }},
+    {"signed zeros", true,
+     [](size_t i) { return i < 100 ? (i % 2 ? 0.0 : -0.0) : static_cast<double>(i); }},
+    // Steps of one unit in the last place, each entry three times.
+    {"tiny steps", true,
+     [](size_t i) { return 1e6 + std::ldexp(static_cast<double>(i / 3), -33); }},
+    {"falling", false, [](size_t i) { return 2e6 - 1000.0 * static_cast<double>(i); }},
+    {"one dip", false, [](size_t i) { return i == 128 ? 0.0 : 1000.0 * static_cast<double>(i); }},
+    {"last falls", false,
+     [](size_t i) { return i == 255 ? 1.0 : 1000.0 * static_cast<double>(i); }},
+    {"NaN entry", false,
+     [](size_t i) { return i == 77 ? std::nan("") : 1000.0 * static_cast<double>(i); }},
+    {"zigzag", false, [](size_t i) { return static_cast<double>((i * 37) % 101); }},
+};
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+// The lookup by halving gives the downward scan's value, bit for bit, wherever the axis
+// rises, for x on, just beside and between every entry and beyond both ends; where the
+// axis does not rise the sweep processing keeps the scan.
+TEST_F(SweepProcTest, CalLookupByHalvingGivesTheScansValueOnRisingAxes) {
+    long lookups = 0;
+    for (const CalAxisCase& c : kCalAxes) {
+        for (size_t i = 0; i < kArrayLen; ++i) {
+            s.CalFreq[i] = c.freq(i);
+            s.CalLevel[i] = -40 + 0.37 * static_cast<double>((i * 53) % 97);
+        }
+        ASSERT_EQ(CalAxisRises(s), c.rises) << c.name;
+        std::vector<double> xs = {-std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::infinity(),
+                                  std::nan(""),
+                                  -1e300,
+                                  1e300,
+                                  0.0,
+                                  -0.0};
+        for (size_t i = 0; i < kArrayLen; ++i) {
+            const double f = s.CalFreq[i];
+            xs.insert(xs.end(), {f, std::nextafter(f, -HUGE_VAL), std::nextafter(f, HUGE_VAL)});
+            if (i + 1 < kArrayLen) {
+                xs.push_back(f + (s.CalFreq[i + 1] - f) / 3);
+            }
+        }
+        if (c.rises) {
+            for (double x : xs) {
+                ASSERT_TRUE(sameBits(CalLookupRising(s, x), CalLookup(s, x)))
+                    << c.name << ": x " << x;
+                ++lookups;
+            }
+        }
+        // The sweep processing over an axis of those x: NormLevel is RawLevel less the
+        // scan's value at every point, whichever way the interval was found.
+        for (size_t base = 0; base < xs.size(); base += kArrayLen) {
+            for (size_t i = 0; i < kArrayLen; ++i) {
+                s.FreqAxis[i] = xs[std::min(base + i, xs.size() - 1)];
+            }
+            process(reply([](int i) { return (i * 7) % 256; }), "NORM");
+            for (size_t i = 0; i < kArrayLen; ++i) {
+                ASSERT_TRUE(sameBits(s.NormLevel[i], s.RawLevel[i] - CalLookup(s, s.FreqAxis[i])))
+                    << c.name << ": point " << i << " at " << s.FreqAxis[i];
+            }
+        }
+    }
+    EXPECT_GT(lookups, 5000);
 }
 
 TEST_F(SweepProcTest, UnknownModeLeavesNormLevel) {

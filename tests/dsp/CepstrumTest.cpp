@@ -2,12 +2,15 @@
 #include "FFT.h"
 #include "FreqPlan.h"
 #include "Plans.h"
+#include "ReferenceFFT.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <random>
+#include <vector>
 
 using namespace myrl;
 
@@ -175,4 +178,49 @@ TEST(Cepstrum, UsesTheLevelsWhateverTheSwrTraceHolds) {
     ASSERT_TRUE(va && vb);
     EXPECT_EQ(va->Y, vb->Y);
     EXPECT_EQ(va->Ymax, vb->Ymax);
+}
+
+// Step after step with changing levels (a noisy detector: every sweep differs), with
+// another transform in between, the view is bit for bit what the first transform gives:
+// magnitudes of the mean-free levels, delays k * dt, peak over all bins, scale.
+TEST(Cepstrum, StepsGiveTheBitsOfTheFirstTransform) {
+    MeasState s = sweptState();
+    std::mt19937_64 rng(28);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    const double dt = 1 / ((s.FreqAxis[1] - s.FreqAxis[0]) * kCepstrumFftSize);
+    for (int step = 0; step < 200; ++step) {
+        setRipple(s, 2000.0 + 37.0 * step);
+        for (int i = 0; i < kPointCount; ++i) {
+            s.NormLevel[static_cast<size_t>(i)] += noise(rng);
+        }
+        if (step == 100) {
+            std::vector<double> re(64, 1.0), im(64, 1.0);
+            ASSERT_TRUE(FFT(re, im, 64, 64, "Inv"));
+        }
+        std::vector<double> re(kCepstrumFftSize, 0.0), im(kCepstrumFftSize, 0.0);
+        double sum = 0;
+        for (int i = 0; i < kPointCount; ++i) {
+            sum += s.NormLevel[static_cast<size_t>(i)];
+        }
+        for (int i = 0; i < kPointCount; ++i) {
+            re[static_cast<size_t>(i)] = s.NormLevel[static_cast<size_t>(i)] - sum / kPointCount;
+        }
+        ASSERT_TRUE(ReferenceFFT(re, im, kPointCount, kCepstrumFftSize, "Gabor4"));
+        double peak = 0;
+        std::vector<double> wantX, wantY;
+        for (size_t k = 0; k < re.size(); ++k) {
+            const double mag = std::sqrt(re[k] * re[k] + im[k] * im[k]);
+            peak = k == 0 || mag > peak ? mag : peak;
+            if (k < kCepstrumPlotPoints) {
+                wantY.push_back(mag);
+                wantX.push_back(static_cast<double>(k) * dt);
+            }
+        }
+        const auto v = CepstrumStep(s, 10);
+        ASSERT_TRUE(v);
+        ASSERT_TRUE(v->Y == wantY && v->X == wantX) << "step " << step;
+        ASSERT_EQ(v->Peak, peak) << "step " << step;
+        ASSERT_EQ(v->Ymax, peak / 0.9) << "step " << step;
+        ASSERT_EQ(v->Xmax, kCepstrumPlotPoints * dt) << "step " << step;
+    }
 }

@@ -1,8 +1,14 @@
 #include "FFT.h"
+#include "ReferenceFFT.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <string_view>
 #include <vector>
 
 using namespace myrl;
@@ -176,4 +182,84 @@ TEST(FFT, Gabor4WeightsTheRecordAndIgnoresWhatLiesBeyondIt) {
         sum += WindowWeight("Gabor4", i, m);
     }
     EXPECT_NEAR(re[0], sum, 1e-9); // bin 0 is the sum of the weights of the record alone
+}
+
+namespace {
+
+// Equal bits, except that a NaN matches any NaN: which of two NaN operands an operation
+// passes on is the compiler's choice of operand order, not the transform's.
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        const bool same =
+            std::isnan(a[i]) ? std::isnan(b[i]) : std::memcmp(&a[i], &b[i], sizeof(double)) == 0;
+        if (!same) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// Sizes, record lengths and modes change from call to call (so kept tables and weights must
+// follow), with records that hold signed zeros, infinities and NaNs beside plain values and
+// values beyond the record that must count as zeros. Every result, bit for bit, is the
+// first implementation's; the cepstrum's own call (256 of 4096, "Gabor4") comes back often.
+TEST(FFT, GivesTheBitsOfTheFirstImplementationOverManyTransforms) {
+    std::mt19937_64 rng(28);
+    std::normal_distribution<double> value(0.0, 30.0);
+    const char* modes[] = {"Gabor4", "Inv", "Hamming", "Hanning", "Blackman", "Hcos", "", "x"};
+    const double specials[] = {0.0,
+                               -0.0,
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN(),
+                               1e-310,
+                               -1e300};
+    int transforms = 0;
+    for (int round = 0; round < 800; ++round) {
+        int32_t n = 4096, m = 256;
+        const char* mode = "Gabor4";
+        if (round % 3 != 0) {
+            n = int32_t{1} << (rng() % 15);
+            m = static_cast<int32_t>(rng() % static_cast<uint64_t>(n + 1));
+            mode = modes[rng() % std::size(modes)];
+        }
+        const size_t len = static_cast<size_t>(n) + rng() % 3;
+        std::vector<double> re(len), im(len);
+        for (size_t i = 0; i < len; ++i) {
+            re[i] = value(rng);
+            im[i] = round % 2 ? value(rng) : 0.0;
+        }
+        if (round % 7 == 1 && m > 0) {
+            re[rng() % static_cast<uint64_t>(m)] = specials[rng() % std::size(specials)];
+            im[rng() % static_cast<uint64_t>(m)] = specials[rng() % std::size(specials)];
+        }
+        auto wantRe = re, wantIm = im;
+        ASSERT_TRUE(ReferenceFFT(wantRe, wantIm, m, n, mode));
+        ASSERT_TRUE(FFT(re, im, m, n, mode));
+        ASSERT_TRUE(SameBits(re, wantRe) && SameBits(im, wantIm))
+            << "round " << round << ": n " << n << ", m " << m << ", mode '" << mode << "'";
+        ++transforms;
+    }
+    EXPECT_EQ(transforms, 800);
+}
+
+// A transform larger than the sizes whose tables are kept builds its own for the call, and
+// the kept ones serve the next call unharmed.
+TEST(FFT, LargeTransformBetweenTwoCepstrumSizedOnesGivesTheSameBits) {
+    for (int32_t n : {4096, 1 << 17, 4096}) {
+        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n), 0.0);
+        for (size_t i = 0; i < re.size(); ++i) {
+            re[i] = std::sin(0.001 * static_cast<double>(i * i % 7919));
+        }
+        auto wantRe = re, wantIm = im;
+        const int32_t m = n / 16;
+        ASSERT_TRUE(ReferenceFFT(wantRe, wantIm, m, n, "Gabor4"));
+        ASSERT_TRUE(FFT(re, im, m, n, "Gabor4"));
+        EXPECT_TRUE(SameBits(re, wantRe) && SameBits(im, wantIm)) << n;
+    }
 }

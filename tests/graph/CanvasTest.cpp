@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <set>
@@ -121,6 +122,93 @@ TEST(Canvas, FarCoordinatesAreClipped) {
         EXPECT_EQ(inked(c), k.expected)
             << k.s.x0 << "," << k.s.y0 << " -> " << k.s.x1 << "," << k.s.y1;
     }
+}
+
+__extension__ typedef __int128 Wide;
+
+// The line as first written: every step stamps its own pixel (or pen square), rows and
+// columns too. Draws on w x h pixels; returns whether a step could touch the picture
+// (the canvas then counts a drawing).
+bool referenceLine(std::vector<uint32_t>& px, int w, int h, int penWidth, uint32_t color,
+                   int64_t x0, int64_t y0, int64_t x, int64_t y) {
+    auto stamp = [&](int64_t sx, int64_t sy) {
+        const int64_t lo = (penWidth - 1) / 2, hi = penWidth / 2;
+        for (int64_t yy = sy - lo; yy <= sy + hi; ++yy) {
+            for (int64_t xx = sx - lo; xx <= sx + hi; ++xx) {
+                if (xx >= 0 && yy >= 0 && xx < w && yy < h) {
+                    px[static_cast<size_t>(yy * w + xx)] = color;
+                }
+            }
+        }
+    };
+    const int64_t dx = x - x0, dy = y - y0;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const int64_t u0 = xMajor ? x0 : y0, v0 = xMajor ? y0 : x0;
+    const int64_t du = xMajor ? dx : dy, dv = xMajor ? dy : dx;
+    const int64_t n = std::llabs(du);
+    if (n == 0) {
+        return false;
+    }
+    const int64_t su = du > 0 ? 1 : -1, sv = dv >= 0 ? 1 : -1, adv = std::llabs(dv);
+    const int64_t uSize = xMajor ? w : h, vSize = xMajor ? h : w;
+    const int64_t reach = penWidth / 2 + 1;
+    int64_t kFirst = su > 0 ? -reach - u0 : u0 - (uSize - 1) - reach;
+    int64_t kLast = su > 0 ? uSize - 1 + reach - u0 : u0 + reach;
+    kFirst = std::max<int64_t>(kFirst, 0);
+    kLast = std::min<int64_t>(kLast, n - 1);
+    if (kFirst > kLast) {
+        return false;
+    }
+    for (int64_t k = kFirst; k <= kLast; ++k) {
+        const Wide num = Wide{2} * k * adv + n;
+        const int64_t q = static_cast<int64_t>(num / (2 * n)); // num > 0: floor
+        const int64_t u = u0 + su * k, v = v0 + sv * q;
+        if (v >= -reach && v < vSize + reach) {
+            xMajor ? stamp(u, v) : stamp(v, u);
+        }
+    }
+    return true;
+}
+
+// Rows and columns are filled as spans: the same pixels as stamping them step by step, for
+// every pen width, every direction, lines that start, end or lie outside the picture, and
+// the same count of drawings. Slanted lines come along to show the two agree there too.
+TEST(Canvas, RowsAndColumnsAsSpansCoverTheSteppedPixels) {
+    const int w = 23, h = 17;
+    const int64_t far[] = {INT_MIN, -1000000, -40, -3, -1, 0,  1,       5,
+                           16,      17,       22,  23, 24, 60, 1000000, INT_MAX};
+    std::vector<Segment> segments;
+    for (int64_t a : far) {
+        for (int64_t b : far) {
+            for (int64_t fixed :
+                 {int64_t{-2}, int64_t{0}, int64_t{8}, int64_t{16}, int64_t{22}, int64_t{30}}) {
+                segments.push_back({int(a), int(fixed), int(b), int(fixed)}); // row
+                segments.push_back({int(fixed), int(a), int(fixed), int(b)}); // column
+            }
+            segments.push_back({int(a), int(b), int(b), int(a)}); // slanted
+        }
+    }
+    int drawn = 0;
+    for (int pen = 1; pen <= 5; ++pen) {
+        for (const Segment& s : segments) {
+            Canvas c(w, h, 7);
+            std::vector<uint32_t> want(static_cast<size_t>(w * h), 7);
+            c.SetPenWidth(pen);
+            c.SetPenColor(kInk);
+            c.MoveTo(s.x0, s.y0);
+            const uint64_t before = c.Generation();
+            c.LineTo(s.x1, s.y1);
+            const bool counted = referenceLine(want, w, h, pen, kInk, s.x0, s.y0, s.x1, s.y1);
+            ASSERT_EQ(c.Generation() - before, counted ? 1u : 0u)
+                << pen << ": " << s.x0 << "," << s.y0 << " -> " << s.x1 << "," << s.y1;
+            ASSERT_TRUE(std::equal(
+                want.begin(), want.end(), c.Bits(),
+                [](uint32_t colour, uint32_t stored) { return Canvas::Stored(colour) == stored; }))
+                << pen << ": " << s.x0 << "," << s.y0 << " -> " << s.x1 << "," << s.y1;
+            drawn += counted;
+        }
+    }
+    EXPECT_GT(drawn, 1000);
 }
 
 TEST(Canvas, FillRectOutlinesWithPenAndFillsWithBrush) {

@@ -673,6 +673,51 @@ TEST_F(CommXTest, ReadWaitsForTheFirstByteWhileEventsRun) {
     EXPECT_GE(passes, 5);
 }
 
+// With a waiting hook Read sleeps in it until the line has data (or the time is up), and
+// reads once woken: one wait for a byte that comes 40 ms later, not one a millisecond. The
+// hook is told the line's descriptor and at most what is left of the receive time-out; a
+// handler that closes the port while the hook waits makes Read report the line gone.
+TEST_F(CommXTest, ReadWaitsInTheWaitingHookUntilTheLineHasData) {
+    OpenOn(pty);
+    struct Wait {
+        int fd;
+        int ms;
+    };
+    std::vector<Wait> waits;
+    bool closeInside = false;
+    comm->SetWaitEvents([&](int fd, int ms) {
+        waits.push_back({fd, ms});
+        if (closeInside) {
+            comm->Close();
+            return;
+        }
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, ms);
+    });
+    auto sender = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(40ms);
+        pty.Send("q");
+    });
+    char buf[4] = {};
+    EXPECT_EQ(comm->Read(buf, 4), 1);
+    EXPECT_EQ(buf[0], 'q');
+    sender.get();
+    ASSERT_GE(waits.size(), 1u);
+    EXPECT_LE(waits.size(), 3u) << "woken by the byte, not by the millisecond";
+    EXPECT_GT(waits.front().fd, 2);
+    EXPECT_GT(waits.front().ms, 250);
+    EXPECT_LE(waits.front().ms, 300);
+
+    waits.clear();
+    comm->SetTimeOutReceive(60);
+    EXPECT_EQ(comm->Read(buf, 4), 0); // nothing comes: the time-out, after few waits
+    EXPECT_LE(waits.size(), 3u);
+
+    closeInside = true;
+    EXPECT_EQ(comm->Read(buf, 4), -1);
+    EXPECT_FALSE(comm->Active());
+}
+
 TEST_F(CommXTest, ReadGivesZeroWhenNothingComesInTime) {
     OpenOn(pty);
     char buf[4];

@@ -64,3 +64,14 @@ TEST(Pacing, FastAndFirstDelay) {
         ASSERT_NEAR(late[k], plain[k] + 0.5, 1e-12);
     }
 }
+
+// The command line and its carriage return take their line time before the unit has the
+// command (a pty delivers them at once); without pacing they take none.
+TEST(Pacing, CommandCharactersTakeTheirLineTime) {
+    PacingConfig real;
+    EXPECT_NEAR(CommandSeconds(18, real), 19 * kChar, 1e-15);
+    EXPECT_NEAR(CommandSeconds(0, real), kChar, 1e-15);
+    PacingConfig fast;
+    fast.Fast = true;
+    EXPECT_EQ(CommandSeconds(18, fast), 0.0);
+}
