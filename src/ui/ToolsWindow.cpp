@@ -171,33 +171,53 @@ void ToolsWindow::placeBesideTheWindows() {
     if (screen == nullptr) {
         return;
     }
+    // This window can be resized and theirs cannot: some window managers give it a resize
+    // handle below (openbox, 4 pixels more) that their frames lack.
+    frame.setBottom(frame.bottom() + 6);
     ensurePolished();
     layout()->activate();
     const QRect room = screen->availableGeometry();
     // As large as the sections ask for, at most the screen's room.
-    resize(sizeHint().expandedTo(minimumSizeHint()).boundedTo(room.size().shrunkBy(frame)));
-    const QSize outer = size().grownBy(frame);
+    const QSize wanted =
+        sizeHint().expandedTo(minimumSizeHint()).boundedTo(room.size().shrunkBy(frame));
+    resize(wanted);
     if (taken.isEmpty()) {
         return;
     }
-    // Right of the windows, below them, left of them; where none of these has room, at the
-    // screen's right edge, over as little of them as may be.
-    const QPoint candidates[] = {
-        {taken.right() + 1, taken.top()},
-        {taken.left(), taken.bottom() + 1},
-        {taken.left() - outer.width(), taken.top()},
+    // The strips of the screen right of the windows, below them and left of them. The
+    // window goes to the one where it keeps most of the size it asks for (the first of
+    // equals), made smaller to fit there (its tabs scroll); where none has room even for
+    // its smallest size, at the screen's right edge, over as little of them as may be.
+    const QRect strips[] = {
+        QRect(QPoint(taken.right() + 1, room.top()), room.bottomRight()),
+        QRect(QPoint(room.left(), taken.bottom() + 1), room.bottomRight()),
+        QRect(room.topLeft(), QPoint(taken.left() - 1, room.bottom())),
     };
-    QPoint at(room.right() + 1 - outer.width(), room.top());
-    for (const QPoint& c : candidates) {
-        const QPoint inside(
-            std::clamp(c.x(), room.left(), std::max(room.left(), room.right() + 1 - outer.width())),
-            std::clamp(c.y(), room.top(),
-                       std::max(room.top(), room.bottom() + 1 - outer.height())));
-        if (!QRect(inside, outer).intersects(taken)) {
-            at = inside;
-            break;
+    const QSize least = minimumSizeHint();
+    double best = 0;
+    QRect chosen;
+    for (const QRect& strip : strips) {
+        const QSize fits = wanted.boundedTo(strip.size().shrunkBy(frame));
+        if (strip.isEmpty() || fits.width() < least.width() || fits.height() < least.height()) {
+            continue;
+        }
+        const double kept = double(fits.width()) / wanted.width() * fits.height() / wanted.height();
+        if (kept > best) {
+            best = kept;
+            // Level with the windows' top where the strip is beside them.
+            const int top =
+                strip.top() == room.top() ? std::max(room.top(), taken.top()) : strip.top();
+            const QSize outer = fits.grownBy(frame);
+            chosen = QRect(QPoint(strip.left(), std::min(top, strip.bottom() + 1 - outer.height())),
+                           fits);
         }
     }
+    if (chosen.isNull()) {
+        move(room.right() + 1 - wanted.grownBy(frame).width(), room.top());
+        return;
+    }
+    resize(chosen.size());
+    const QPoint at = chosen.topLeft();
     move(at); // a top-level widget's position is its frame's
 }
 

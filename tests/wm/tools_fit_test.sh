@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The tools window on a 1366x768 screen under openbox, opened with Ctrl+T from the panel:
-# its frame lies on the screen and beside the two windows' frames, over neither of them.
+# The tools window on a small screen under openbox, opened with Ctrl+T from the panel: its
+# frame lies on the screen and beside the two windows' frames, over neither of them.
 #
-# usage: tools_fit_test.sh MYRL MYRL_SIM [KEEP_DIR]
+# usage: tools_fit_test.sh MYRL MYRL_SIM [KEEP_DIR [WxH]]
 #   KEEP_DIR: where to keep the screenshot (default: a temporary folder, removed).
+#   WxH: the screen (default 1366x768).
 set -uo pipefail
 
 MYRL=$1
 SIM=$2
 KEEP=${3:-}
+SIZE=${4:-1366x768}
+W=${SIZE%x*} H=${SIZE#*x}
 for tool in Xvfb openbox xdotool xprop xwininfo import; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup-deps installs it)"; exit 1; }
 done
@@ -17,7 +20,7 @@ source "$(dirname "$0")/wm_lib.sh"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
 
-start_xvfb 1366x768
+start_xvfb "$SIZE"
 start_openbox || exit 1
 
 # A frame's rectangle "x y w h": the client's, grown by the frame extents.
@@ -43,7 +46,7 @@ tools_window() {
 }
 
 cd "$T" && start_sim && start_myrl || exit 1
-expect_frames "1366x768 under openbox" 0,0 265,0
+expect_frames "$SIZE under openbox" 0,0 265,0
 xdotool windowactivate --sync "$panel" key --clearmodifiers ctrl+t
 if ! until_true 15 tools_window >/dev/null; then
     fail "Ctrl+T on the panel opened no tools window: $(tail -n 5 myrl.out)"
@@ -53,15 +56,15 @@ else
     sleep 0.5 # the window manager's last move
     t=$(frame_rect "$tools")
     read -r x y w h <<<"$t"
-    ((x >= 0 && y >= 0 && x + w <= 1366 && y + h <= 768)) &&
-        pass "the tools window's frame ($t) lies on the 1366x768 screen" ||
-        fail "the tools window's frame ($t) leaves the 1366x768 screen"
+    ((x >= 0 && y >= 0 && x + w <= W && y + h <= H)) &&
+        pass "the tools window's frame ($t) lies on the $SIZE screen" ||
+        fail "the tools window's frame ($t) leaves the $SIZE screen"
     for win in panel disp; do
         r=$(frame_rect "${!win}")
         overlap "$t" "$r" && fail "the tools window ($t) covers the $win's frame ($r)" ||
             pass "the tools window ($t) is beside the $win's frame ($r)"
     done
-    import -window root "$SHOTS/tools-1366x768.png"
+    import -window root "$SHOTS/tools-$SIZE.png"
 fi
 close_panel
 
