@@ -64,7 +64,8 @@ double LimitAt(const LimitSegment& s, double hz) {
 std::string FormatLimitSegment(const LimitSegment& s) {
     std::string line = s.Upper ? "upper" : "lower";
     for (double v : {s.F1, s.V1, s.F2, s.V2}) {
-        line += "," + number(v);
+        line += ',';
+        line += number(v);
     }
     if (!s.On) {
         line += ",off";

@@ -20,7 +20,7 @@ void planFields(Setup& s, int fdef, double start, double stop, bool zeroSpan) {
     if (zeroSpan) {
         s.FDefIndex = 2;
         s.Freq1 = wholeHz((start + stop) / 2);
-        s.Freq2 = "0";
+        s.Freq2.assign(1, '0');
     } else if (fdef == 0) {
         s.FDefIndex = 0;
         s.Freq1 = wholeHz(start);
