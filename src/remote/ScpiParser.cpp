@@ -311,9 +311,9 @@ ScpiUnit ParseScpiUnit(std::string_view text) {
     return UnitReader(text).Read();
 }
 
-ScpiPattern::ScpiPattern(std::string_view spec, int suffixMax)
-    : spec_(spec), suffixMax_(suffixMax) {
-    std::string_view s = spec;
+ScpiPattern::ScpiPattern(std::string_view header, int suffixMax)
+    : header_(header), suffixMax_(suffixMax) {
+    std::string_view s = header;
     if (!s.empty() && s.front() == '*') {
         nodes_.push_back({std::string(s), std::string(s), false, false});
         return;

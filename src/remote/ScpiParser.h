@@ -49,13 +49,13 @@ ScpiUnit ParseScpiUnit(std::string_view text);
 // "CALCulate:MARKer#:X" ('#': a numeric suffix 1..suffixMax, 1 when left out), "*IDN".
 class ScpiPattern {
 public:
-    explicit ScpiPattern(std::string_view spec, int suffixMax = 1);
+    explicit ScpiPattern(std::string_view header, int suffixMax = 1);
 
     enum class Fit { No, Yes, SuffixOutOfRange };
     // Whether `nodes` (a unit's, in upper case) name this header; the suffix of its '#'
     // node (1 when there is none) in `suffix`.
     Fit Match(const std::vector<std::string>& nodes, int* suffix = nullptr) const;
-    const std::string& Spec() const { return spec_; }
+    const std::string& Header() const { return header_; }
 
 private:
     struct Node {
@@ -65,7 +65,7 @@ private:
     };
     Fit match(const std::vector<std::string>& nodes, size_t i, size_t j, int* suffix) const;
 
-    std::string spec_;
+    std::string header_;
     std::vector<Node> nodes_;
     int suffixMax_;
 };
