@@ -9,8 +9,8 @@
 // a driver of real hardware stands behind it; a by-id entry carries its readable name and
 // where it leads.
 //
-// Names end in up to 18 digits: the listing reads that number as a 64-bit integer, and
-// names of more digits are not generated until it takes them (raise kMaxDigits then).
+// Names end in up to 24 digits: more than a 64-bit integer holds, which the listing must
+// order (by the digits as text) and never fail on.
 #include "FuzzSupport.h"
 #include "SerialPorts.h"
 
@@ -30,7 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMaxDigits = 18;
+constexpr int kMaxDigits = 24;
 
 // A folder of this process's own for the trees, on a memory file system where there is one.
 const fs::path& Base() {
