@@ -124,7 +124,9 @@ void ProgressBar::SetPosition(int value) {
     // off. They are turned off just for it, the way setUpdatesEnabled does, without the
     // repaint that setUpdatesEnabled(true) would ask for.
     setAttribute(Qt::WA_UpdatesDisabled, true);
+    settingValue_ = true;
     setValue(value);
+    settingValue_ = false;
     setAttribute(Qt::WA_UpdatesDisabled, false);
     showPicture(Picture(this->value()));
 }
@@ -271,6 +273,16 @@ const QImage& ProgressBar::Picture(int value) {
         }
     }
     return pictures_[static_cast<size_t>(pictureOfValue_[slot])];
+}
+
+void ProgressBar::initStyleOption(QStyleOptionProgressBar* option) const {
+    // setValue fills a style option for every position between the ends only to decide
+    // whether to repaint at once, which SetPosition has turned off: a tenth of a sweep's
+    // work. That option is left as constructed; every drawing gets the full one.
+    if (settingValue_) {
+        return;
+    }
+    QProgressBar::initStyleOption(option);
 }
 
 void ProgressBar::paintEvent(QPaintEvent* /*event*/) {

@@ -106,6 +106,7 @@ public:
 protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* event) override;
+    void initStyleOption(QStyleOptionProgressBar* option) const override;
 
 private:
     void showPicture(const QImage& picture);
@@ -126,6 +127,7 @@ private:
     };
     Look look_;
     bool lookChecked_ = false;        // look_ is current: no event has reached the bar since
+    bool settingValue_ = false;       // inside SetPosition's setValue, whose repaint is off
     std::vector<int> pictureOfValue_; // index in pictures_ by value - minimum(); -1: not drawn
     std::vector<QImage> pictures_;
 };
