@@ -303,16 +303,33 @@ void SetBackground(QWidget* w, const QColor& colour) {
     w->setAutoFillBackground(true);
 }
 
+namespace {
+
+struct Separators {
+    char Decimal;
+    char Thousands;
+};
+
+// The system locale is the one the environment named at the start, for the whole run; asking
+// Qt for it again costs more than a sweep's readouts take to format.
+const Separators& SystemSeparators() {
+    static const Separators separators = [] {
+        const QLocale system = QLocale::system();
+        const QString g = system.groupSeparator();
+        const bool space = g.size() == 1 && (g[0].unicode() == 0xA0 || g[0].unicode() == 0x202F);
+        return Separators{asciiOr(system.decimalPoint(), '.'), space ? ' ' : asciiOr(g, ',')};
+    }();
+    return separators;
+}
+
+} // namespace
+
 char LocaleDecimalSeparator() {
-    return asciiOr(QLocale::system().decimalPoint(), '.');
+    return SystemSeparators().Decimal;
 }
 
 char LocaleThousandsSeparator() {
-    QString g = QLocale::system().groupSeparator();
-    if (g.size() == 1 && (g[0].unicode() == 0xA0 || g[0].unicode() == 0x202F)) {
-        return ' ';
-    }
-    return asciiOr(g, ',');
+    return SystemSeparators().Thousands;
 }
 
 QString AskFileToSave(QWidget* parent, const QString& caption, const QString& folder,
