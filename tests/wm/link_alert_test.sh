@@ -18,68 +18,14 @@ for tool in Xvfb openbox xdotool xprop xwininfo import compare convert; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup-deps installs it)"; exit 1; }
 done
 
-T=$(mktemp -d "${TMPDIR:-/tmp}/myrl-alert.XXXXXX")
-SHOTS=${KEEP:-$T/shots}
-mkdir -p "$SHOTS"
-export HOME=$T XDG_CONFIG_HOME=$T/config XDG_RUNTIME_DIR=$T/runtime
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/wm_lib.sh"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
-
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -CONT "${pids[i]}" 2>/dev/null
-        kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
-    done
-    rm -rf "$T"
-}
-trap cleanup EXIT
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 now_ms() { date +%s%3N; }
-# until_true SECONDS COMMAND...: COMMAND every 50 ms until it succeeds, or false.
-until_true() {
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < end)) || return 1
-        sleep 0.05
-    done
-}
 
-exec {dfd}<> <(:)
-Xvfb -displayfd "$dfd" -screen 0 1366x768x24 -nolisten tcp >"$T/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 -u "$dfd" dnum || { echo "FAIL: Xvfb did not start"; cat "$T/xvfb.log"; exit 1; }
-export DISPLAY=:$dnum
-openbox --sm-disable >"$T/openbox.log" 2>&1 &
-pids+=($!)
-until_true 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    { echo "FAIL: openbox did not start"; exit 1; }
-
+start_xvfb 1366x768
+start_openbox || exit 1
 cd "$T" || exit 1
-start_sim() {
-    rm -f sim.out
-    "$SIM" --paced --device bandpass >sim.out 2>&1 </dev/null &
-    sim=$!
-    pids+=($sim)
-    until_true 10 grep -qs '^ready' sim.out || { fail "the simulator did not start: $(cat sim.out)"; exit 1; }
-}
-# The program's mapped top-level window whose client area is WxH.
-window_of_size() {
-    local id
-    for id in $(xwininfo -root -tree | awk '/"myrl" "MYRL"/ {print $1}'); do
-        [ "$(xwininfo -id "$id" | sed -n 's/.*Map State: //p')" = IsViewable ] || continue
-        if [ "$(xwininfo -id "$id" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')" = "$1" ]; then
-            echo "$id"
-            return 0
-        fi
-    done
-    return 1
-}
 title() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^[^"]*"\(.*\)"$/\1/p'; }
 titles_are() { [ "$(title "$panel")" = "$1" ] && [ "$(title "$disp")" = "$1" ]; }
 press() { xdotool windowactivate --sync "$panel" key --clearmodifiers "$1"; }
@@ -112,14 +58,7 @@ expect_titles() {
     fi
 }
 
-start_sim
-"$MYRL" >myrl.out 2>&1 &
-prog=$!
-pids+=($prog)
-until_true 15 window_of_size 265x337 >/dev/null && until_true 15 window_of_size 509x431 >/dev/null ||
-    { fail "the windows did not appear: $(cat myrl.out)"; exit 1; }
-panel=$(window_of_size 265x337)
-disp=$(window_of_size 509x431)
+start_sim --paced --device bandpass && start_myrl || exit 1
 base="MYRL  Ver. 1.43"
 expect_titles "healthy" "$base"
 sleep 3 # a few sweeps on the chart
@@ -133,12 +72,11 @@ kill -CONT "$sim"
 expect_titles "unit answers again (SIGCONT)" "$base"
 sleep 2 # whole sweeps again after the one the stop cut
 
-kill "$sim"
-wait "$sim" 2>/dev/null
+stop_sim
 expect_titles "unit unplugged (simulator ended)" "Line lost: COM1 — $base"
 pictures unplugged
 same_pixels unplugged
-start_sim
+start_sim --paced --device bandpass || exit 1
 expect_titles "unit plugged in again" "$base"
 sleep 2
 pictures back

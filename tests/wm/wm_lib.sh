@@ -1,4 +1,5 @@
-# Helpers of the window tests (wm_test.sh, wayland_test.sh): a folder of their own with HOME
+# Helpers of the window tests (wm_test.sh, wayland_test.sh, tools_fit_test.sh,
+# link_alert_test.sh): a folder of their own with HOME
 # and XDG folders in it, processes ended at the exit, the program's windows found and
 # measured from outside with the X tools, the program and the simulator started and ended.
 # Sourced after MYRL and SIM are set.
@@ -12,6 +13,7 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill -CONT "${pids[i]}" 2>/dev/null # a test may have stopped it
         kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
     done
     rm -rf "$T"
@@ -82,8 +84,11 @@ start_openbox() {
 
 # --- the program ---
 WM=""
-start_sim() { # in the working folder; waits for the ready line
-    "$SIM" --fast >sim.out 2>&1 </dev/null &
+start_sim() { # [SIM OPTIONS...] (default --fast), in the working folder; waits for the ready line
+    local opts=("$@")
+    [ $# -gt 0 ] || opts=(--fast)
+    rm -f sim.out
+    "$SIM" "${opts[@]}" >sim.out 2>&1 </dev/null &
     sim=$!
     pids+=($sim)
     until_true 10 grep -qs '^ready' sim.out || { fail "the simulator did not start: $(cat sim.out)"; return 1; }
