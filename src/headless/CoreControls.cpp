@@ -3,6 +3,7 @@
 #include "Draw.h"
 #include "FilterReadout.h"
 #include "Instrument.h"
+#include "LimitLines.h"
 #include "Presentation.h"
 #include "TextFile.h"
 #include "TraceFile.h"
@@ -120,6 +121,10 @@ void CoreControls::SaveTrace(const std::string& path) {
     }
     WriteFileReplacing(path, bytes);
     core_.Status().Set(StatusTopic::Saved, SavedLine(path, LocalTimeNow()));
+}
+
+void CoreControls::LoadLimits(const std::string& path) {
+    core_.SetLimits(ReadLimitFile(path));
 }
 
 void CoreControls::LoadCalibration(const std::string& path) {

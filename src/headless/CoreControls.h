@@ -32,6 +32,7 @@ public:
     // The last complete sweep's trace file, with the header of Save data as.
     void SaveTrace(const std::string& path) override;
     void LoadCalibration(const std::string& path) override;
+    void LoadLimits(const std::string& path) override;
 
 private:
     Instrument& core_;

@@ -450,19 +450,25 @@ void InstrumentCommands::addCommands() {
             throw fileError(e, path);
         }
     });
-    i.Add("MMEMory:LOAD:CALibration", [this, one](const ScpiCall& c) {
-        one(c);
-        const std::string& path = c.Text(0);
-        if (path.empty()) {
-            throw ScpiError(ScpiCode::FileNameError, "an empty file name");
-        }
-        requireRegularFile(path);
-        try {
-            controls_.LoadCalibration(path);
-        } catch (const std::exception& e) {
-            throw fileError(e, path);
-        }
-    });
+    // A file the instrument reads (a calibration, a set of limit lines): named, a regular
+    // file, and its reader's refusal as the standard's error.
+    auto load = [this, one](void (RemoteControls::*reader)(const std::string&)) {
+        return [this, one, reader](const ScpiCall& c) {
+            one(c);
+            const std::string& path = c.Text(0);
+            if (path.empty()) {
+                throw ScpiError(ScpiCode::FileNameError, "an empty file name");
+            }
+            requireRegularFile(path);
+            try {
+                (controls_.*reader)(path);
+            } catch (const std::exception& e) {
+                throw fileError(e, path);
+            }
+        };
+    };
+    i.Add("MMEMory:LOAD:CALibration", load(&RemoteControls::LoadCalibration));
+    i.Add("MMEMory:LOAD:LIMit", load(&RemoteControls::LoadLimits));
 
     // ---- The link to the unit.
     i.Add("SYSTem:LINK", {}, [this, none](const ScpiCall& c) {

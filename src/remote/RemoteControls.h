@@ -54,6 +54,10 @@ public:
     // Loads a calibration file (the tools window's) into the CAL tables; throws, and then
     // changes nothing.
     virtual void LoadCalibration(const std::string& path) = 0;
+    // Loads a limit-lines file as the set in force (the tools window's Load), kept for the
+    // next run where the windows keep it; on or off stays as it was. Throws, and then
+    // changes nothing.
+    virtual void LoadLimits(const std::string& path) = 0;
 
 protected:
     ~RemoteControls() = default;

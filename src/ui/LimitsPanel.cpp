@@ -220,9 +220,23 @@ void LimitsPanel::build() {
     box->addWidget(beep_);
 }
 
+namespace {
+
+// The core's set kept for the next run, and Graph1 redrawn with it.
+void keepAndRedraw(const Instrument& core, DisplayView& display) {
+    OpenUserSettings()->setValue("limits/set", Q(FormatLimitFile(core.Limits())));
+    display.RedrawResponse();
+}
+
+} // namespace
+
 void LimitsPanel::applied() {
-    OpenUserSettings()->setValue("limits/set", Q(FormatLimitFile(core_.Limits())));
-    display_.RedrawResponse();
+    keepAndRedraw(core_, display_);
+}
+
+void ApplyLimits(Instrument& core, DisplayView& display, LimitSet set) {
+    core.SetLimits(std::move(set));
+    keepAndRedraw(core, display);
 }
 
 void RestoreKeptLimits(Instrument& core) {

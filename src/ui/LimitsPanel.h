@@ -29,6 +29,9 @@ void RestoreKeptLimits(Instrument& core);
 // kept set first when the core has none, then on or off, and Graph1 redrawn. The tools
 // window's section follows through the core's LimitsChanged.
 void SwitchLimits(Instrument& core, DisplayView& display, bool on);
+// A new set in force, whoever brings it (the tools window, a remote client): the core's,
+// kept in the user's settings for the next run, and Graph1 redrawn.
+void ApplyLimits(Instrument& core, DisplayView& display, LimitSet set);
 
 class LimitsPanel : public QGroupBox {
     Q_OBJECT

@@ -63,6 +63,9 @@ public:
         exports_.SaveData(p, format); // Save data as
     }
     void LoadCalibration(const std::string& path) override { core_.LoadCalibration(path); }
+    void LoadLimits(const std::string& path) override {
+        ApplyLimits(core_, display_, ReadLimitFile(path));
+    }
 
 private:
     Instrument& core_;

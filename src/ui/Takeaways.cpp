@@ -471,7 +471,8 @@ markers and their readouts</td></tr>
 <tr><td><tt>CALCulate:BWIDth?|:CENTer?|:Q?|:LOWer?|:UPPer?</tt>, <tt>CALCulate:PEAK:X?|:Y?</tt></td>
 <td>the -3 dB readouts (9.91E37: none)</td></tr>
 <tr><td><tt>MMEMory:STORe:TRACe "<i>file</i>"</tt>, <tt>MMEMory:LOAD:CALibration
-"<i>file</i>"</tt></td><td>Save data as; load a calibration file</td></tr>
+"<i>file</i>"</tt>, <tt>MMEMory:LOAD:LIMit "<i>file</i>"</tt></td><td>Save data as; load a
+calibration file; load limit lines</td></tr>
 <tr><td><tt>SYSTem:ERRor?</tt>, <tt>SYSTem:LINK?</tt></td><td>the error queue; the link to the
 unit</td></tr>
 </table>

@@ -29,6 +29,7 @@ public:
     using CoreControls::CoreControls;
     void SaveTrace(const std::string&) override { fail(); }
     void LoadCalibration(const std::string&) override { fail(); }
+    void LoadLimits(const std::string&) override { fail(); }
 
 private:
     [[noreturn]] static void fail() {

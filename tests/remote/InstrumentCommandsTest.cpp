@@ -6,7 +6,9 @@
 #include "CoreControls.h"
 #include "HeadlessStart.h"
 #include "Instrument.h"
+#include "LimitLines.h"
 #include "TempDir.h"
+#include "TestData.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +125,9 @@ TEST_F(InstrumentCommandsTest, OutOfRangeValuesAreRefusedAndChangeNothing) {
         {"MMEM:LOAD:CAL x", -148},
         {"MMEM:LOAD:CAL '/dev/zero'", -257},
         {"MMEM:LOAD:CAL '/tmp'", -257},
+        {"MMEM:LOAD:LIM 'none.myrllim'", -256},
+        {"MMEM:LOAD:LIM ''", -257},
+        {"MMEM:LOAD:LIM", -109},
         {"INIT:CONT 2 S", -138},
         {"CALC:LIM:STAT MAYBE", -224},
         {"CALC:LIM:FAIL 1", -113}, // a query only
@@ -217,7 +222,7 @@ TEST_F(InstrumentCommandsTest, StrangeFilesAreRefusedAtOnce) {
     const std::string fifo = (dir / "fifo.myrlcal").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& path : {fifo, std::string("/dev/zero"), dir.Path().string()}) {
-        for (const char* command : {"MMEM:LOAD:CAL", "MMEM:STOR:TRAC"}) {
+        for (const char* command : {"MMEM:LOAD:CAL", "MMEM:LOAD:LIM", "MMEM:STOR:TRAC"}) {
             Send(std::string(command) + " '" + path + "'");
             std::string text;
             EXPECT_EQ(NextError(&text), -257) << command << " " << path << " -> " << text;
@@ -225,6 +230,27 @@ TEST_F(InstrumentCommandsTest, StrangeFilesAreRefusedAtOnce) {
         }
     }
     EXPECT_FALSE(Core.HasCalibration());
+    EXPECT_TRUE(Core.Limits().Segments.empty());
+}
+
+// A limits file becomes the set in force as the tools window's Load makes it, the switch
+// left as it was; a file that is not one is refused with its reason, and the set in force
+// stays.
+TEST_F(InstrumentCommandsTest, ALimitsFileBecomesTheSetInForceAndAForeignOneChangesNothing) {
+    const std::string sample = TestDataPath("limits-v1.myrllim");
+    Send("MMEM:LOAD:LIM '" + sample + "'");
+    EXPECT_EQ(NextError(), 0);
+    EXPECT_EQ(Core.Limits(), ReadLimitFile(sample));
+    EXPECT_FALSE(Core.Limits().Segments.empty());
+    EXPECT_EQ(Send("CALC:LIM:STAT?"), "0") << "loading leaves the switch alone";
+
+    TempDir dir("myrl-lim");
+    std::ofstream(dir / "foreign.myrllim") << "frequency,value\n1,2\n";
+    Send("MMEM:LOAD:LIM \"" + (dir / "foreign.myrllim").string() + "\"");
+    std::string text;
+    EXPECT_EQ(NextError(&text), -250) << text;
+    EXPECT_NE(text.find("foreign.myrllim"), std::string::npos) << text;
+    EXPECT_EQ(Core.Limits(), ReadLimitFile(sample));
 }
 
 // The verdict as a client reads it: 0 while the limits are off (whatever they would say),

@@ -199,7 +199,8 @@ TEST_F(RemoteWindowsTest, ASetterDoesWhatAClickOnItsControlDoes) {
 
 // CALC:LIM:STAT is the tools window's switch: the set kept from the last run comes back and
 // the tools' box follows. After INIT;*OPC?, FAIL? reads the verdict of the settled sweep: 0
-// for the band-pass in its mask, 1 once the mask is tightened by half a decibel, 0 when off.
+// for the band-pass in its mask, 1 once a mask tightened by half a decibel is loaded from a
+// file (MMEM:LOAD:LIM, kept for the next run as the tools window keeps it), 0 when off.
 TEST_F(RemoteWindowsTest, TheLimitsSwitchAndVerdictAreTheToolsWindows) {
     Config.Unit.Device.Kind = sim::DeviceKind::Bandpass;
     StartSimulator();
@@ -212,8 +213,12 @@ TEST_F(RemoteWindowsTest, TheLimitsSwitchAndVerdictAreTheToolsWindows) {
     auto* on = Control<QCheckBox>(P->Tools(), "LimitsOn");
     EXPECT_TRUE(on->isChecked());
     EXPECT_EQ(Control<QLabel>(P->Tools(), "Verdict")->text(), "PASS");
-    P->Tools().Limits().SetLimits(Tightened(BandpassMask(), 0.5));
-    EXPECT_EQ(Ask(fd, "CALC:LIM:FAIL?"), "1");
+    const LimitSet tight = Tightened(BandpassMask(), 0.5);
+    const std::string file = (Dir / "tight.myrllim").string();
+    WriteLimitFile(file, tight);
+    EXPECT_EQ(Ask(fd, "MMEM:LOAD:LIM '" + file + "';:CALC:LIM:FAIL?"), "1");
+    EXPECT_EQ(Core().Limits(), tight);
+    EXPECT_EQ(S(OpenUserSettings()->value("limits/set").toString()), FormatLimitFile(tight));
     Send(fd, "CALC:LIM:STAT OFF");
     EXPECT_EQ(Ask(fd, "CALC:LIM:STAT?;FAIL?"), "0;0");
     EXPECT_FALSE(on->isChecked()) << "the box follows";
