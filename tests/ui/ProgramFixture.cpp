@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QThread>
 
-#include <cstdlib>
 #include <QTimer>
+#include <cstdlib>
 
 #include <fstream>
 #include <sstream>
@@ -96,6 +96,13 @@ void ProgramTest::EnterPlan(const QString& fdef, const QString& edit1, const QSt
 void ProgramTest::Hold() {
     QTest::mouseClick(PanelControl<QRadioButton>("HoldItem"), Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return !Form1().SweepTimerActive(); }));
+}
+
+std::string ProgramTest::Local(std::string text) {
+    for (char& c : text) {
+        c = c == '.' ? LocaleDecimalSeparator() : c == ',' ? LocaleThousandsSeparator() : c;
+    }
+    return text;
 }
 
 void ProgramTest::WriteFile(const std::string& name, const std::string& bytes) {

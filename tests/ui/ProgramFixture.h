@@ -55,6 +55,8 @@ protected:
     void EnterPlan(const QString& fdef, const QString& edit1, const QString& edit2);
     // Selects HOLD and waits until the running step has ended.
     void Hold();
+    // `text` as the locale writes it: its full stops and commas the locale's separators.
+    static std::string Local(std::string text);
     // Writes a file in the working folder.
     void WriteFile(const std::string& name, const std::string& bytes);
     std::string ReadFile(const std::string& name) const;

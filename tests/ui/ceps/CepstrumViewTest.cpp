@@ -31,11 +31,18 @@ protected:
 
     void ClickCeps() { QTest::mouseClick(PanelControl<QCheckBox>("CEPS"), Qt::LeftButton); }
 
-    // Chooses a frequency definition and, unless empty, enters the two fields with Enter.
-
-    // Runs the cycle until Graph2's scale label reads `caption`.
+    // `text` (with full stops) as the locale writes it.
+    static QString LocalText(const QString& text) {
+        return QString::fromStdString(Local(text.toStdString()));
+    }
+    // Runs the cycle until Graph2's scale label reads `caption`, in the locale's way.
     bool WaitForCaption(const QString& caption) {
-        return WaitUntil([&] { return DisplayControl<QLabel>("DelayDiv")->text() == caption; });
+        return WaitUntil(
+            [&] { return DisplayControl<QLabel>("DelayDiv")->text() == LocalText(caption); });
+    }
+    // EnterPlan with the numbers typed as the locale writes them.
+    void EnterLocalPlan(const QString& fdef, const QString& edit1, const QString& edit2) {
+        EnterPlan(fdef, LocalText(edit1), LocalText(edit2));
     }
 
     const GraphPlot& Chart2() { return DisplayControl<TGraph>("Graph2")->plot(); }
@@ -144,7 +151,7 @@ TEST_F(CepstrumViewTest, FlatCurveScaleAndDelayAxisFollowThePointSpacing) {
     ClickCeps();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.DelayDiv);
-        EnterPlan(c.Fdef, c.Edit1, c.Edit2);
+        EnterLocalPlan(c.Fdef, c.Edit1, c.Edit2);
         ASSERT_TRUE(WaitForCaption(c.DelayDiv))
             << DisplayControl<QLabel>("DelayDiv")->text().toStdString();
         const GraphPlot& g = Chart2();
@@ -170,7 +177,7 @@ TEST_F(CepstrumViewTest, CablePeakLiesAtItsRoundTripDelay) {
     Start();
     ClickCeps();
     // 1 .. 11 MHz: ten ripple periods at 40 kHz spacing; the delay axis reaches 6.25 us.
-    EnterPlan("START/STOP", "1M", "11M");
+    EnterLocalPlan("START/STOP", "1M", "11M");
     ASSERT_TRUE(WaitForCaption("6.250E-7 sec/div"));
 
     const GraphPlot& g = Chart2();
@@ -204,7 +211,7 @@ TEST_F(CepstrumViewTest, CablePeakLiesAtItsRoundTripDelay) {
 TEST_F(CepstrumViewTest, ZeroPointSpacingLeavesTheViewAsItWas) {
     Start();
     ClickCeps();
-    EnterPlan("CENTER/SPAN", "10.7M", "100k");
+    EnterLocalPlan("CENTER/SPAN", "10.7M", "100k");
     ASSERT_TRUE(WaitForCaption("6.250E-5 sec/div"));
 
     State().StopFreq = State().StartFreq;
@@ -217,7 +224,7 @@ TEST_F(CepstrumViewTest, ZeroPointSpacingLeavesTheViewAsItWas) {
     const uint64_t commands = Sim->Stats().Commands;
     ASSERT_TRUE(WaitUntil([&] { return Sim->Stats().Commands >= commands + 2; }));
     EXPECT_EQ(State().FreqAxis[1], State().FreqAxis[0]); // the plan still has no spacing
-    EXPECT_EQ(DisplayControl<QLabel>("DelayDiv")->text(), "6.250E-5 sec/div");
+    EXPECT_EQ(DisplayControl<QLabel>("DelayDiv")->text(), LocalText("6.250E-5 sec/div"));
     EXPECT_EQ(Chart2().Xmin, 0);
     EXPECT_DOUBLE_EQ(Chart2().Xmax, 1 / (4 * 400.0));
     EXPECT_EQ(Chart2().Ymax, ymax);

@@ -87,13 +87,6 @@ protected:
         return answer;
     }
 
-    // `text` as the locale writes it: its full stops and commas the locale's separators.
-    static std::string Local(std::string text) {
-        for (char& c : text) {
-            c = c == '.' ? LocaleDecimalSeparator() : c == ',' ? LocaleThousandsSeparator() : c;
-        }
-        return text;
-    }
     std::string PanelText(const char* name) {
         if (auto* e = Form1().findChild<QLineEdit*>(name)) {
             return e->text().toStdString();
