@@ -220,23 +220,10 @@ void LimitsPanel::build() {
     box->addWidget(beep_);
 }
 
-namespace {
-
-// The core's set kept for the next run, and Graph1 redrawn with it.
-void keepAndRedraw(const Instrument& core, DisplayView& display) {
-    OpenUserSettings()->setValue("limits/set", Q(FormatLimitFile(core.Limits())));
-    display.RedrawResponse();
-}
-
-} // namespace
-
-void LimitsPanel::applied() {
-    keepAndRedraw(core_, display_);
-}
-
 void ApplyLimits(Instrument& core, DisplayView& display, LimitSet set) {
     core.SetLimits(std::move(set));
-    keepAndRedraw(core, display);
+    OpenUserSettings()->setValue("limits/set", Q(FormatLimitFile(core.Limits())));
+    display.RedrawResponse();
 }
 
 void RestoreKeptLimits(Instrument& core) {
@@ -265,10 +252,9 @@ void LimitsPanel::SetOn(bool on) {
 }
 
 void LimitsPanel::SetLimits(const LimitSet& set) {
-    core_.SetLimits(set);
+    ApplyLimits(core_, display_, set);
     problem_->clear();
     problem_->hide();
-    applied();
     Refresh();
 }
 
@@ -395,9 +381,8 @@ void LimitsPanel::tableEdited() {
     problem_->clear();
     problem_->hide();
     editing_ = true;
-    core_.SetLimits(set);
+    ApplyLimits(core_, display_, std::move(set));
     editing_ = false;
-    applied();
 }
 
 void LimitsPanel::showVerdict() {

@@ -67,7 +67,6 @@ private:
     void fillTable();
     void tableEdited();
     void showVerdict();
-    void applied();
 
     Instrument& core_;
     DisplayView& display_;
